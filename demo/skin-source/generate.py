@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Draws every picture of the demo skin.
 
-    python3 demo/skin/generate.py [OUTDIR]
+    python3 demo/skin-source/generate.py [OUTDIR]
 
 writes main1.png, the link button pictures N_n.png / N_d.png, style.png and
 logo.png into OUTDIR (default: the folder of this script). The output is the
@@ -28,7 +28,7 @@ except ImportError:
         os.execv("/usr/bin/python3", ["/usr/bin/python3"] + sys.argv)
     sys.exit("generate.py needs Pillow (Debian: apt-get install python3-pil)")
 
-HERE = os.path.dirname(os.path.abspath(__file__))
+HERE = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "skin")
 CJK_FONT = "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc"
 SS = 4  # supersampling factor for anything with curves or diagonals
 

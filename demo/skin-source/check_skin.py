@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Checks that the demo skin is one the launcher can load and show as meant.
 
-    python3 demo/skin/test_skin.py
+    python3 demo/skin-source/check_skin.py
 
 The launcher reads cg.txt and the pictures with rules of its own (GBK text cut
 to fixed byte widths, pictures copied opaquely, a green colour key in the
@@ -25,7 +25,7 @@ except ImportError:
         os.execv("/usr/bin/python3", ["/usr/bin/python3"] + sys.argv)
     raise
 
-HERE = os.path.dirname(os.path.abspath(__file__))
+HERE = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "skin")
 
 
 def read_ini(path):
@@ -323,7 +323,7 @@ class SkinTest(unittest.TestCase):
 
     def test_generator_reproduces_committed_pictures(self):
         with tempfile.TemporaryDirectory() as out:
-            subprocess.run([sys.executable, os.path.join(HERE, "generate.py"), out], check=True)
+            subprocess.run([sys.executable, os.path.join(os.path.dirname(os.path.abspath(__file__)), "generate.py"), out], check=True)
             made = sorted(n for n in os.listdir(out) if n.endswith(".png"))
             kept = sorted(n for n in os.listdir(HERE) if n.endswith(".png"))
             self.assertEqual(made, kept)

@@ -1,0 +1,37 @@
+// Text in the model's code page (GBK, as packaged) and its conversions. Conversion to UTF-8
+// for the toolkit happens here and nowhere else.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ui {
+
+// True for a byte that starts a double-byte GBK character.
+constexpr bool IsGbkLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+
+// The longest prefix of text of at most maxBytes bytes that does not end inside a double-byte
+// character.
+std::size_t GbkPrefixLength(std::string_view text, std::size_t maxBytes);
+
+// Position of the last byte ch that is a character of its own (not the second byte of a
+// double-byte character), or npos.
+std::size_t GbkFindLast(std::string_view text, char ch);
+
+// GBK to UTF-8; bytes that are not GBK become U+FFFD.
+std::string GbkToUtf8(std::string_view gbk);
+
+// UTF-8 to GBK. On a character GBK cannot hold (or bytes that are not UTF-8) gives nothing and,
+// when badOffset is given, the byte offset of the first such character.
+std::optional<std::string> Utf8ToGbk(std::string_view utf8, std::size_t* badOffset = nullptr);
+
+// Our own fixed texts are written as UTF-8 in the sources; this gives them in the model's code
+// page. Texts that GBK cannot hold are a programming error and come back unchanged.
+std::string Gbk(std::string_view utf8);
+
+// True when text is well-formed UTF-8.
+bool IsValidUtf8(std::string_view text);
+
+}  // namespace ui

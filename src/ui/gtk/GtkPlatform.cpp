@@ -1,0 +1,100 @@
+// GTK backend: process services, message boxes and posted work.
+#include <gtk/gtk.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "ui/MessageBox.h"
+#include "ui/Platform.h"
+#include "ui/Text.h"
+#include "ui/detail/Backend.h"
+
+namespace ui {
+namespace {
+
+struct GObjectUnref {
+  void operator()(gpointer p) const { g_object_unref(p); }
+};
+
+gboolean RunQueued(gpointer data) {
+  std::unique_ptr<std::function<void()>> work(static_cast<std::function<void()>*>(data));
+  (*work)();
+  return G_SOURCE_REMOVE;
+}
+
+}  // namespace
+
+bool InitPlatform() {
+  // Our windows draw their own frames; the toolkit's client-side decorations stay off.
+  g_setenv("GTK_CSD", "0", FALSE);
+  return gtk_init_check(nullptr, nullptr) != FALSE;
+}
+
+void ProcessPending() {
+  while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+}
+
+void RunMessageLoop() { gtk_main(); }
+
+void QuitMessageLoop() { gtk_main_quit(); }
+
+int MessageBox(Window* /*owner*/, std::string_view text, std::string_view caption,
+               unsigned style) {
+  GtkMessageType type = GTK_MESSAGE_OTHER;
+  switch (style & 0xF0) {
+    case kMbIconError:
+      type = GTK_MESSAGE_ERROR;
+      break;
+    case kMbIconQuestion:
+      type = GTK_MESSAGE_QUESTION;
+      break;
+    case kMbIconWarning:
+      type = GTK_MESSAGE_WARNING;
+      break;
+    case kMbIconInformation:
+      type = GTK_MESSAGE_INFO;
+      break;
+    default:
+      break;
+  }
+  std::string body = GbkToUtf8(text);
+  GtkWidget* dialog =
+      gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, type, GTK_BUTTONS_NONE, "%s", body.c_str());
+  gtk_window_set_title(GTK_WINDOW(dialog), GbkToUtf8(caption).c_str());
+  gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
+  gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
+
+  bool second = (style & kMbDefButton2) != 0;
+  int cancelAnswer = kIdOk;
+  switch (style & 0xF) {
+    case kMbOkCancel:
+      gtk_dialog_add_buttons(GTK_DIALOG(dialog), "确定", kIdOk, "取消", kIdCancel, nullptr);
+      gtk_dialog_set_default_response(GTK_DIALOG(dialog), second ? kIdCancel : kIdOk);
+      cancelAnswer = kIdCancel;
+      break;
+    case kMbYesNo:
+      gtk_dialog_add_buttons(GTK_DIALOG(dialog), "是", kIdYes, "否", kIdNo, nullptr);
+      gtk_dialog_set_default_response(GTK_DIALOG(dialog), second ? kIdNo : kIdYes);
+      cancelAnswer = kIdNo;
+      break;
+    default:
+      gtk_dialog_add_button(GTK_DIALOG(dialog), "确定", kIdOk);
+      gtk_dialog_set_default_response(GTK_DIALOG(dialog), kIdOk);
+      break;
+  }
+  int response = gtk_dialog_run(GTK_DIALOG(dialog));
+  gtk_widget_destroy(dialog);
+  ProcessPending();
+  if (response < 0) return cancelAnswer;  // closed by the window control or Escape
+  return response;
+}
+
+namespace detail {
+void QueueOnUiThread(std::function<void()> work) {
+  // g_idle_add is safe from any thread; the default main context runs it on the UI thread.
+  g_idle_add_full(G_PRIORITY_DEFAULT, RunQueued, new std::function<void()>(std::move(work)),
+                  nullptr);
+}
+}  // namespace detail
+}  // namespace ui

@@ -1,0 +1,56 @@
+#include "pack/ZipWriter.h"
+
+#include <minizip/zip.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace launcher::pack {
+
+std::optional<std::string> BuildZip(const std::vector<ZipInput>& entries) {
+  // minizip writes through a file; a private temporary one is read back and removed.
+  char path[] = "/tmp/launcher-zip-XXXXXX";
+  int fd = mkstemp(path);
+  if (fd < 0) return std::nullopt;
+  close(fd);
+  struct Remover {
+    const char* path;
+    ~Remover() { std::remove(path); }
+  } remover{path};
+
+  zipFile zip = zipOpen64(path, APPEND_STATUS_CREATE);
+  if (!zip) return std::nullopt;
+  bool ok = true;
+  for (const ZipInput& entry : entries) {
+    zip_fileinfo info{};
+    // A fixed date keeps packages byte-for-byte reproducible.
+    info.tmz_date = {0, 0, 0, 1, 0, 2020};
+    if (zipOpenNewFileInZip64(zip, entry.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
+                              Z_DEFLATED, Z_BEST_COMPRESSION, entry.data.size() >= 0xFFFFFFFFu) !=
+        ZIP_OK) {
+      ok = false;
+      break;
+    }
+    if (!entry.data.empty() &&
+        zipWriteInFileInZip(zip, entry.data.data(), static_cast<unsigned>(entry.data.size())) !=
+            ZIP_OK) {
+      ok = false;
+    }
+    if (zipCloseFileInZip(zip) != ZIP_OK) ok = false;
+    if (!ok) break;
+  }
+  if (zipClose(zip, nullptr) != ZIP_OK) ok = false;
+  if (!ok) return std::nullopt;
+
+  std::FILE* f = std::fopen(path, "rb");
+  if (!f) return std::nullopt;
+  std::string bytes;
+  char buffer[65536];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+  std::fclose(f);
+  return bytes;
+}
+
+}  // namespace launcher::pack
