@@ -147,6 +147,9 @@ std::optional<std::string> ExecProgram(std::string_view execValue) {
         case 'r':
           text += '\r';
           break;
+        case '\\':
+          text += '\\';
+          break;
         default:
           text += '\\';
           text += n;  // left for the quoting rule below

@@ -50,7 +50,9 @@ void LauncherApp::RemoveUpdateLeftovers() {
 }
 
 void LauncherApp::EnsureDesktopShortcut() {
-  if (!paths_.desktopDirectory || paths_.executablePath.empty()) return;
+  if (!paths_.desktopDirectory || paths_.desktopDirectory->empty() || paths_.executablePath.empty()) {
+    return;
+  }
   const std::string& desktop = *paths_.desktopDirectory;
   if (desktop == paths_.currentDirectory) return;
   if (ShortcutExists(paths_.executablePath, desktop)) return;
