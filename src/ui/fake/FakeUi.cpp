@@ -3,25 +3,41 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <map>
 #include <mutex>
 
+#include "ui/Dialog.h"
 #include "ui/MessageBox.h"
 #include "ui/Platform.h"
 #include "ui/detail/Backend.h"
+#include "ui/detail/Native.h"
 
 namespace ui {
 namespace {
+
+class FakeNative;
 
 struct FakeState {
   bool platformAvailable = true;
   std::vector<fake::MessageBoxCall> boxes;
   std::deque<int> answers;
+  std::function<void(const fake::MessageBoxCall&)> boxObserver;
   std::mutex postedMutex;
-  std::deque<std::function<void()>> posted;
   std::condition_variable postedArrived;
+  std::deque<std::function<void()>> posted;
   std::chrono::milliseconds loopTimeout{10000};
   int loopDepth = 0;
   bool quitRequested = false;
+  Rect workArea{0, 0, 1920, 1040};
+  Size screen{1920, 1080};
+  Cursor cursor = Cursor::kArrow;
+  std::vector<std::string> shellOpens;
+  std::map<detail::TimerHandle, std::function<void()>> timers;
+  detail::TimerHandle nextTimer = 1;
+  std::vector<fake::MenuCall> menus;
+  std::deque<int> menuChoices;
+  std::function<void(Dialog&)> modalHandler;
+  std::vector<FakeNative*> natives;
 };
 
 FakeState& State() {
@@ -41,7 +57,150 @@ int DefaultAnswer(unsigned style) {
   }
 }
 
+class FakeNative : public detail::NativeWindow {
+ public:
+  FakeNative(detail::TopLevelEvents* events, const detail::NativeWindowParams& params)
+      : events(events) {
+    state.bounds = params.screen;
+    state.title = params.titleUtf8;
+    state.taskbarButton = params.taskbarButton;
+    State().natives.push_back(this);
+  }
+  ~FakeNative() override {
+    auto& all = State().natives;
+    all.erase(std::remove(all.begin(), all.end(), this), all.end());
+  }
+  void SetBounds(const Rect& screen) override { state.bounds = screen; }
+  void Show(int showCmd) override {
+    switch (showCmd) {
+      case kSwHide:
+        state.shown = false;
+        break;
+      case kSwMinimize:
+      case kSwShowMinimized:
+        state.shown = true;
+        if (!state.minimized) {
+          state.minimized = true;
+          events->OnMinimizedChange(true);
+        }
+        break;
+      default:
+        state.shown = true;
+        if (state.minimized && (showCmd == kSwRestore || showCmd == kSwShowNormal)) {
+          state.minimized = false;
+          events->OnMinimizedChange(false);
+        }
+        break;
+    }
+  }
+  void SetTitle(const std::string& utf8) override { state.title = utf8; }
+  void SetTaskbarButton(bool shown) override { state.taskbarButton = shown; }
+  void Invalidate(const Rect&) override { ++state.invalidations; }
+  void Update() override { ++state.updates; }
+  void SetCursor(Cursor cursor) override { State().cursor = cursor; }
+  void SetShape(const Region* region) override {
+    state.hasShape = region != nullptr;
+    state.shape = region ? *region : Region{};
+  }
+  void SetLayeredContent(const Bitmap& picture) override {
+    ++state.layeredUpdates;
+    state.layeredSize = {picture.width, picture.height};
+  }
+  void SetColorKey(ColorRef key) override {
+    state.colorKeyed = true;
+    state.colorKey = key;
+  }
+  void GrabPointer(bool grab) override { state.grabbed = grab; }
+  void Focus() override {}
+
+  detail::TopLevelEvents* events;
+  fake::NativeState state;
+};
+
+FakeNative& NativeOf(const Window& w) {
+  return *static_cast<FakeNative*>(w.Native());
+}
+
+// Records drawing in top-level coordinates.
+class RecordingCanvas : public Canvas {
+ public:
+  explicit RecordingCanvas(Rect clip) { frames_.push_back({{0, 0}, clip}); }
+  std::vector<fake::DrawOp> ops;
+
+  void DrawBitmap(const Bitmap& picture, const Rect& src, const Rect& dst) override {
+    AddPicture(fake::DrawOp::Kind::kBitmap, picture, src, dst);
+  }
+  void BlendBitmap(const Bitmap& picture, const Rect& src, const Rect& dst) override {
+    AddPicture(fake::DrawOp::Kind::kBlend, picture, src, dst);
+  }
+  void DrawMasked(const Bitmap& picture, const Bitmap&, const Rect& dst, bool) override {
+    AddPicture(fake::DrawOp::Kind::kMasked, picture, {0, 0, picture.width, picture.height}, dst);
+  }
+  void FillRect(const Rect& rect, ColorRef color) override {
+    fake::DrawOp op = Base(fake::DrawOp::Kind::kFill, rect);
+    op.color = color;
+    ops.push_back(op);
+  }
+  void DrawEdge(const Rect& rect, EdgeKind kind) override {
+    fake::DrawOp op = Base(fake::DrawOp::Kind::kEdge, rect);
+    op.flags = kind == EdgeKind::kRaised ? 1 : 2;
+    ops.push_back(op);
+  }
+  void DrawFocusRect(const Rect& rect) override {
+    ops.push_back(Base(fake::DrawOp::Kind::kFocusRect, rect));
+  }
+  void DrawText(std::string_view text, const Rect& rect, unsigned flags, ColorRef color,
+                FontKind font) override {
+    fake::DrawOp op = Base(fake::DrawOp::Kind::kText, rect);
+    op.text = std::string(text);
+    op.flags = flags;
+    op.color = color;
+    op.font = font;
+    ops.push_back(op);
+  }
+  void TextOut(int x, int y, std::string_view text, ColorRef color, FontKind font) override {
+    Size size = MeasureText(text, font);
+    DrawText(text, Rect::FromSize(x, y, size.cx, size.cy), kDtLeft | kDtSingleLine, color, font);
+  }
+  void Save(Point offset, const Rect& clip) override {
+    const Frame& f = frames_.back();
+    Rect absolute = clip.Offset(f.origin.x, f.origin.y).Intersect(f.clip);
+    frames_.push_back({{f.origin.x + offset.x, f.origin.y + offset.y}, absolute});
+  }
+  void ClipRegion(const Region&) override {}
+  void Restore() override {
+    if (frames_.size() > 1) frames_.pop_back();
+  }
+
+ private:
+  struct Frame {
+    Point origin;
+    Rect clip;
+  };
+  fake::DrawOp Base(fake::DrawOp::Kind kind, const Rect& r) const {
+    const Frame& f = frames_.back();
+    fake::DrawOp op{};
+    op.kind = kind;
+    op.dst = r.Offset(f.origin.x, f.origin.y);
+    op.clip = f.clip;
+    return op;
+  }
+  void AddPicture(fake::DrawOp::Kind kind, const Bitmap& picture, const Rect& src,
+                  const Rect& dst) {
+    fake::DrawOp op = Base(kind, dst);
+    op.src = src;
+    op.picture = &picture;
+    op.pictureWidth = picture.width;
+    op.pictureHeight = picture.height;
+    ops.push_back(op);
+  }
+  std::vector<Frame> frames_;
+};
+
 }  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Backend entry points
 
 bool InitPlatform() { return State().platformAvailable; }
 
@@ -66,20 +225,76 @@ void QuitMessageLoop() { State().quitRequested = true; }
 int MessageBox(Window* owner, std::string_view text, std::string_view caption, unsigned style) {
   FakeState& s = State();
   s.boxes.push_back({owner != nullptr, std::string(text), std::string(caption), style});
+  if (s.boxObserver) s.boxObserver(s.boxes.back());
   if (s.answers.empty()) return DefaultAnswer(style);
   int answer = s.answers.front();
   s.answers.pop_front();
   return answer;
 }
 
+Rect GetWorkArea() { return State().workArea; }
+Size GetScreenSize() { return State().screen; }
+void SetCursor(Cursor cursor) { State().cursor = cursor; }
+
+bool ShellOpen(std::string_view target) {
+  State().shellOpens.emplace_back(target);
+  return true;
+}
+
+Size MeasureText(std::string_view text, FontKind) {
+  // A fixed cell per byte is all layout tests need.
+  return {static_cast<int>(text.size()) * 6, 12};
+}
+
+int TrackPopupMenu(const std::vector<MenuItem>& items, Point screen, Window* owner) {
+  FakeState& s = State();
+  s.menus.push_back({items, screen});
+  int choice = 0;
+  if (!s.menuChoices.empty()) {
+    choice = s.menuChoices.front();
+    s.menuChoices.pop_front();
+  }
+  if (choice && owner) owner->PostMessage(kWmCommand, static_cast<WParam>(choice), 0);
+  return choice;
+}
+
 namespace detail {
+
 void QueueOnUiThread(std::function<void()> work) {
   FakeState& s = State();
   std::lock_guard lock(s.postedMutex);
   s.posted.push_back(std::move(work));
   s.postedArrived.notify_all();
 }
+
+std::unique_ptr<NativeWindow> CreateNativeWindow(TopLevelEvents* events,
+                                                 const NativeWindowParams& params) {
+  return std::make_unique<FakeNative>(events, params);
+}
+
+TimerHandle StartTimer(unsigned, std::function<void()> callback) {
+  FakeState& s = State();
+  TimerHandle handle = s.nextTimer++;
+  s.timers[handle] = std::move(callback);
+  return handle;
+}
+
+void StopTimer(TimerHandle handle) { State().timers.erase(handle); }
+
+void RunModalLoop(Dialog& dialog) {
+  FakeState& s = State();
+  if (s.modalHandler) {
+    auto handler = s.modalHandler;  // a nested modal run may replace it
+    handler(dialog);
+  }
+}
+
+void WakeModalLoop() {}
+
 }  // namespace detail
+
+// ---------------------------------------------------------------------------------------------
+// Test control
 
 namespace fake {
 
@@ -88,20 +303,29 @@ void Reset() {
   s.platformAvailable = true;
   s.boxes.clear();
   s.answers.clear();
+  s.boxObserver = nullptr;
   s.loopDepth = 0;
-  s.loopTimeout = std::chrono::milliseconds(10000);
   s.quitRequested = false;
+  s.loopTimeout = std::chrono::milliseconds(10000);
+  s.workArea = {0, 0, 1920, 1040};
+  s.screen = {1920, 1080};
+  s.cursor = Cursor::kArrow;
+  s.shellOpens.clear();
+  s.timers.clear();
+  s.menus.clear();
+  s.menuChoices.clear();
+  s.modalHandler = nullptr;
   std::lock_guard lock(s.postedMutex);
   s.posted.clear();
 }
 
 void SetPlatformAvailable(bool available) { State().platformAvailable = available; }
-
 void SetMessageLoopTimeout(std::chrono::milliseconds timeout) { State().loopTimeout = timeout; }
-
 const std::vector<MessageBoxCall>& MessageBoxes() { return State().boxes; }
-
 void QueueMessageBoxAnswer(int answer) { State().answers.push_back(answer); }
+void OnMessageBox(std::function<void(const MessageBoxCall&)> observer) {
+  State().boxObserver = std::move(observer);
+}
 
 int RunOnePostedWork() {
   FakeState& s = State();
@@ -126,6 +350,72 @@ std::size_t PendingPostedWork() {
   FakeState& s = State();
   std::lock_guard lock(s.postedMutex);
   return s.posted.size();
+}
+
+void SetWorkArea(const Rect& work) { State().workArea = work; }
+void SetScreenSize(Size size) { State().screen = size; }
+
+const NativeState& Native(const Window& topLevel) {
+  static const NativeState none{};
+  if (!topLevel.Native()) return none;
+  return NativeOf(topLevel).state;
+}
+
+Cursor CurrentCursor() { return State().cursor; }
+const std::vector<std::string>& ShellOpens() { return State().shellOpens; }
+
+void Mouse(Window& topLevel, MouseKind kind, int button, Point screen, unsigned keyFlags) {
+  FakeNative& n = NativeOf(topLevel);
+  Point client{screen.x - n.state.bounds.left, screen.y - n.state.bounds.top};
+  n.events->OnMouse(kind, button, client, screen, keyFlags);
+}
+
+void Click(Window& topLevel, Point screen, unsigned extraFlags) {
+  Mouse(topLevel, MouseKind::kMove, 0, screen, extraFlags);
+  if (!topLevel.IsCreated()) return;
+  Mouse(topLevel, MouseKind::kDown, 1, screen, kMkLButton | extraFlags);
+  if (!topLevel.IsCreated()) return;
+  Mouse(topLevel, MouseKind::kUp, 1, screen, extraFlags);
+}
+
+void PointerLeaves(Window& topLevel) { NativeOf(topLevel).events->OnPointerLeave(); }
+
+bool Key(Window& topLevel, bool down, unsigned virtualKey, unsigned keyFlags) {
+  return NativeOf(topLevel).events->OnKey(down, virtualKey, keyFlags);
+}
+
+void FocusChange(Window& topLevel, bool focused) {
+  NativeOf(topLevel).events->OnFocusChange(focused);
+}
+
+void Configure(Window& topLevel, const Rect& screen) {
+  FakeNative& n = NativeOf(topLevel);
+  n.state.bounds = screen;
+  n.events->OnConfigure(screen);
+}
+
+void RequestClose(Window& topLevel) { NativeOf(topLevel).events->OnCloseRequest(); }
+
+std::vector<DrawOp> Paint(Window& topLevel) {
+  Rect all = topLevel.GetClientRect();
+  RecordingCanvas canvas(all);
+  NativeOf(topLevel).events->OnExpose(canvas, all);
+  return canvas.ops;
+}
+
+std::size_t ActiveTimers() { return State().timers.size(); }
+
+void FireTimers() {
+  auto timers = State().timers;  // a callback may stop timers
+  for (auto& [handle, callback] : timers) {
+    if (State().timers.count(handle)) callback();
+  }
+}
+
+const std::vector<MenuCall>& Menus() { return State().menus; }
+void QueueMenuChoice(int id) { State().menuChoices.push_back(id); }
+void SetModalHandler(std::function<void(Dialog&)> handler) {
+  State().modalHandler = std::move(handler);
 }
 
 }  // namespace fake

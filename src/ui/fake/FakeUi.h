@@ -1,11 +1,21 @@
 // Test control of the fake backend: what the code asked of the platform, and the answers and
-// events a test hands in. Single-threaded except where noted.
+// events a test hands in. UI thread only, except PendingPostedWork.
 #pragma once
 
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "ui/Canvas.h"
+#include "ui/Geometry.h"
+#include "ui/Window.h"
+#include "ui/detail/Native.h"
+
+namespace ui {
+class Dialog;
+}
 
 namespace ui::fake {
 
@@ -15,6 +25,25 @@ struct MessageBoxCall {
   std::string text;
   std::string caption;
   unsigned style = 0;
+};
+
+// What a native top-level was asked to be.
+struct NativeState {
+  Rect bounds;
+  std::string title;  // UTF-8
+  bool shown = false;
+  bool minimized = false;
+  bool taskbarButton = false;
+  bool hasShape = false;
+  Region shape;
+  int layeredUpdates = 0;
+  Size layeredSize;
+  bool colorKeyed = false;
+  ColorRef colorKey = 0;
+  bool grabbed = false;
+  int invalidations = 0;
+  int updates = 0;
+  bool destroyed = false;
 };
 
 // Forgets everything recorded and queued, and makes the platform start again.
@@ -31,13 +60,69 @@ const std::vector<MessageBoxCall>& MessageBoxes();
 // Answers for the next message boxes, in order; a box with no queued answer gets the default
 // button's answer.
 void QueueMessageBoxAnswer(int answer);
+// Runs when a message box is shown (before it answers): lets a test see the state then.
+void OnMessageBox(std::function<void(const MessageBoxCall&)> observer);
 
 // Runs work queued by PostMessage from any thread; returns how many ran.
 int RunPostedWork();
 // Runs the oldest queued work, if any; returns 1 when one ran.
 int RunOnePostedWork();
-
 // Any thread: how much posted work waits.
 std::size_t PendingPostedWork();
+
+// The desktop.
+void SetWorkArea(const Rect& work);
+void SetScreenSize(Size size);
+
+// Native top-levels.
+const NativeState& Native(const Window& topLevel);
+Cursor CurrentCursor();
+const std::vector<std::string>& ShellOpens();  // GBK targets
+
+// Input, as the backend would report it, to the top-level that holds the point.
+using MouseKind = detail::TopLevelEvents::MouseKind;
+void Mouse(Window& topLevel, MouseKind kind, int button, Point screen, unsigned keyFlags = 0);
+// A left press and release at a screen point (flags of the press: kMkLButton).
+void Click(Window& topLevel, Point screen, unsigned extraFlags = 0);
+void PointerLeaves(Window& topLevel);
+// True when consumed before any native child would see it.
+bool Key(Window& topLevel, bool down, unsigned virtualKey, unsigned keyFlags = 0);
+void FocusChange(Window& topLevel, bool focused);
+// The window manager moved or sized a top-level, or its user asked to close it.
+void Configure(Window& topLevel, const Rect& screen);
+void RequestClose(Window& topLevel);
+
+// One drawing request, in the top-level's client coordinates.
+struct DrawOp {
+  enum class Kind { kBitmap, kBlend, kMasked, kFill, kEdge, kFocusRect, kText };
+  Kind kind;
+  Rect dst;
+  Rect src;                 // bitmaps: the source rectangle
+  const Bitmap* picture = nullptr;
+  int pictureWidth = 0, pictureHeight = 0;
+  ColorRef color = 0;
+  std::string text;         // GBK
+  unsigned flags = 0;       // text flags; edges: 1 raised, 2 sunken
+  FontKind font = FontKind::kMenu;
+  Rect clip;                // clip in force
+};
+// Paints the whole top-level as an expose would and returns what was drawn, in order.
+std::vector<DrawOp> Paint(Window& topLevel);
+
+// Timers and menus.
+std::size_t ActiveTimers();
+// Runs every active timer's callback once (each posts kWmTimer; run posted work after).
+void FireTimers();
+struct MenuCall {
+  std::vector<MenuItem> items;
+  Point at;
+};
+const std::vector<MenuCall>& Menus();
+void QueueMenuChoice(int id);
+
+// Modal runs: the handler drives the dialog (events, answers) and returns; when the dialog
+// has not ended by then, the run ends as if the loop gave up, and DoModal returns its result
+// so far (-1). Without a handler a modal run returns at once.
+void SetModalHandler(std::function<void(Dialog&)> handler);
 
 }  // namespace ui::fake
