@@ -1,0 +1,201 @@
+#include "ui/Window.h"
+
+#include <gtest/gtest.h>
+
+#include "ui/Button.h"
+#include "ui/Dialog.h"
+#include "ui/fake/FakeUi.h"
+
+namespace ui {
+namespace {
+
+using fake::MouseKind;
+
+// Records the messages it gets, and answers hit tests as told.
+class Recorder : public Window {
+ public:
+  std::vector<unsigned> messages;
+  int hitCode = kHtClient;
+  bool consumeKeys = false;
+  LResult WindowProc(unsigned message, WParam wParam, LParam lParam) override {
+    if (message != kWmPaint && message != kWmEraseBkgnd && message != kWmSetCursor &&
+        message != kWmNcHitTest) {
+      messages.push_back(message);
+    }
+    if (message == kWmNcHitTest) return hitCode;
+    return Window::WindowProc(message, wParam, lParam);
+  }
+  bool PreTranslateMessage(Message& m) override {
+    return consumeKeys && m.message == kWmKeyDown;
+  }
+  bool Saw(unsigned message) const {
+    return std::find(messages.begin(), messages.end(), message) != messages.end();
+  }
+};
+
+class CountingButton : public Button {
+ public:
+  std::vector<std::string> draws;
+
+ protected:
+  void DrawItem(Canvas&, const DrawItemInfo& item) override {
+    draws.push_back((item.itemState & kOdsSelected) ? "pushed" : "normal");
+  }
+};
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override { fake::Reset(); }
+};
+
+TEST_F(WindowTest, ChildrenGetMouseInTheirOwnCoordinatesTopmostFirst) {
+  Recorder top, first, second;
+  ASSERT_TRUE(top.Create("top", kWsPopup | kWsVisible, Rect::FromSize(100, 100, 300, 200),
+                         nullptr, 0));
+  ASSERT_TRUE(first.Create("", kWsChild | kWsVisible, Rect::FromSize(10, 10, 50, 50), &top, 7));
+  ASSERT_TRUE(second.Create("", kWsChild | kWsVisible, Rect::FromSize(30, 30, 50, 50), &top, 8));
+  EXPECT_EQ(top.GetDlgItem(8), &second);
+  EXPECT_EQ(second.GetWindowRect(), Rect::FromSize(130, 130, 50, 50));
+
+  // Over both: the first created is on top.
+  fake::Mouse(top, MouseKind::kDown, 1, {140, 140}, kMkLButton);
+  ASSERT_TRUE(first.Saw(kWmLButtonDown));
+  EXPECT_FALSE(second.Saw(kWmLButtonDown));
+  EXPECT_EQ(Window::WindowFromPoint({170, 170}), &second);
+  EXPECT_EQ(Window::WindowFromPoint({105, 105}), &top);
+
+  // A shaped child lets the point through outside its shape.
+  first.SetWindowRgn(Region{{Rect{0, 0, 5, 5}}}, false);
+  EXPECT_EQ(Window::WindowFromPoint({140, 140}), &second);
+
+  // A hidden child is not hit.
+  second.ShowWindow(kSwHide);
+  EXPECT_EQ(Window::WindowFromPoint({170, 170}), &top);
+}
+
+TEST_F(WindowTest, CaptureAndLeaveTracking) {
+  Recorder top, child;
+  top.Create("", kWsPopup | kWsVisible, Rect::FromSize(0, 0, 200, 200), nullptr, 0);
+  child.Create("", kWsChild | kWsVisible, Rect::FromSize(10, 10, 20, 20), &top, 1);
+
+  fake::Mouse(top, MouseKind::kMove, 0, {15, 15});
+  EXPECT_TRUE(child.TrackMouseLeave());
+  fake::Mouse(top, MouseKind::kMove, 0, {16, 16});
+  EXPECT_FALSE(child.Saw(kWmMouseLeave));
+  fake::Mouse(top, MouseKind::kMove, 0, {100, 100});
+  EXPECT_TRUE(child.Saw(kWmMouseLeave));
+  EXPECT_FALSE(child.TrackMouseLeave(true)) << "nothing armed any more";
+
+  child.messages.clear();
+  child.SetCapture();
+  fake::Mouse(top, MouseKind::kUp, 1, {150, 150});
+  ASSERT_TRUE(child.Saw(kWmLButtonUp)) << "captured input goes to the capture";
+  EXPECT_TRUE(fake::Native(top).grabbed);
+  Window::ReleaseCapture();
+  EXPECT_FALSE(fake::Native(top).grabbed);
+  EXPECT_TRUE(child.Saw(kWmCaptureChanged));
+}
+
+TEST_F(WindowTest, ButtonClicksOnlyWhenReleasedOverIt) {
+  Recorder top;
+  CountingButton button;
+  top.Create("", kWsPopup | kWsVisible, Rect::FromSize(0, 0, 200, 200), nullptr, 0);
+  button.Create("ok", kWsChild | kWsVisible, Rect::FromSize(10, 10, 40, 20), &top, 42);
+
+  fake::Click(top, {20, 20});
+  ASSERT_EQ(std::count(top.messages.begin(), top.messages.end(), kWmCommand), 1);
+
+  top.messages.clear();
+  fake::Mouse(top, MouseKind::kDown, 1, {20, 20}, kMkLButton);
+  EXPECT_EQ(button.GetState() & kBstPushed, kBstPushed);
+  fake::Mouse(top, MouseKind::kMove, 0, {150, 150}, kMkLButton);
+  EXPECT_EQ(button.GetState() & kBstPushed, 0u) << "the pushed look follows the pointer";
+  fake::Mouse(top, MouseKind::kUp, 1, {150, 150});
+  EXPECT_FALSE(top.Saw(kWmCommand));
+  EXPECT_EQ(Window::GetCapture(), nullptr);
+
+  fake::Paint(top);
+  fake::Mouse(top, MouseKind::kDown, 1, {20, 20}, kMkLButton);
+  fake::Paint(top);
+  EXPECT_EQ(button.draws, (std::vector<std::string>{"normal", "pushed"}));
+}
+
+TEST_F(WindowTest, MoveAndSizeLoopsFollowThePointer) {
+  // Shrinks every proposal below 150 wide back to 150, moving the right edge.
+  class Sizable : public Recorder {
+   public:
+    LResult WindowProc(unsigned message, WParam wParam, LParam lParam) override {
+      if (message == kWmSizing) {
+        auto* r = reinterpret_cast<Rect*>(lParam);
+        if (r->Width() < 150) r->right = r->left + 150;
+        edges.push_back(static_cast<unsigned>(wParam));
+      }
+      return Recorder::WindowProc(message, wParam, lParam);
+    }
+    std::vector<unsigned> edges;
+  } top;
+  top.Create("", kWsPopup | kWsVisible, Rect::FromSize(100, 100, 200, 100), nullptr, 0);
+  top.SendMessage(kWmSysCommand, kScMove | 2, MakeLParam(110, 110));
+  fake::Mouse(top, MouseKind::kMove, 0, {130, 105}, kMkLButton);
+  EXPECT_EQ(top.GetWindowRect(), Rect::FromSize(120, 95, 200, 100));
+  EXPECT_TRUE(top.Saw(kWmMove));
+  fake::Mouse(top, MouseKind::kUp, 1, {130, 105});
+  EXPECT_FALSE(fake::Native(top).grabbed);
+
+  // Bottom-left corner dragged right past the minimum: the left edge follows, the right edge
+  // is pushed out.
+  top.SendMessage(kWmSysCommand, kScSize | kWmszBottomLeft, MakeLParam(120, 194));
+  fake::Mouse(top, MouseKind::kMove, 0, {220, 204}, kMkLButton);
+  EXPECT_EQ(top.GetWindowRect(), (Rect{220, 95, 370, 205}));
+  EXPECT_EQ(top.edges, std::vector<unsigned>{kWmszBottomLeft});
+  fake::Mouse(top, MouseKind::kUp, 1, {220, 204});
+}
+
+TEST_F(WindowTest, PreTranslationSeesKeysBeforeTheWindow) {
+  Recorder owner;
+  owner.Create("", kWsPopup | kWsVisible, Rect::FromSize(0, 0, 100, 100), nullptr, 0);
+  Recorder popup;
+  popup.Create("", kWsPopup | kWsVisible, Rect::FromSize(0, 0, 100, 100), &owner, 0);
+  Recorder child;
+  child.Create("", kWsChild | kWsVisible, Rect::FromSize(0, 0, 10, 10), &popup, 3);
+  child.SetFocus();
+  EXPECT_TRUE(fake::Key(popup, true, 'A'));
+  EXPECT_TRUE(child.Saw(kWmKeyDown));
+  // The owner of the popup pre-translates its keys too.
+  owner.consumeKeys = true;
+  child.messages.clear();
+  EXPECT_TRUE(fake::Key(popup, true, 'B'));
+  EXPECT_FALSE(child.Saw(kWmKeyDown));
+}
+
+TEST_F(WindowTest, DialogKeysAndModalRun) {
+  Dialog dialog({{300, 200}, kWsPopup | kWsVisible, 0, "d"});
+  fake::SetModalHandler([](Dialog& d) {
+    EXPECT_TRUE(d.IsWindowVisible());
+    EXPECT_EQ(d.GetWindowRect(), Rect::FromSize(810, 420, 300, 200)) << "centred on the work area";
+    fake::Key(d, true, kVkEscape);
+  });
+  EXPECT_EQ(dialog.DoModal(), kIdCancelCommand);
+  EXPECT_FALSE(dialog.IsCreated());
+
+  fake::SetModalHandler([](Dialog& d) { fake::RequestClose(d); });
+  EXPECT_EQ(dialog.DoModal(), kIdCancelCommand) << "closing a dialog cancels it";
+  fake::SetModalHandler([](Dialog& d) { fake::Key(d, true, kVkReturn); });
+  EXPECT_EQ(dialog.DoModal(), kIdOkCommand);
+}
+
+TEST_F(WindowTest, PostedMessagesReachOnlyLiveWindows) {
+  auto window = std::make_unique<Recorder>();
+  window->Create("", kWsPopup, Rect::FromSize(0, 0, 10, 10), nullptr, 0);
+  WindowId id = window->GetId();
+  EXPECT_TRUE(PostMessage(id, kWmUser + 5, 1, 2));
+  fake::RunPostedWork();
+  EXPECT_TRUE(window->Saw(kWmUser + 5));
+  EXPECT_TRUE(PostMessage(id, kWmUser + 6, 0, 0));
+  window.reset();
+  EXPECT_EQ(fake::RunPostedWork(), 1);  // delivered nowhere, and no crash
+  EXPECT_FALSE(PostMessage(id, kWmUser + 7, 0, 0));
+}
+
+}  // namespace
+}  // namespace ui
