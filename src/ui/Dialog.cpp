@@ -1,5 +1,7 @@
 #include "ui/Dialog.h"
 
+#include "ui/Canvas.h"
+
 namespace ui {
 
 Dialog::Dialog(DialogTemplate dialogTemplate, Window* parent)
@@ -70,6 +72,14 @@ LResult Dialog::WindowProc(unsigned message, WParam wParam, LParam lParam) {
       // A dialog closes as if cancelled.
       OnCancel();
       return 0;
+    case kWmEraseBkgnd: {
+      // The dialog's background brush: its own answer, else the button face.
+      auto* canvas = reinterpret_cast<Canvas*>(lParam);
+      if (!canvas) return 0;
+      const auto* brush = reinterpret_cast<const Brush*>(SendMessage(kWmCtlColorDlg));
+      canvas->FillRect(GetClientRect(), brush ? brush->color : GetSysColor(SysColor::kBtnFace));
+      return 1;
+    }
     default:
       return Window::WindowProc(message, wParam, lParam);
   }

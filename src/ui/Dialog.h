@@ -15,6 +15,11 @@ struct DialogTemplate {
   std::string caption;  // GBK
 };
 
+// A solid brush, as a dialog's background answer to kWmCtlColorDlg.
+struct Brush {
+  ColorRef color = 0;
+};
+
 class Dialog : public Window {
  public:
   explicit Dialog(DialogTemplate dialogTemplate, Window* parent = nullptr);

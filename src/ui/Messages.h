@@ -48,6 +48,7 @@ inline constexpr unsigned kWmInitDialog = 0x0110;
 inline constexpr unsigned kWmCommand = 0x0111;  // wParam: id, notification; lParam: Window* of the control
 inline constexpr unsigned kWmSysCommand = 0x0112;  // wParam: kSc* | direction; lParam: screen x, y
 inline constexpr unsigned kWmTimer = 0x0113;  // wParam: timer id
+inline constexpr unsigned kWmCtlColorDlg = 0x0136;  // answer: const Brush* for the dialog background, or 0
 inline constexpr unsigned kStmSetImage = 0x0172;  // lParam: const launcher::Bitmap*
 inline constexpr unsigned kWmMouseMove = 0x0200;  // wParam: kMk* flags; lParam: client x, y
 inline constexpr unsigned kWmLButtonDown = 0x0201;

@@ -372,7 +372,14 @@ void Window::DestroyWindow() {
   WindowProc(kWmDestroy, 0, 0);
   if (!created_) return;  // destroyed from its own handler
   created_ = false;
-  // Children first, newest first.
+  // Windows this one owns go with it, then children, newest first.
+  std::vector<Window*> owned;
+  for (Window* w : LiveWindows()) {
+    if (w != this && w->owner_ == this && w->created_) owned.push_back(w);
+  }
+  for (Window* w : owned) {
+    if (IsLive(w)) w->DestroyWindow();
+  }
   auto children = children_;
   for (auto it = children.rbegin(); it != children.rend(); ++it) {
     if (IsLive(*it)) (*it)->DestroyWindow();

@@ -43,6 +43,7 @@ struct NativeWindowParams {
   std::string titleUtf8;
   bool taskbarButton = false;
   NativeWindow* owner = nullptr;  // kept above its owner
+  unsigned exStyle = 0;           // kWsEx*: tool windows and topmost ones are placed as such
 };
 
 class NativeWindow {

@@ -1,19 +1,39 @@
-// GTK backend: native top-level windows, drawing, timers and desktop services.
-// First cut: enough to link; the windows arrive next.
+// GTK backend: native top-levels, timers, the modal loop and the desktop's services.
 #include <gtk/gtk.h>
 
+#include <cstdio>
 #include <map>
+#include <memory>
 
 #include "ui/Dialog.h"
+#include "ui/Text.h"
 #include "ui/Window.h"
 #include "ui/detail/Native.h"
+#include "ui/gtk/CairoCanvas.h"
+#include "ui/gtk/GtkTopLevel.h"
 
 namespace ui {
+namespace {
+
+GdkMonitor* PrimaryMonitor() {
+  GdkDisplay* display = gdk_display_get_default();
+  if (!display) return nullptr;
+  GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+  return monitor ? monitor : gdk_display_get_monitor(display, 0);
+}
+
+struct FileClose {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+struct GFree {
+  void operator()(gpointer p) const { g_free(p); }
+};
+
+}  // namespace
 
 Rect GetWorkArea() {
-  GdkDisplay* display = gdk_display_get_default();
-  GdkMonitor* monitor = display ? gdk_display_get_primary_monitor(display) : nullptr;
-  if (!monitor && display) monitor = gdk_display_get_monitor(display, 0);
+  GdkMonitor* monitor = PrimaryMonitor();
   if (!monitor) return {0, 0, 1024, 768};
   GdkRectangle r;
   gdk_monitor_get_workarea(monitor, &r);
@@ -21,56 +41,108 @@ Rect GetWorkArea() {
 }
 
 Size GetScreenSize() {
-  GdkDisplay* display = gdk_display_get_default();
-  GdkMonitor* monitor = display ? gdk_display_get_primary_monitor(display) : nullptr;
-  if (!monitor && display) monitor = gdk_display_get_monitor(display, 0);
+  GdkMonitor* monitor = PrimaryMonitor();
   if (!monitor) return {1024, 768};
   GdkRectangle r;
   gdk_monitor_get_geometry(monitor, &r);
   return {r.width, r.height};
 }
 
-void SetCursor(Cursor) {}
-
-bool ShellOpen(std::string_view) { return false; }
-
-Size MeasureText(std::string_view text, FontKind) {
-  return {static_cast<int>(text.size()) * 7, 14};
+void SetCursor(Cursor cursor) {
+  if (gtk::GtkTopLevel* window = gtk::GtkTopLevel::LastInput()) window->SetCursor(cursor);
 }
 
-int TrackPopupMenu(const std::vector<MenuItem>&, Point, Window*) { return 0; }
+bool ShellOpen(std::string_view target) {
+  const std::string utf8 = GbkToUtf8(target);
+  // Tests (and anyone who wants to see what would open) name a file that collects the targets,
+  // one a line in UTF-8, instead of starting programs.
+  const char* log = g_getenv("LAUNCHER_SHELL_OPEN_LOG");
+  if (log && *log) {
+    std::unique_ptr<std::FILE, FileClose> file(std::fopen(log, "a"));
+    if (!file) return false;
+    return std::fprintf(file.get(), "%s\n", utf8.c_str()) > 0;
+  }
+  if (utf8.empty()) return false;
+  // An address goes to its scheme's handler; anything else is taken as a file the desktop
+  // knows how to open. Neither failing is reported beyond the answer.
+  std::unique_ptr<char, GFree> scheme(g_uri_parse_scheme(utf8.c_str()));
+  std::unique_ptr<char, GFree> uri;
+  if (scheme) {
+    uri.reset(g_strdup(utf8.c_str()));
+  } else {
+    gtk::ObjectPtr<GFile> file(g_file_new_for_commandline_arg(utf8.c_str()));
+    if (!g_file_query_exists(file.get(), nullptr)) return false;
+    uri.reset(g_file_get_uri(file.get()));
+  }
+  GError* error = nullptr;
+  const bool ok = g_app_info_launch_default_for_uri(uri.get(), nullptr, &error) != FALSE;
+  if (error) g_error_free(error);
+  return ok;
+}
+
+Size MeasureText(std::string_view text, FontKind font) {
+  gtk::ObjectPtr<PangoLayout> layout =
+      gtk::MakeTextLayout(gtk::MeasuringContext(), GbkToUtf8(text), font, true);
+  return gtk::LayoutSize(layout.get());
+}
 
 namespace detail {
 
-std::unique_ptr<NativeWindow> CreateNativeWindow(TopLevelEvents*, const NativeWindowParams&) {
-  return nullptr;
+std::unique_ptr<NativeWindow> CreateNativeWindow(TopLevelEvents* events,
+                                                 const NativeWindowParams& params) {
+  if (!gdk_display_get_default()) return nullptr;  // InitPlatform failed or never ran
+  return std::make_unique<gtk::GtkTopLevel>(events, params);
 }
 
 namespace {
-struct TimerRecord {
+
+// A running timer. The callback may stop its own timer (or others); the record stays alive
+// until the callback has returned.
+struct Timer {
+  guint source = 0;
   std::function<void()> callback;
 };
-std::map<TimerHandle, guint>& Sources() {
-  static std::map<TimerHandle, guint> sources;
-  return sources;
+
+struct Timers {
+  std::map<TimerHandle, std::shared_ptr<Timer>> running;
+  TimerHandle next = 1;
+};
+
+Timers& AllTimers() {
+  static Timers timers;
+  return timers;
 }
+
 gboolean FireTimer(gpointer data) {
-  (*static_cast<std::function<void()>*>(data))();
-  return G_SOURCE_CONTINUE;
+  const TimerHandle handle = GPOINTER_TO_UINT(data);
+  auto& running = AllTimers().running;
+  auto it = running.find(handle);
+  if (it == running.end()) return G_SOURCE_REMOVE;
+  std::shared_ptr<Timer> timer = it->second;
+  timer->callback();
+  return running.count(handle) ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
 }
-void DeleteCallback(gpointer data) { delete static_cast<std::function<void()>*>(data); }
+
 }  // namespace
 
 TimerHandle StartTimer(unsigned milliseconds, std::function<void()> callback) {
-  guint source = g_timeout_add_full(G_PRIORITY_DEFAULT, milliseconds, FireTimer,
-                                    new std::function<void()>(std::move(callback)),
-                                    DeleteCallback);
-  Sources()[source] = source;
-  return source;
+  Timers& timers = AllTimers();
+  const TimerHandle handle = timers.next++;
+  auto timer = std::make_shared<Timer>();
+  timer->callback = std::move(callback);
+  timer->source = g_timeout_add(milliseconds, FireTimer, GUINT_TO_POINTER(handle));
+  timers.running[handle] = std::move(timer);
+  return handle;
 }
 
 void StopTimer(TimerHandle handle) {
-  if (Sources().erase(handle)) g_source_remove(handle);
+  auto& running = AllTimers().running;
+  auto it = running.find(handle);
+  if (it == running.end()) return;
+  const guint source = it->second->source;
+  running.erase(it);
+  // Safe from inside the timer's own callback: GLib finishes that dispatch first.
+  g_source_remove(source);
 }
 
 void RunModalLoop(Dialog& dialog) {

@@ -1,0 +1,582 @@
+#include "ui/gtk/GtkTopLevel.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "ui/Messages.h"
+#include "ui/gtk/CairoCanvas.h"
+#include "ui/gtk/GtkInput.h"
+#include "ui/gtk/PixelOps.h"
+
+namespace ui::gtk {
+namespace {
+
+using MouseKind = detail::TopLevelEvents::MouseKind;
+
+// Without a compositor a layered picture can only be shaped: pixels at least this opaque are
+// drawn, blended over kNeutral; fainter ones (soft shadows) are left out rather than shown as a
+// dark fringe. The pointer still reaches every pixel with any alpha, as with a compositor.
+constexpr std::uint8_t kVisibleAlpha = 128;
+constexpr double kNeutral = 48 / 255.0;
+
+// How long the window system may take to carry out a move or resize of ours before a
+// different rectangle it reports counts as its own decision.
+constexpr guint kSettleMs = 250;
+
+std::vector<GtkTopLevel*>& All() {
+  static std::vector<GtkTopLevel*> all;
+  return all;
+}
+
+GtkTopLevel* g_lastInput = nullptr;
+
+GdkCursor* CursorFor(Cursor cursor) {
+  static std::array<ObjectPtr<GdkCursor>, 7> cache;
+  static constexpr std::array<const char*, 7> kNames = {
+      "default", "pointer", "ns-resize", "ew-resize", "nwse-resize", "nesw-resize", "move"};
+  const auto i = static_cast<std::size_t>(cursor);
+  if (i >= cache.size()) return nullptr;
+  if (!cache[i]) {
+    GdkDisplay* display = gdk_display_get_default();
+    GdkCursor* c = gdk_cursor_new_from_name(display, kNames[i]);
+    if (!c) c = gdk_cursor_new_for_display(display, GDK_LEFT_PTR);
+    cache[i].reset(c);
+  }
+  return cache[i].get();
+}
+
+// The intersection of the shapes that apply; null when none restricts the window.
+RegionPtr Intersect(std::initializer_list<const std::vector<Rect>*> shapes) {
+  RegionPtr result;
+  for (const std::vector<Rect>* shape : shapes) {
+    if (!shape) continue;
+    RegionPtr next = RegionFromRects(*shape);
+    if (!result) {
+      result = std::move(next);
+    } else {
+      cairo_region_intersect(result.get(), next.get());
+    }
+  }
+  return result;
+}
+
+// GDK queues the double press it makes right behind the second plain press; the framework wants
+// down, up, double click, up, so that plain press is not reported.
+bool DoublePressFollows(const GdkEventButton* e) {
+  GdkEvent* next = gdk_event_peek();
+  if (!next) return false;
+  const bool follows = next->type == GDK_2BUTTON_PRESS && next->button.button == e->button &&
+                       next->button.window == e->window;
+  gdk_event_free(next);
+  return follows;
+}
+
+constexpr guint kButtonMasks = GDK_BUTTON1_MASK | GDK_BUTTON2_MASK | GDK_BUTTON3_MASK;
+
+}  // namespace
+
+GtkTopLevel::GtkTopLevel(detail::TopLevelEvents* events, const detail::NativeWindowParams& params)
+    : events_(events),
+      owner_(static_cast<GtkTopLevel*>(params.owner)),
+      exStyle_(params.exStyle),
+      window_(gtk_window_new(GTK_WINDOW_TOPLEVEL)) {
+  GtkWindow* w = Window();
+  gtk_window_set_decorated(w, FALSE);
+  gtk_window_set_gravity(w, GDK_GRAVITY_NORTH_WEST);
+  gtk_widget_set_app_paintable(window_.Get(), TRUE);
+  gtk_window_set_title(w, params.titleUtf8.c_str());
+  SetTaskbarButton(params.taskbarButton && !(exStyle_ & kWsExToolWindow));
+  if (exStyle_ & kWsExToolWindow) {
+    gtk_window_set_type_hint(w, (exStyle_ & kWsExTopmost) ? GDK_WINDOW_TYPE_HINT_TOOLTIP
+                                                          : GDK_WINDOW_TYPE_HINT_UTILITY);
+    gtk_window_set_accept_focus(w, FALSE);
+  }
+  if (exStyle_ & kWsExTopmost) gtk_window_set_keep_above(w, TRUE);
+  if (owner_) gtk_window_set_transient_for(w, owner_->Window());
+
+  // The drawing area asks for nothing, so the window can be made as small as the framework
+  // wants; the overlay will hold native children over it.
+  area_ = gtk_drawing_area_new();
+  gtk_widget_set_size_request(area_, 1, 1);
+  gtk_widget_add_events(area_, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
+                                   GDK_POINTER_MOTION_MASK | GDK_ENTER_NOTIFY_MASK |
+                                   GDK_LEAVE_NOTIFY_MASK);
+  GtkWidget* overlay = gtk_overlay_new();
+  gtk_container_add(GTK_CONTAINER(overlay), area_);
+  gtk_container_add(GTK_CONTAINER(window_.Get()), overlay);
+  gtk_widget_show(area_);
+  gtk_widget_show(overlay);
+
+  g_signal_connect(area_, "draw", G_CALLBACK(OnDraw), this);
+  g_signal_connect(area_, "button-press-event", G_CALLBACK(OnButtonPress), this);
+  g_signal_connect(area_, "button-release-event", G_CALLBACK(OnButtonRelease), this);
+  g_signal_connect(area_, "motion-notify-event", G_CALLBACK(OnMotion), this);
+  g_signal_connect(area_, "enter-notify-event", G_CALLBACK(OnCrossing), this);
+  g_signal_connect(area_, "leave-notify-event", G_CALLBACK(OnCrossing), this);
+  // Handlers on the window itself run before GTK hands a key to the focused widget.
+  g_signal_connect(window_.Get(), "key-press-event", G_CALLBACK(OnKey), this);
+  g_signal_connect(window_.Get(), "key-release-event", G_CALLBACK(OnKey), this);
+  g_signal_connect(window_.Get(), "focus-in-event", G_CALLBACK(OnFocus), this);
+  g_signal_connect(window_.Get(), "focus-out-event", G_CALLBACK(OnFocus), this);
+  g_signal_connect(window_.Get(), "configure-event", G_CALLBACK(OnConfigureEvent), this);
+  g_signal_connect(window_.Get(), "window-state-event", G_CALLBACK(OnWindowState), this);
+  g_signal_connect(window_.Get(), "delete-event", G_CALLBACK(OnDelete), this);
+  g_signal_connect_after(window_.Get(), "realize", G_CALLBACK(OnRealize), this);
+  g_signal_connect(gtk_widget_get_screen(window_.Get()), "composited-changed",
+                   G_CALLBACK(OnCompositedChanged), this);
+
+  SetBounds(params.screen);
+  All().push_back(this);
+}
+
+GtkTopLevel::~GtkTopLevel() {
+  *alive_ = false;
+  auto& all = All();
+  all.erase(std::remove(all.begin(), all.end(), this), all.end());
+  for (GtkTopLevel* other : all) {
+    if (other->owner_ == this) other->owner_ = nullptr;
+  }
+  if (g_lastInput == this) g_lastInput = nullptr;
+  if (settleSource_) g_source_remove(settleSource_);
+  GrabPointer(false);
+  g_signal_handlers_disconnect_by_data(gtk_widget_get_screen(window_.Get()), this);
+  g_signal_handlers_disconnect_by_data(area_, this);
+  g_signal_handlers_disconnect_by_data(window_.Get(), this);
+  window_.Reset();
+}
+
+GtkTopLevel* GtkTopLevel::LastInput() { return g_lastInput; }
+
+bool GtkTopLevel::Composited() const {
+  return gdk_screen_is_composited(gtk_widget_get_screen(window_.Get())) != FALSE;
+}
+
+bool GtkTopLevel::LayeredTranslucent() const {
+  GdkScreen* screen = gtk_widget_get_screen(window_.Get());
+  GdkVisual* rgba = gdk_screen_get_rgba_visual(screen);
+  return Composited() && rgba && gtk_widget_get_visual(window_.Get()) == rgba;
+}
+
+Size GtkTopLevel::ClientSize() const {
+  if (gtk_widget_get_realized(area_)) {
+    return {gtk_widget_get_allocated_width(area_), gtk_widget_get_allocated_height(area_)};
+  }
+  return {requested_.Width(), requested_.Height()};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Geometry and state
+
+void GtkTopLevel::SetBounds(const Rect& screen) {
+  // A window cannot be empty; the framework's 0 x 0 (a minimised companion) becomes 1 x 1.
+  Rect r = Rect::FromSize(screen.left, screen.top, std::max(screen.Width(), 1),
+                          std::max(screen.Height(), 1));
+  requested_ = r;
+  boundsPending_ = true;
+  lastRequestUs_ = g_get_monotonic_time();
+  gtk_window_move(Window(), r.left, r.top);
+  gtk_window_resize(Window(), r.Width(), r.Height());
+}
+
+void GtkTopLevel::SettleBounds(bool timedOut) {
+  if (!actual_ || !gtk_widget_get_mapped(window_.Get())) return;
+  if (*actual_ == requested_) {
+    boundsPending_ = false;
+    return;
+  }
+  if (boundsPending_ && !timedOut) {
+    if (!settleSource_) settleSource_ = g_timeout_add(kSettleMs, OnSettleTimeout, this);
+    return;
+  }
+  boundsPending_ = false;
+  requested_ = *actual_;
+  events_->OnConfigure(*actual_);
+}
+
+gboolean GtkTopLevel::OnSettleTimeout(gpointer data) {
+  auto* self = static_cast<GtkTopLevel*>(data);
+  self->settleSource_ = 0;
+  // Requests still coming (a move loop): wait for the window system to catch up.
+  const gint64 quietUs = g_get_monotonic_time() - self->lastRequestUs_;
+  if (quietUs < static_cast<gint64>(kSettleMs) * 1000) {
+    self->settleSource_ = g_timeout_add(kSettleMs, OnSettleTimeout, self);
+  } else {
+    self->SettleBounds(true);
+  }
+  return G_SOURCE_REMOVE;
+}
+
+void GtkTopLevel::Show(int showCmd) {
+  GtkWidget* w = window_.Get();
+  if (showCmd == kSwHide) {
+    GrabPointer(false);
+    gtk_widget_hide(w);
+    return;
+  }
+  const bool minimize = showCmd == kSwMinimize || showCmd == kSwShowMinimized;
+  const bool activate =
+      !minimize && showCmd != kSwShowNoActivate && !(exStyle_ & kWsExToolWindow);
+  if (!gtk_widget_get_visible(w)) {
+    ChooseVisual();
+    gtk_widget_realize(w);  // shapes known so far go on before the first map
+    if (keyed_ && !offscreenPainted_) {
+      if (!PrepareKeyedFrame()) return;
+    }
+    gtk_window_set_focus_on_map(Window(), activate);
+    gtk_window_move(Window(), requested_.left, requested_.top);
+    gtk_window_resize(Window(), requested_.Width(), requested_.Height());
+    gtk_widget_show(w);
+  }
+  if (minimize) {
+    gtk_window_iconify(Window());  // needs a window manager; without one nothing happens
+    return;
+  }
+  if (minimized_) gtk_window_deiconify(Window());
+  if (activate) gtk_window_present(Window());
+  RaiseOwned();
+}
+
+void GtkTopLevel::RaiseOwned() {
+  // A window manager keeps transient windows above their owner; without one we do.
+  for (GtkTopLevel* other : All()) {
+    if (other->owner_ != this || !gtk_widget_get_visible(other->window_.Get())) continue;
+    if (GdkWindow* gw = gtk_widget_get_window(other->window_.Get())) gdk_window_raise(gw);
+    other->RaiseOwned();
+  }
+}
+
+void GtkTopLevel::SetTitle(const std::string& utf8) {
+  gtk_window_set_title(Window(), utf8.c_str());
+}
+
+void GtkTopLevel::SetTaskbarButton(bool shown) {
+  gtk_window_set_skip_taskbar_hint(Window(), !shown);
+  gtk_window_set_skip_pager_hint(Window(), !shown);
+}
+
+void GtkTopLevel::Focus() {
+  if (!gtk_widget_get_visible(window_.Get())) return;
+  gtk_window_present(Window());
+  RaiseOwned();
+}
+
+void GtkTopLevel::SetCursor(Cursor cursor) {
+  cursor_ = cursor;
+  GdkCursor* c = CursorFor(cursor);
+  if (GdkWindow* gw = gtk_widget_get_window(window_.Get())) gdk_window_set_cursor(gw, c);
+  if (GdkWindow* gw = gtk_widget_get_window(area_)) gdk_window_set_cursor(gw, c);
+}
+
+void GtkTopLevel::GrabPointer(bool grab) {
+  GdkSeat* seat = gdk_display_get_default_seat(gtk_widget_get_display(window_.Get()));
+  if (!grab) {
+    if (grabbed_) gdk_seat_ungrab(seat);
+    grabbed_ = false;
+    return;
+  }
+  if (grabbed_) return;
+  GdkWindow* gw = gtk_widget_get_window(area_);
+  if (!gw || !gdk_window_is_viewable(gw)) return;
+  // Events keep coming to the drawing area wherever the pointer goes. A failed grab still
+  // leaves the implicit one of a held button, which is what move loops start from.
+  grabbed_ = gdk_seat_grab(seat, gw, GDK_SEAT_CAPABILITY_ALL_POINTING, FALSE, nullptr, nullptr,
+                           nullptr, nullptr) == GDK_GRAB_SUCCESS;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Painting and shapes
+
+void GtkTopLevel::Invalidate(const Rect& client) {
+  if (client.Empty()) return;
+  gtk_widget_queue_draw_area(area_, client.left, client.top, client.Width(), client.Height());
+}
+
+void GtkTopLevel::Update() {
+  GdkWindow* gw = gtk_widget_get_window(window_.Get());
+  if (!gw || !gtk_widget_get_mapped(window_.Get())) return;
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  gdk_window_process_updates(gw, TRUE);
+  G_GNUC_END_IGNORE_DEPRECATIONS
+}
+
+void GtkTopLevel::SetShape(const Region* region) {
+  if (region) {
+    frameworkShape_ = region->rects;
+  } else {
+    frameworkShape_.reset();
+  }
+  ApplyShapes();
+}
+
+void GtkTopLevel::SetLayeredContent(const Bitmap& picture) {
+  SurfacePtr surface = MakePremultipliedSurface(picture, {0, 0, picture.width, picture.height});
+  if (!surface) return;  // the window keeps what it showed
+  layered_ = std::move(surface);
+  layeredInput_ = AlphaRects(picture, 1);
+  layeredVisible_ = AlphaRects(picture, kVisibleAlpha);
+  ChooseVisual();
+  ApplyShapes();
+  Invalidate({0, 0, picture.width, picture.height});
+  if (picture.width != requested_.Width() || picture.height != requested_.Height()) {
+    // The window takes the picture's size, and the framework hears of it as of any resize.
+    const Rect r =
+        Rect::FromSize(requested_.left, requested_.top, picture.width, picture.height);
+    SetBounds(r);
+    events_->OnConfigure(r);
+  }
+}
+
+void GtkTopLevel::SetColorKey(ColorRef key) {
+  keyRgb_ = (static_cast<std::uint32_t>(RedOf(key)) << 16) |
+            (static_cast<std::uint32_t>(GreenOf(key)) << 8) | BlueOf(key);
+  keyed_ = true;
+  offscreenPainted_ = false;
+  keyMask_.clear();
+  keyRects_.reset();
+  if (gtk_widget_get_visible(window_.Get())) gtk_widget_queue_draw(area_);
+}
+
+void GtkTopLevel::ChooseVisual() {
+  GtkWidget* w = window_.Get();
+  GdkScreen* screen = gtk_widget_get_screen(w);
+  GdkVisual* rgba = gdk_screen_get_rgba_visual(screen);
+  const bool wantRgba = layered_ && rgba && Composited();
+  if (!wantRgba || gtk_widget_get_visual(w) == rgba) return;
+  if (!gtk_widget_get_realized(w)) {
+    gtk_widget_set_visual(w, rgba);
+    return;
+  }
+  // A window's visual is fixed once it exists on the server: make it again (the compositor
+  // started after the window was first shown).
+  const bool visible = gtk_widget_get_visible(w);
+  GrabPointer(false);
+  gtk_widget_hide(w);
+  gtk_widget_unrealize(w);
+  gtk_widget_set_visual(w, rgba);
+  if (!visible) return;
+  gtk_widget_realize(w);
+  gtk_window_move(Window(), requested_.left, requested_.top);
+  gtk_widget_show(w);
+  RaiseOwned();
+}
+
+void GtkTopLevel::ApplyShapes() {
+  GdkWindow* gw = gtk_widget_get_window(window_.Get());
+  if (!gw) return;  // applied on realize
+  const std::vector<Rect>* framework = frameworkShape_ ? &*frameworkShape_ : nullptr;
+  const std::vector<Rect>* key = keyRects_ ? &*keyRects_ : nullptr;
+  const bool translucent = layered_ && LayeredTranslucent();
+  RegionPtr input = Intersect({framework, layered_ ? &layeredInput_ : nullptr, key});
+  RegionPtr visible =
+      Intersect({framework, layered_ && !translucent ? &layeredVisible_ : nullptr, key});
+  gdk_window_shape_combine_region(gw, visible.get(), 0, 0);
+  gdk_window_input_shape_combine_region(gw, input.get(), 0, 0);
+}
+
+void GtkTopLevel::PaintLayered(cairo_t* cr) {
+  cairo_save(cr);
+  if (LayeredTranslucent()) {
+    // The picture replaces what is there, transparent pixels included.
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr, layered_.get(), 0, 0);
+    cairo_paint(cr);
+  } else {
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_rgb(cr, kNeutral, kNeutral, kNeutral);
+    cairo_paint(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+    cairo_set_source_surface(cr, layered_.get(), 0, 0);
+    cairo_paint(cr);
+  }
+  cairo_restore(cr);
+}
+
+bool GtkTopLevel::PrepareKeyedFrame() {
+  const Size size{requested_.Width(), requested_.Height()};
+  offscreen_.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size.cx, size.cy));
+  std::shared_ptr<bool> alive = alive_;
+  {
+    SurfacePtr target(cairo_surface_reference(offscreen_.get()));
+    CairoPtr cr(cairo_create(target.get()));
+    CairoCanvas canvas(cr.get());
+    events_->OnExpose(canvas, {0, 0, size.cx, size.cy});
+  }
+  if (!*alive) return false;
+  offscreenPainted_ = true;
+  UpdateKeyShape();
+  return true;
+}
+
+bool GtkTopLevel::PaintKeyed(cairo_t* cr, const Rect& damage) {
+  const Size size = ClientSize();
+  Rect area = damage;
+  if (!offscreen_ || cairo_image_surface_get_width(offscreen_.get()) != size.cx ||
+      cairo_image_surface_get_height(offscreen_.get()) != size.cy) {
+    offscreen_.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size.cx, size.cy));
+    offscreenPainted_ = false;
+  }
+  if (!offscreenPainted_) area = {0, 0, size.cx, size.cy};  // nothing to keep
+  std::shared_ptr<bool> alive = alive_;
+  {
+    // The context keeps the surface alive even if the window goes away while it paints.
+    CairoPtr offscreenCr(cairo_create(offscreen_.get()));
+    cairo_rectangle(offscreenCr.get(), area.left, area.top, area.Width(), area.Height());
+    cairo_clip(offscreenCr.get());
+    CairoCanvas canvas(offscreenCr.get());
+    events_->OnExpose(canvas, area);
+  }
+  if (!*alive) return false;
+  offscreenPainted_ = true;
+  UpdateKeyShape();
+  cairo_save(cr);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_set_source_surface(cr, offscreen_.get(), 0, 0);
+  cairo_paint(cr);
+  cairo_restore(cr);
+  return true;
+}
+
+void GtkTopLevel::UpdateKeyShape() {
+  std::vector<std::uint8_t> mask;
+  NonKeyMask(offscreen_.get(), keyRgb_, &mask);
+  if (keyRects_ && mask == keyMask_) return;  // same shape: nothing to tell the server
+  keyMask_ = std::move(mask);
+  keyRects_ = MaskRects(keyMask_, cairo_image_surface_get_width(offscreen_.get()),
+                        cairo_image_surface_get_height(offscreen_.get()));
+  ApplyShapes();
+}
+
+gboolean GtkTopLevel::OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
+  auto* self = static_cast<GtkTopLevel*>(data);
+  if (self->layered_) {
+    self->PaintLayered(cr);
+    return TRUE;
+  }
+  GdkRectangle clip;
+  if (!gdk_cairo_get_clip_rectangle(cr, &clip)) return TRUE;
+  const Rect damage = Rect::FromSize(clip.x, clip.y, clip.width, clip.height);
+  if (self->keyed_) {
+    self->PaintKeyed(cr, damage);
+    return TRUE;
+  }
+  CairoCanvas canvas(cr);
+  self->events_->OnExpose(canvas, damage);
+  return TRUE;
+}
+
+void GtkTopLevel::OnRealize(GtkWidget*, gpointer data) {
+  auto* self = static_cast<GtkTopLevel*>(data);
+  self->ApplyShapes();
+  self->SetCursor(self->cursor_);
+}
+
+void GtkTopLevel::OnCompositedChanged(GdkScreen*, gpointer data) {
+  auto* self = static_cast<GtkTopLevel*>(data);
+  if (!self->layered_) return;
+  self->ChooseVisual();
+  self->ApplyShapes();
+  gtk_widget_queue_draw(self->area_);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Input
+
+void GtkTopLevel::DeliverMouse(MouseKind kind, int button, double x, double y, double xRoot,
+                               double yRoot, unsigned flags) {
+  g_lastInput = this;
+  const Point client{static_cast<int>(std::floor(x)), static_cast<int>(std::floor(y))};
+  const Point screen{static_cast<int>(std::floor(xRoot)), static_cast<int>(std::floor(yRoot))};
+  events_->OnMouse(kind, button, client, screen, flags);  // may destroy this
+}
+
+gboolean GtkTopLevel::OnButtonPress(GtkWidget*, GdkEventButton* e, gpointer data) {
+  auto* self = static_cast<GtkTopLevel*>(data);
+  if (e->type == GDK_3BUTTON_PRESS) return TRUE;  // the third press came as a plain one
+  if (e->type == GDK_BUTTON_PRESS && DoublePressFollows(e)) return TRUE;
+  const MouseKind kind = e->type == GDK_2BUTTON_PRESS ? MouseKind::kDoubleClick : MouseKind::kDown;
+  self->DeliverMouse(kind, static_cast<int>(e->button), e->x, e->y, e->x_root, e->y_root,
+                     FlagsAfterButton(e->state, e->button, true));
+  return TRUE;
+}
+
+gboolean GtkTopLevel::OnButtonRelease(GtkWidget*, GdkEventButton* e, gpointer data) {
+  auto* self = static_cast<GtkTopLevel*>(data);
+  const unsigned flags = FlagsAfterButton(e->state, e->button, false);
+  std::shared_ptr<bool> alive = self->alive_;
+  self->DeliverMouse(MouseKind::kUp, static_cast<int>(e->button), e->x, e->y, e->x_root,
+                     e->y_root, flags);
+  if (!*alive) return TRUE;
+  // The pointer left while a button held it here; now that it is free, it has left.
+  const bool held = (flags & (kMkLButton | kMkMButton | kMkRButton)) != 0;
+  if (self->leftWhilePressed_ && !held && !self->grabbed_) {
+    self->leftWhilePressed_ = false;
+    self->events_->OnPointerLeave();
+  }
+  return TRUE;
+}
+
+gboolean GtkTopLevel::OnMotion(GtkWidget*, GdkEventMotion* e, gpointer data) {
+  auto* self = static_cast<GtkTopLevel*>(data);
+  self->DeliverMouse(MouseKind::kMove, 0, e->x, e->y, e->x_root, e->y_root,
+                     KeyFlagsFromState(e->state));
+  return TRUE;
+}
+
+gboolean GtkTopLevel::OnCrossing(GtkWidget*, GdkEventCrossing* e, gpointer data) {
+  auto* self = static_cast<GtkTopLevel*>(data);
+  if (e->type == GDK_ENTER_NOTIFY) {
+    self->leftWhilePressed_ = false;
+    return FALSE;
+  }
+  if (e->detail == GDK_NOTIFY_INFERIOR) return FALSE;  // onto a native child: still ours
+  if (e->mode == GDK_CROSSING_GRAB || e->mode == GDK_CROSSING_GTK_GRAB ||
+      e->mode == GDK_CROSSING_STATE_CHANGED) {
+    return FALSE;  // someone took the pointer; it has not moved
+  }
+  if (self->grabbed_ || (e->state & kButtonMasks)) {
+    self->leftWhilePressed_ = true;  // told at the release
+    return FALSE;
+  }
+  self->events_->OnPointerLeave();
+  return FALSE;
+}
+
+gboolean GtkTopLevel::OnKey(GtkWidget*, GdkEventKey* e, gpointer data) {
+  auto* self = static_cast<GtkTopLevel*>(data);
+  const unsigned vk = VirtualKeyFromKeyval(e->keyval);
+  if (vk == 0) return FALSE;
+  const bool down = e->type == GDK_KEY_PRESS;
+  return self->events_->OnKey(down, vk, FlagsAfterKey(e->state, e->keyval, down)) ? TRUE
+                                                                                  : FALSE;
+}
+
+gboolean GtkTopLevel::OnFocus(GtkWidget*, GdkEventFocus* e, gpointer data) {
+  static_cast<GtkTopLevel*>(data)->events_->OnFocusChange(e->in != 0);
+  return FALSE;
+}
+
+gboolean GtkTopLevel::OnConfigureEvent(GtkWidget*, GdkEventConfigure* e, gpointer data) {
+  auto* self = static_cast<GtkTopLevel*>(data);
+  self->actual_ = Rect::FromSize(e->x, e->y, e->width, e->height);
+  self->SettleBounds(false);
+  return FALSE;
+}
+
+gboolean GtkTopLevel::OnWindowState(GtkWidget*, GdkEventWindowState* e, gpointer data) {
+  auto* self = static_cast<GtkTopLevel*>(data);
+  if (!(e->changed_mask & GDK_WINDOW_STATE_ICONIFIED)) return FALSE;
+  const bool minimized = (e->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
+  if (minimized == self->minimized_) return FALSE;
+  self->minimized_ = minimized;
+  self->events_->OnMinimizedChange(minimized);
+  return FALSE;
+}
+
+gboolean GtkTopLevel::OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
+  // The framework decides whether the window closes.
+  static_cast<GtkTopLevel*>(data)->events_->OnCloseRequest();
+  return TRUE;
+}
+
+}  // namespace ui::gtk
