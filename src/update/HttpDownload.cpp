@@ -1,0 +1,209 @@
+#include "update/HttpDownload.h"
+
+#include <curl/curl.h>
+
+#include <cstdio>
+#include <memory>
+#include <mutex>
+
+#include "update/UpdatePlatform.h"
+#include "update/UpdateRules.h"
+
+namespace launcher {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct CurlEasyDeleter {
+  void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+};
+struct CurlListDeleter {
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// The reads the client hands over at a time; large enough that a fast link is not held up by
+// calls, small enough that nothing like a whole body is ever in memory.
+constexpr long kReceiveBuffer = 128L * 1024;
+// Redirects followed before the transfer counts as a loop.
+constexpr long kMaxRedirects = 20;
+
+const std::string& UserAgent() {
+  static const std::string agent = ApplicationName(ExecutableFileName());
+  return agent;
+}
+
+void InitCurlOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// What the callbacks share with the transfer; lives on the worker's stack for one Transfer.
+struct Progress {
+  CURL* curl = nullptr;
+  std::FILE* file = nullptr;
+  std::uint64_t maxBytes = 0;
+  std::uint64_t received = 0;
+  Clock::duration stall{};
+  Clock::time_point lastProgress = Clock::now();
+  bool statusRejected = false;
+  bool tooLarge = false;
+  bool writeFailed = false;
+  bool stalled = false;
+};
+
+bool IsSuccessStatus(long status) { return status >= 200 && status <= 299; }
+
+std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) {
+  auto* p = static_cast<Progress*>(user);
+  const std::size_t length = size * count;
+  p->lastProgress = Clock::now();
+  // Only the final answer's body arrives here (redirect bodies are skipped), so an error page is
+  // refused before a byte of it reaches the file.
+  long status = 0;
+  curl_easy_getinfo(p->curl, CURLINFO_RESPONSE_CODE, &status);
+  if (!IsSuccessStatus(status)) {
+    p->statusRejected = true;
+    return 0;
+  }
+  if (p->maxBytes != 0 && length > p->maxBytes - p->received) {
+    p->tooLarge = true;
+    return 0;
+  }
+  if (std::fwrite(data, 1, length, p->file) != length) {
+    p->writeFailed = true;
+    return 0;
+  }
+  p->received += length;
+  return length;
+}
+
+std::size_t OnHeader(char* /*data*/, std::size_t size, std::size_t count, void* user) {
+  static_cast<Progress*>(user)->lastProgress = Clock::now();
+  return size * count;
+}
+
+// Called after each connection is made, before its request goes out: the wait for the
+// connection has its own limit, the stall clock starts here.
+int OnConnected(void* user, char* /*remoteIp*/, char* /*localIp*/, int /*remotePort*/,
+                int /*localPort*/) {
+  static_cast<Progress*>(user)->lastProgress = Clock::now();
+  return CURL_PREREQFUNC_OK;
+}
+
+// Called about once a second while nothing arrives, and more often while data flows.
+int OnTick(void* user, curl_off_t /*dlTotal*/, curl_off_t /*dlNow*/, curl_off_t /*ulTotal*/,
+           curl_off_t /*ulNow*/) {
+  auto* p = static_cast<Progress*>(user);
+  if (Clock::now() - p->lastProgress > p->stall) {
+    p->stalled = true;
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void CHttpDownload::SetUrlAndTarget(std::string url, std::string targetPath) {
+  url_ = std::move(url);
+  targetPath_ = std::move(targetPath);
+}
+
+bool CHttpDownload::Download() {
+  if (completed_) {
+    return true;
+  }
+  lastError_.clear();
+  if (Transfer()) {
+    completed_ = true;
+    return true;
+  }
+  // Whatever part of the body arrived is of no use, and a cut executable must never be run.
+  std::remove(targetPath_.c_str());
+  return false;
+}
+
+bool CHttpDownload::Transfer() {
+  InitCurlOnce();
+  std::unique_ptr<CURL, CurlEasyDeleter> curl(curl_easy_init());
+  if (!curl) {
+    lastError_ = "no transfer handle";
+    return false;
+  }
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(targetPath_.c_str(), "wb"));
+  if (!file) {
+    lastError_ = "cannot create the target file";
+    return false;
+  }
+
+  curl_slist* rawHeaders = curl_slist_append(nullptr, "Cache-Control: no-cache");
+  std::unique_ptr<curl_slist, CurlListDeleter> headers(rawHeaders);
+  if (rawHeaders) {
+    // Appending to a list that exists returns that list (or null, leaving it as it was).
+    curl_slist_append(rawHeaders, "Pragma: no-cache");
+  }
+
+  Progress progress;
+  progress.curl = curl.get();
+  progress.file = file.get();
+  progress.maxBytes = limits_.maxBytes;
+  progress.stall = timeouts_.stall;
+
+  char errorText[CURL_ERROR_SIZE] = {};
+  CURL* c = curl.get();
+  curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorText);
+  curl_easy_setopt(c, CURLOPT_URL, url_.c_str());
+  curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
+  curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(c, CURLOPT_MAXREDIRS, kMaxRedirects);
+  curl_easy_setopt(c, CURLOPT_USERAGENT, UserAgent().c_str());
+  curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
+  curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
+  // The worker is one thread among others: no signals for time-outs.
+  curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts_.connect.count()));
+  curl_easy_setopt(c, CURLOPT_BUFFERSIZE, kReceiveBuffer);
+  curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnBody);
+  curl_easy_setopt(c, CURLOPT_WRITEDATA, &progress);
+  curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, OnHeader);
+  curl_easy_setopt(c, CURLOPT_HEADERDATA, &progress);
+  curl_easy_setopt(c, CURLOPT_PREREQFUNCTION, OnConnected);
+  curl_easy_setopt(c, CURLOPT_PREREQDATA, &progress);
+  curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, OnTick);
+  curl_easy_setopt(c, CURLOPT_XFERINFODATA, &progress);
+  curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+
+  CURLcode result = curl_easy_perform(c);
+  long status = 0;
+  curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+  curl_off_t announced = -1;
+  curl_easy_getinfo(c, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+  bool closed = std::fclose(file.release()) == 0;
+
+  if (progress.statusRejected || (result == CURLE_OK && !IsSuccessStatus(status))) {
+    lastError_ = "status " + std::to_string(status);
+  } else if (progress.tooLarge) {
+    lastError_ = "body longer than " + std::to_string(limits_.maxBytes) + " bytes";
+  } else if (progress.writeFailed || !closed) {
+    lastError_ = "cannot write the target file";
+  } else if (progress.stalled) {
+    lastError_ = "no progress for " + std::to_string(timeouts_.stall.count()) + " ms";
+  } else if (result != CURLE_OK) {
+    lastError_ = errorText[0] ? errorText : curl_easy_strerror(result);
+  } else if (announced >= 0 && static_cast<std::uint64_t>(announced) != progress.received) {
+    lastError_ = "body of " + std::to_string(progress.received) + " bytes, announced " +
+                 std::to_string(announced);
+  } else if (progress.received == 0 && !limits_.allowEmpty) {
+    lastError_ = "empty body";
+  } else {
+    return true;
+  }
+  return false;
+}
+
+}  // namespace launcher

@@ -1,0 +1,63 @@
+// One HTTP transfer of one URL into one local file (libcurl).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace launcher {
+
+// How long a transfer may wait. Both as the platform clients have them; tests shorten them.
+struct HttpTimeouts {
+  // For the connection to be made (per address tried by the client).
+  std::chrono::milliseconds connect{60000};
+  // For any progress: a transfer that receives nothing at all (no header, no body byte) for
+  // this long fails, also while it waits for the answer. A slow body that keeps coming is never
+  // cut, however long it takes.
+  std::chrono::milliseconds stall{60000};
+};
+
+// What a transfer accepts as a body.
+struct HttpBodyLimits {
+  // A body longer than this fails the transfer; no byte beyond it is written. 0: no bound.
+  std::uint64_t maxBytes = 0;
+  // Whether an empty body counts as success.
+  bool allowEmpty = true;
+};
+
+// Worker thread only; one object per transfer. GET, always from the server (caches are told
+// not to answer), redirects followed, the application's name as user agent, the proxy the
+// usual environment variables name, certificates of "https://" URLs checked against the
+// system's. Success needs a status of 200..299 and the whole body: fewer bytes than the
+// announced length, a broken connection, a time-out or a write error fail, and a failed
+// transfer never leaves its target file behind.
+class CHttpDownload {
+ public:
+  CHttpDownload() = default;
+  CHttpDownload(const CHttpDownload&) = delete;
+  CHttpDownload& operator=(const CHttpDownload&) = delete;
+
+  void SetUrlAndTarget(std::string url, std::string targetPath);
+  void SetTimeouts(const HttpTimeouts& timeouts) { timeouts_ = timeouts; }
+  void SetBodyLimits(const HttpBodyLimits& limits) { limits_ = limits; }
+
+  // Creates (or truncates) the target and fills it with the body. Once a transfer of this
+  // object has succeeded, returns true at once without another.
+  bool Download();
+
+  bool IsCompleted() const { return completed_; }
+  // What went wrong in the last failed Download, in words, for diagnosis only.
+  const std::string& LastError() const { return lastError_; }
+
+ private:
+  bool Transfer();
+
+  std::string url_;
+  std::string targetPath_;
+  bool completed_ = false;
+  HttpTimeouts timeouts_;
+  HttpBodyLimits limits_;
+  std::string lastError_;
+};
+
+}  // namespace launcher
