@@ -35,11 +35,6 @@ const std::string& UserAgent() {
   return agent;
 }
 
-void InitCurlOnce() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
 // What the callbacks share with the transfer; lives on the worker's stack for one Transfer.
 struct Progress {
   CURL* curl = nullptr;
@@ -106,6 +101,11 @@ int OnTick(void* user, curl_off_t /*dlTotal*/, curl_off_t /*dlNow*/, curl_off_t 
 
 }  // namespace
 
+void CHttpDownload::InitGlobal() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
 void CHttpDownload::SetUrlAndTarget(std::string url, std::string targetPath) {
   url_ = std::move(url);
   targetPath_ = std::move(targetPath);
@@ -116,17 +116,20 @@ bool CHttpDownload::Download() {
     return true;
   }
   lastError_.clear();
-  if (Transfer()) {
+  bool created = false;
+  if (Transfer(&created)) {
     completed_ = true;
     return true;
   }
   // Whatever part of the body arrived is of no use, and a cut executable must never be run.
-  std::remove(targetPath_.c_str());
+  if (created) {
+    std::remove(targetPath_.c_str());
+  }
   return false;
 }
 
-bool CHttpDownload::Transfer() {
-  InitCurlOnce();
+bool CHttpDownload::Transfer(bool* created) {
+  InitGlobal();
   std::unique_ptr<CURL, CurlEasyDeleter> curl(curl_easy_init());
   if (!curl) {
     lastError_ = "no transfer handle";
@@ -137,6 +140,7 @@ bool CHttpDownload::Transfer() {
     lastError_ = "cannot create the target file";
     return false;
   }
+  *created = true;
 
   curl_slist* rawHeaders = curl_slist_append(nullptr, "Cache-Control: no-cache");
   std::unique_ptr<curl_slist, CurlListDeleter> headers(rawHeaders);

@@ -37,6 +37,11 @@ class CHttpDownload {
   CHttpDownload(const CHttpDownload&) = delete;
   CHttpDownload& operator=(const CHttpDownload&) = delete;
 
+  // Sets up the HTTP client's process-wide state once. Called on the UI thread before the worker
+  // starts, while no other thread can be setting up the libraries the client shares; a download
+  // calls it too, for callers that did not.
+  static void InitGlobal();
+
   void SetUrlAndTarget(std::string url, std::string targetPath);
   void SetTimeouts(const HttpTimeouts& timeouts) { timeouts_ = timeouts; }
   void SetBodyLimits(const HttpBodyLimits& limits) { limits_ = limits; }
@@ -50,7 +55,8 @@ class CHttpDownload {
   const std::string& LastError() const { return lastError_; }
 
  private:
-  bool Transfer();
+  // *created tells whether the target file was made (and so is to be removed on failure).
+  bool Transfer(bool* created);
 
   std::string url_;
   std::string targetPath_;

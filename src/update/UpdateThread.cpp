@@ -99,6 +99,7 @@ int UpdateThreadProc(const std::shared_ptr<const CUpdateInfo>& info,
 }
 
 void StartUpdateThread(std::shared_ptr<const CUpdateInfo> info, UpdateEnvironment environment) {
+  CHttpDownload::InitGlobal();
   const ui::WindowId owner = info ? info->owner : 0;
   const auto address = reinterpret_cast<std::uintptr_t>(info.get());
   try {

@@ -177,16 +177,22 @@ TEST_F(UpdateThreadTest, VersionTransferFailuresPost10009AndLeaveNothing) {
   EXPECT_FALSE(handedOver);
 }
 
-TEST_F(UpdateThreadTest, RedirectChainsAreFollowed) {
+TEST_F(UpdateThreadTest, RedirectChainsAreFollowedAcrossServers) {
+  TestHttpServer mirror;
   server.Serve("/v/version.txt", HttpReply::Redirect("/r1", 301));
   server.Serve("/r1", HttpReply::Redirect("/r2", 302));
   server.Serve("/r2", HttpReply::Redirect(server.Url("/real/version.txt"), 303));
   server.Serve("/real/version.txt", HttpReply::Ok("3.1"));
-  server.Serve("/dl/new.exe", HttpReply::Redirect("/files/build-3.1.bin", 307));
-  server.Serve("/files/build-3.1.bin", HttpReply::Ok(kExe));
+  server.Serve("/dl/new.exe", HttpReply::Redirect(mirror.Url("/files/build-3.1.bin"), 307));
+  mirror.Serve("/files/build-3.1.bin", HttpReply::Ok(kExe));
   EXPECT_EQ(Run(Record("3.0")), kUpdateBatchFailed);
   EXPECT_EQ(Paths(), (std::vector<std::string>{"/v/version.txt", "/r1", "/r2", "/real/version.txt",
-                                               "/dl/new.exe", "/files/build-3.1.bin"}));
+                                               "/dl/new.exe"}));
+  auto mirrored = mirror.Requests();
+  ASSERT_EQ(mirrored.size(), 1u);
+  EXPECT_EQ(mirrored[0].target, "/files/build-3.1.bin");
+  EXPECT_EQ(mirrored[0].Header("host"), "127.0.0.1:" + std::to_string(mirror.Port()));
+  EXPECT_EQ(mirrored[0].Header("user-agent"), "unit_tests");
   ASSERT_TRUE(handedOver);
   EXPECT_EQ(handedOver->name, "-2new.exe");  // named after the configured path
   EXPECT_EQ(handedOver->bytes, kExe);
