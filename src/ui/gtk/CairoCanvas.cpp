@@ -43,10 +43,9 @@ void Bevel(cairo_t* cr, const Rect& r, ColorRef light, ColorRef dark) {
 }
 
 const PangoFontDescription* FontFor(FontKind font) {
-  // The desktop's interface font at the size the skins were laid out for; CJK text falls back
-  // to a font that has it.
-  static FontDescriptionPtr regular(
-      pango_font_description_from_string("Sans, WenQuanYi Zen Hei 9"));
+  // The desktop's sans-serif at the size the skins were laid out for; characters it lacks
+  // (Chinese, with a Latin default) come from a font that has them, through fontconfig.
+  static FontDescriptionPtr regular(pango_font_description_from_string("Sans 9"));
   static FontDescriptionPtr bold([] {
     PangoFontDescription* d = pango_font_description_copy(regular.get());
     pango_font_description_set_weight(d, PANGO_WEIGHT_BOLD);
@@ -63,8 +62,8 @@ bool MaskShows(const Bitmap& mask, int x, int y) {
 
 }  // namespace
 
-ObjectPtr<PangoLayout> MakeTextLayout(PangoContext* context, std::string_view utf8,
-                                      FontKind font, bool singleLine) {
+ObjectPtr<PangoLayout> MakeTextLayout(PangoContext* context, std::string_view utf8, FontKind font,
+                                      bool singleLine) {
   ObjectPtr<PangoLayout> layout(pango_layout_new(context));
   pango_layout_set_font_description(layout.get(), FontFor(font));
   pango_layout_set_single_paragraph_mode(layout.get(), singleLine);
@@ -81,7 +80,7 @@ Size LayoutSize(PangoLayout* layout) {
 
 // A layout for drawing on cr, with cr's font options.
 static ObjectPtr<PangoLayout> LayoutOn(cairo_t* cr, std::string_view utf8, FontKind font,
-                                bool singleLine) {
+                                       bool singleLine) {
   ObjectPtr<PangoContext> context(pango_cairo_create_context(cr));
   return MakeTextLayout(context.get(), utf8, font, singleLine);
 }
@@ -219,8 +218,8 @@ void CairoCanvas::DrawFocusRect(const Rect& rect) {
   cairo_restore(cr_);
 }
 
-void CairoCanvas::DrawText(std::string_view text, const Rect& rect, unsigned flags,
-                           ColorRef color, FontKind font) {
+void CairoCanvas::DrawText(std::string_view text, const Rect& rect, unsigned flags, ColorRef color,
+                           FontKind font) {
   if (text.empty() || rect.Empty()) return;
   const bool singleLine = (flags & kDtSingleLine) != 0;
   ObjectPtr<PangoLayout> layout = LayoutOn(cr_, GbkToUtf8(text), font, singleLine);
@@ -253,8 +252,7 @@ void CairoCanvas::Save(Point offset, const Rect& clip) {
   cairo_save(cr_);
   ++depth_;
   cairo_new_path(cr_);
-  cairo_rectangle(cr_, clip.left, clip.top, std::max(clip.Width(), 0),
-                  std::max(clip.Height(), 0));
+  cairo_rectangle(cr_, clip.left, clip.top, std::max(clip.Width(), 0), std::max(clip.Height(), 0));
   cairo_clip(cr_);
   cairo_translate(cr_, offset.x, offset.y);
 }

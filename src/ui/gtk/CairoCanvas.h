@@ -42,8 +42,8 @@ class CairoCanvas : public Canvas {
 
 // A layout of text (UTF-8) in one of the framework's fonts, for measuring and drawing alike,
 // so that what MeasureText promises is what DrawText draws.
-ObjectPtr<PangoLayout> MakeTextLayout(PangoContext* context, std::string_view utf8,
-                                      FontKind font, bool singleLine);
+ObjectPtr<PangoLayout> MakeTextLayout(PangoContext* context, std::string_view utf8, FontKind font,
+                                      bool singleLine);
 // Size in pixels of a layout's logical extent.
 Size LayoutSize(PangoLayout* layout);
 // The context MeasureText uses (made on first use, kept for the process).

@@ -11,22 +11,40 @@ struct KeyName {
   unsigned vk;
 };
 constexpr KeyName kKeys[] = {
-    {GDK_KEY_BackSpace, kVkBack},  {GDK_KEY_Tab, kVkTab},         {GDK_KEY_ISO_Left_Tab, kVkTab},
-    {GDK_KEY_Return, kVkReturn},   {GDK_KEY_KP_Enter, kVkReturn}, {GDK_KEY_ISO_Enter, kVkReturn},
-    {GDK_KEY_Shift_L, kVkShift},   {GDK_KEY_Shift_R, kVkShift},   {GDK_KEY_Control_L, kVkControl},
-    {GDK_KEY_Control_R, kVkControl}, {GDK_KEY_Alt_L, kVkMenu},    {GDK_KEY_Alt_R, kVkMenu},
-    {GDK_KEY_Escape, kVkEscape},   {GDK_KEY_space, kVkSpace},     {GDK_KEY_KP_Space, kVkSpace},
-    {GDK_KEY_Page_Up, 0x21},       {GDK_KEY_Page_Down, 0x22},     {GDK_KEY_End, 0x23},
-    {GDK_KEY_Home, 0x24},          {GDK_KEY_Left, kVkLeft},       {GDK_KEY_Up, kVkUp},
-    {GDK_KEY_Right, kVkRight},     {GDK_KEY_Down, kVkDown},       {GDK_KEY_KP_Left, kVkLeft},
-    {GDK_KEY_KP_Up, kVkUp},        {GDK_KEY_KP_Right, kVkRight},  {GDK_KEY_KP_Down, kVkDown},
-    {GDK_KEY_Insert, 0x2D},        {GDK_KEY_Delete, 0x2E},        {GDK_KEY_KP_Delete, 0x2E},
+    {GDK_KEY_BackSpace, kVkBack},
+    {GDK_KEY_Tab, kVkTab},
+    {GDK_KEY_ISO_Left_Tab, kVkTab},
+    {GDK_KEY_Return, kVkReturn},
+    {GDK_KEY_KP_Enter, kVkReturn},
+    {GDK_KEY_ISO_Enter, kVkReturn},
+    {GDK_KEY_Shift_L, kVkShift},
+    {GDK_KEY_Shift_R, kVkShift},
+    {GDK_KEY_Control_L, kVkControl},
+    {GDK_KEY_Control_R, kVkControl},
+    {GDK_KEY_Alt_L, kVkMenu},
+    {GDK_KEY_Alt_R, kVkMenu},
+    {GDK_KEY_Escape, kVkEscape},
+    {GDK_KEY_space, kVkSpace},
+    {GDK_KEY_KP_Space, kVkSpace},
+    {GDK_KEY_Page_Up, 0x21},
+    {GDK_KEY_Page_Down, 0x22},
+    {GDK_KEY_End, 0x23},
+    {GDK_KEY_Home, 0x24},
+    {GDK_KEY_Left, kVkLeft},
+    {GDK_KEY_Up, kVkUp},
+    {GDK_KEY_Right, kVkRight},
+    {GDK_KEY_Down, kVkDown},
+    {GDK_KEY_KP_Left, kVkLeft},
+    {GDK_KEY_KP_Up, kVkUp},
+    {GDK_KEY_KP_Right, kVkRight},
+    {GDK_KEY_KP_Down, kVkDown},
+    {GDK_KEY_Insert, 0x2D},
+    {GDK_KEY_Delete, 0x2E},
+    {GDK_KEY_KP_Delete, 0x2E},
 };
 
 bool IsShift(guint keyval) { return keyval == GDK_KEY_Shift_L || keyval == GDK_KEY_Shift_R; }
-bool IsControl(guint keyval) {
-  return keyval == GDK_KEY_Control_L || keyval == GDK_KEY_Control_R;
-}
+bool IsControl(guint keyval) { return keyval == GDK_KEY_Control_L || keyval == GDK_KEY_Control_R; }
 
 }  // namespace
 
@@ -62,6 +80,16 @@ unsigned FlagsAfterKey(guint state, guint keyval, bool pressed) {
   unsigned flags = KeyFlagsFromState(state);
   unsigned bit = IsShift(keyval) ? kMkShift : IsControl(keyval) ? kMkControl : 0;
   return pressed ? (flags | bit) : (flags & ~bit);
+}
+
+bool ClickSequence::IsDoubleClick(const Press& press, guint maxMilliseconds, int maxDistance) {
+  const bool isDouble = armed_ && press.window == last_.window && press.button == last_.button &&
+                        press.time - last_.time <= maxMilliseconds &&
+                        std::fabs(press.x - last_.x) <= maxDistance &&
+                        std::fabs(press.y - last_.y) <= maxDistance;
+  armed_ = !isDouble;
+  last_ = press;
+  return isDouble;
 }
 
 }  // namespace ui::gtk

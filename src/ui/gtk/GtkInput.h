@@ -4,6 +4,8 @@
 
 #include <gdk/gdk.h>
 
+#include <cmath>
+
 namespace ui::gtk {
 
 // The virtual key (kVk*, letters as upper-case ASCII, digits as ASCII) of a keyval; 0 for keys
@@ -19,5 +21,25 @@ unsigned FlagsAfterButton(guint state, guint button, bool pressed);
 
 // The same for a key event: pressing Shift or Control adds its flag, releasing removes it.
 unsigned FlagsAfterKey(guint state, guint keyval, bool pressed);
+
+// Tells plain presses from double clicks by the framework's rules rather than GDK's: a press is
+// a double click when it follows a plain press of the same button on the same window within the
+// double-click time and distance; the press after a double click starts afresh (GDK would make
+// it a triple click and lose the double click of a second pair that follows quickly).
+class ClickSequence {
+ public:
+  struct Press {
+    const void* window;
+    guint button;
+    guint32 time;  // milliseconds, the server's clock
+    double x, y;   // screen
+  };
+  // Records the press; true when it completes a double click.
+  bool IsDoubleClick(const Press& press, guint maxMilliseconds, int maxDistance);
+
+ private:
+  bool armed_ = false;
+  Press last_{};
+};
 
 }  // namespace ui::gtk

@@ -1,6 +1,8 @@
 // GTK backend: pop-up menus.
 #include <gtk/gtk.h>
 
+#include <memory>
+
 #include "ui/Text.h"
 #include "ui/Window.h"
 #include "ui/gtk/GtkHandles.h"
@@ -14,6 +16,10 @@ struct MenuRun {
   int chosen = 0;
   bool closed = false;
   GMainLoop* loop = nullptr;
+};
+
+struct EventFree {
+  void operator()(GdkEvent* e) const { gdk_event_free(e); }
 };
 
 constexpr const char* kIdKey = "launcher-menu-id";
@@ -66,8 +72,18 @@ int TrackPopupMenu(const std::vector<MenuItem>& items, Point screen, Window* own
     origin = {0, 0};
   }
   const GdkRectangle at{screen.x - origin.x, screen.y - origin.y, 1, 1};
+  // The menu takes the pointer and keyboard with the device and time of the event that made it
+  // appear; called from a timer or a posted message there is none, and the pointer stands in.
+  std::unique_ptr<GdkEvent, EventFree> trigger(gtk_get_current_event());
+  if (!trigger) {
+    trigger.reset(gdk_event_new(GDK_BUTTON_PRESS));
+    trigger->button.window = GDK_WINDOW(g_object_ref(anchor));
+    trigger->button.time = GDK_CURRENT_TIME;
+    GdkSeat* seat = gdk_display_get_default_seat(gdk_window_get_display(anchor));
+    gdk_event_set_device(trigger.get(), gdk_seat_get_pointer(seat));
+  }
   gtk_menu_popup_at_rect(GTK_MENU(menu.Get()), anchor, &at, GDK_GRAVITY_NORTH_WEST,
-                         GDK_GRAVITY_NORTH_WEST, nullptr);
+                         GDK_GRAVITY_NORTH_WEST, trigger.get());
   // Runs until the menu closes, chosen or not; a menu that could not grab the pointer closes
   // at once.
   if (gtk_widget_get_visible(menu.Get()) && !run.closed) g_main_loop_run(run.loop);

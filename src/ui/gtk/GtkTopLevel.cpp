@@ -7,6 +7,7 @@
 #include "ui/Messages.h"
 #include "ui/gtk/CairoCanvas.h"
 #include "ui/gtk/GtkInput.h"
+#include "ui/gtk/GtkShape.h"
 #include "ui/gtk/PixelOps.h"
 
 namespace ui::gtk {
@@ -16,7 +17,8 @@ using MouseKind = detail::TopLevelEvents::MouseKind;
 
 // Without a compositor a layered picture can only be shaped: pixels at least this opaque are
 // drawn, blended over kNeutral; fainter ones (soft shadows) are left out rather than shown as a
-// dark fringe. The pointer still reaches every pixel with any alpha, as with a compositor.
+// dark fringe. The pointer then passes where the picture is left out too (X clips a window's
+// input shape by its visible shape); with a compositor it stops at every pixel with any alpha.
 constexpr std::uint8_t kVisibleAlpha = 128;
 constexpr double kNeutral = 48 / 255.0;
 
@@ -61,15 +63,19 @@ RegionPtr Intersect(std::initializer_list<const std::vector<Rect>*> shapes) {
   return result;
 }
 
-// GDK queues the double press it makes right behind the second plain press; the framework wants
-// down, up, double click, up, so that plain press is not reported.
-bool DoublePressFollows(const GdkEventButton* e) {
-  GdkEvent* next = gdk_event_peek();
-  if (!next) return false;
-  const bool follows = next->type == GDK_2BUTTON_PRESS && next->button.button == e->button &&
-                       next->button.window == e->window;
-  gdk_event_free(next);
-  return follows;
+// The desktop's double-click time and distance.
+void DoubleClickLimits(GtkWidget* widget, guint* time, int* distance) {
+  gint t = 400;
+  gint d = 5;
+  g_object_get(gtk_widget_get_settings(widget), "gtk-double-click-time", &t,
+               "gtk-double-click-distance", &d, nullptr);
+  *time = static_cast<guint>(std::max(t, 0));
+  *distance = d;
+}
+
+ClickSequence& Clicks() {
+  static ClickSequence clicks;
+  return clicks;
 }
 
 constexpr guint kButtonMasks = GDK_BUTTON1_MASK | GDK_BUTTON2_MASK | GDK_BUTTON3_MASK;
@@ -88,8 +94,8 @@ GtkTopLevel::GtkTopLevel(detail::TopLevelEvents* events, const detail::NativeWin
   gtk_window_set_title(w, params.titleUtf8.c_str());
   SetTaskbarButton(params.taskbarButton && !(exStyle_ & kWsExToolWindow));
   if (exStyle_ & kWsExToolWindow) {
-    gtk_window_set_type_hint(w, (exStyle_ & kWsExTopmost) ? GDK_WINDOW_TYPE_HINT_TOOLTIP
-                                                          : GDK_WINDOW_TYPE_HINT_UTILITY);
+    gtk_window_set_type_hint(
+        w, (exStyle_ & kWsExTopmost) ? GDK_WINDOW_TYPE_HINT_TOOLTIP : GDK_WINDOW_TYPE_HINT_UTILITY);
     gtk_window_set_accept_focus(w, FALSE);
   }
   if (exStyle_ & kWsExTopmost) gtk_window_set_keep_above(w, TRUE);
@@ -215,8 +221,7 @@ void GtkTopLevel::Show(int showCmd) {
     return;
   }
   const bool minimize = showCmd == kSwMinimize || showCmd == kSwShowMinimized;
-  const bool activate =
-      !minimize && showCmd != kSwShowNoActivate && !(exStyle_ & kWsExToolWindow);
+  const bool activate = !minimize && showCmd != kSwShowNoActivate && !(exStyle_ & kWsExToolWindow);
   if (!gtk_widget_get_visible(w)) {
     ChooseVisual();
     gtk_widget_realize(w);  // shapes known so far go on before the first map
@@ -320,8 +325,7 @@ void GtkTopLevel::SetLayeredContent(const Bitmap& picture) {
   Invalidate({0, 0, picture.width, picture.height});
   if (picture.width != requested_.Width() || picture.height != requested_.Height()) {
     // The window takes the picture's size, and the framework hears of it as of any resize.
-    const Rect r =
-        Rect::FromSize(requested_.left, requested_.top, picture.width, picture.height);
+    const Rect r = Rect::FromSize(requested_.left, requested_.top, picture.width, picture.height);
     SetBounds(r);
     events_->OnConfigure(r);
   }
@@ -367,11 +371,14 @@ void GtkTopLevel::ApplyShapes() {
   const std::vector<Rect>* framework = frameworkShape_ ? &*frameworkShape_ : nullptr;
   const std::vector<Rect>* key = keyRects_ ? &*keyRects_ : nullptr;
   const bool translucent = layered_ && LayeredTranslucent();
-  RegionPtr input = Intersect({framework, layered_ ? &layeredInput_ : nullptr, key});
+  const std::vector<Rect>* layeredInput = !layered_     ? nullptr
+                                          : translucent ? &layeredInput_
+                                                        : &layeredVisible_;
+  RegionPtr input = Intersect({framework, layeredInput, key});
   RegionPtr visible =
       Intersect({framework, layered_ && !translucent ? &layeredVisible_ : nullptr, key});
-  gdk_window_shape_combine_region(gw, visible.get(), 0, 0);
-  gdk_window_input_shape_combine_region(gw, input.get(), 0, 0);
+  SetWindowShape(gw, ShapeKind::kVisible, visible.get());
+  SetWindowShape(gw, ShapeKind::kInput, input.get());
 }
 
 void GtkTopLevel::PaintLayered(cairo_t* cr) {
@@ -490,12 +497,17 @@ void GtkTopLevel::DeliverMouse(MouseKind kind, int button, double x, double y, d
   events_->OnMouse(kind, button, client, screen, flags);  // may destroy this
 }
 
-gboolean GtkTopLevel::OnButtonPress(GtkWidget*, GdkEventButton* e, gpointer data) {
+gboolean GtkTopLevel::OnButtonPress(GtkWidget* widget, GdkEventButton* e, gpointer data) {
   auto* self = static_cast<GtkTopLevel*>(data);
-  if (e->type == GDK_3BUTTON_PRESS) return TRUE;  // the third press came as a plain one
-  if (e->type == GDK_BUTTON_PRESS && DoublePressFollows(e)) return TRUE;
-  const MouseKind kind = e->type == GDK_2BUTTON_PRESS ? MouseKind::kDoubleClick : MouseKind::kDown;
-  self->DeliverMouse(kind, static_cast<int>(e->button), e->x, e->y, e->x_root, e->y_root,
+  // GDK's own double and triple presses follow plain ones; we count clicks ourselves.
+  if (e->type != GDK_BUTTON_PRESS) return TRUE;
+  guint maxTime = 0;
+  int maxDistance = 0;
+  DoubleClickLimits(widget, &maxTime, &maxDistance);
+  const bool isDouble = Clicks().IsDoubleClick({self, e->button, e->time, e->x_root, e->y_root},
+                                               maxTime, maxDistance);
+  self->DeliverMouse(isDouble ? MouseKind::kDoubleClick : MouseKind::kDown,
+                     static_cast<int>(e->button), e->x, e->y, e->x_root, e->y_root,
                      FlagsAfterButton(e->state, e->button, true));
   return TRUE;
 }
@@ -504,8 +516,8 @@ gboolean GtkTopLevel::OnButtonRelease(GtkWidget*, GdkEventButton* e, gpointer da
   auto* self = static_cast<GtkTopLevel*>(data);
   const unsigned flags = FlagsAfterButton(e->state, e->button, false);
   std::shared_ptr<bool> alive = self->alive_;
-  self->DeliverMouse(MouseKind::kUp, static_cast<int>(e->button), e->x, e->y, e->x_root,
-                     e->y_root, flags);
+  self->DeliverMouse(MouseKind::kUp, static_cast<int>(e->button), e->x, e->y, e->x_root, e->y_root,
+                     flags);
   if (!*alive) return TRUE;
   // The pointer left while a button held it here; now that it is free, it has left.
   const bool held = (flags & (kMkLButton | kMkMButton | kMkRButton)) != 0;
@@ -547,8 +559,7 @@ gboolean GtkTopLevel::OnKey(GtkWidget*, GdkEventKey* e, gpointer data) {
   const unsigned vk = VirtualKeyFromKeyval(e->keyval);
   if (vk == 0) return FALSE;
   const bool down = e->type == GDK_KEY_PRESS;
-  return self->events_->OnKey(down, vk, FlagsAfterKey(e->state, e->keyval, down)) ? TRUE
-                                                                                  : FALSE;
+  return self->events_->OnKey(down, vk, FlagsAfterKey(e->state, e->keyval, down)) ? TRUE : FALSE;
 }
 
 gboolean GtkTopLevel::OnFocus(GtkWidget*, GdkEventFocus* e, gpointer data) {

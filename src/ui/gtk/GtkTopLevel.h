@@ -98,7 +98,7 @@ class GtkTopLevel final : public detail::NativeWindow {
 
   // Shapes from the three sources; each absent when it does not apply.
   std::optional<std::vector<Rect>> frameworkShape_;
-  SurfacePtr layered_;  // premultiplied picture
+  SurfacePtr layered_;                // premultiplied picture
   std::vector<Rect> layeredInput_;    // alpha > 0: takes the pointer
   std::vector<Rect> layeredVisible_;  // drawn when there is no compositor
   bool keyed_ = false;

@@ -76,7 +76,7 @@ bool ShellOpen(std::string_view target) {
   }
   GError* error = nullptr;
   const bool ok = g_app_info_launch_default_for_uri(uri.get(), nullptr, &error) != FALSE;
-  if (error) g_error_free(error);
+  g_clear_error(&error);
   return ok;
 }
 

@@ -60,20 +60,20 @@ SurfacePtr MakePremultipliedSurface(const Bitmap& picture, const Rect& src) {
     cairo_surface_flush(surface.get());
     return surface;
   }
-  return Convert(picture, src, CAIRO_FORMAT_ARGB32,
-                 [](const std::uint8_t* in, std::uint32_t* out, int count) {
-                   for (int i = 0; i < count; ++i, in += 4) {
-                     const std::uint8_t a = in[3];
-                     if (a == 0xFF) {
-                       out[i] = 0xFF000000u | (std::uint32_t{in[0]} << 16) |
-                                (std::uint32_t{in[1]} << 8) | in[2];
-                     } else if (a == 0) {
-                       out[i] = 0;
-                     } else {
-                       out[i] = Premultiply(in[0], in[1], in[2], a);
-                     }
-                   }
-                 });
+  return Convert(
+      picture, src, CAIRO_FORMAT_ARGB32, [](const std::uint8_t* in, std::uint32_t* out, int count) {
+        for (int i = 0; i < count; ++i, in += 4) {
+          const std::uint8_t a = in[3];
+          if (a == 0xFF) {
+            out[i] =
+                0xFF000000u | (std::uint32_t{in[0]} << 16) | (std::uint32_t{in[1]} << 8) | in[2];
+          } else if (a == 0) {
+            out[i] = 0;
+          } else {
+            out[i] = Premultiply(in[0], in[1], in[2], a);
+          }
+        }
+      });
 }
 
 void RunCollector::EndRow(int y) {
@@ -100,7 +100,7 @@ std::vector<Rect> AlphaRects(const Bitmap& picture, std::uint8_t minAlpha) {
   RunCollector runs(picture.width);
   for (int y = 0; y < picture.height; ++y) {
     const std::uint8_t* alpha = picture.Pixel(0, y) + 3;
-    runs.AddRow(y, [alpha, minAlpha](int x) { return alpha[x * 4] >= minAlpha; });
+    runs.AddRow(y, [alpha, minAlpha](int x) { return alpha[std::size_t{4} * x] >= minAlpha; });
   }
   return runs.Finish();
 }
