@@ -160,11 +160,19 @@ TEST_P(UpdateEndToEnd, TheLauncherReplacesItselfAndTheNewBuildStarts) {
 
   pid_t first = Start(exe, cwd, home);
   ASSERT_GT(first, 0);
-  // The old build ends at once after the hand-over; the new one asks for the version again.
-  bool asked = server.WaitForRequests(3, 90s);
+  // The old build ends with exit code 0 right after the hand-over; the new one asks for the
+  // version again.
+  int firstStatus = -1;
+  bool asked = server.WaitForRequests(2, 60s);
+  for (auto deadline = Clock::now() + 30s; asked && Clock::now() < deadline;) {
+    if (waitpid(first, &firstStatus, WNOHANG) == first) break;
+    std::this_thread::sleep_for(20ms);
+  }
+  asked = asked && server.WaitForRequests(3, 60s);
   bool reaped = ReapAll(60s);
   ASSERT_TRUE(asked) << server.Requests().size() << " requests";
   EXPECT_TRUE(reaped) << "a launcher or the script did not end";
+  EXPECT_TRUE(WIFEXITED(firstStatus) && WEXITSTATUS(firstStatus) == 0) << firstStatus;
 
   auto requests = server.Requests();
   ASSERT_EQ(requests.size(), 3u);
