@@ -38,6 +38,7 @@ class LauncherApp {
   void SetStartUrl(const std::string& url) { startUrl = url; }
   const std::string& GetStartUrl() const { return startUrl; }
   const Bitmap* GetMainPicture() const { return mainPicture.get(); }
+  const std::string& GetExecutablePath() const { return paths_.executablePath; }
 
   // The application object of this process (null before one is constructed).
   static LauncherApp* Current();

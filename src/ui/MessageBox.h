@@ -17,6 +17,8 @@ enum MessageBoxStyle : unsigned {
   kMbIconWarning = 0x30,
   kMbIconInformation = 0x40,
   kMbDefButton2 = 0x100,
+  kMbSystemModal = 0x1000,
+  kMbTaskModal = 0x2000,
 };
 
 // Answers.

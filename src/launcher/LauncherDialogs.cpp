@@ -1,0 +1,196 @@
+#include "launcher/LauncherDialogs.h"
+
+#include <cstdio>
+
+#include "app/LauncherApp.h"
+#include "config/LauncherConfig.h"
+#include "res/Templates.h"
+#include "skin/SkinButton.h"
+#include "ui/Canvas.h"
+#include "ui/MessageBox.h"
+#include "ui/Text.h"
+
+namespace launcher {
+
+std::optional<std::string> GameAddressFromNavigation(std::string_view address,
+                                                     std::string_view gameHeader) {
+  std::size_t at = address.find(gameHeader);
+  if (at == std::string_view::npos) return std::nullopt;
+  if (at == 0) return std::string(address.substr(gameHeader.size()));
+  return std::string(address);
+}
+
+std::string CloseCaptionFromPath(std::string_view executablePath) {
+  std::size_t slash = executablePath.rfind('/');
+  std::string_view name =
+      slash == std::string_view::npos ? executablePath : executablePath.substr(slash + 1);
+  std::size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return {};
+  return std::string(name.substr(0, dot));
+}
+
+// ---------------------------------------------------------------------------------------------
+
+CLauncherStandardDlg::CLauncherStandardDlg(ui::Window* parent, const LauncherConfig& config,
+                                           LauncherApp& app)
+    : CStandardDialog(res::LauncherCompanionTemplate(), kCompanionColorKey, parent),
+      config_(config),
+      app_(app) {}
+
+CLauncherStandardDlg::~CLauncherStandardDlg() {
+  for (auto& button : buttons) button->DestroyWindow();
+  DestroyWindow();
+}
+
+bool CLauncherStandardDlg::OnInitDialog() {
+  CStandardDialog::OnInitDialog();
+  documentCompleteCount = 0;
+  const GlobalSettings& settings = config_.GetSettings();
+  updateInfo = StartUpdateCheck(settings, GetId());
+  if (!updateInfo) return false;
+  if (!GetLayeredPartner()) return false;
+  pagePlaceholderColor = static_cast<ui::ColorRef>(settings.loginCenterColor);
+  SetWindowText(settings.title);
+  GetLayeredPartner()->SetWindowText(settings.title);
+
+  const auto& links = config_.GetLinks();
+  for (std::size_t i = 0; i < links.size(); ++i) {
+    const LinkInfo& link = links[i];
+    const int number = static_cast<int>(i) + 1;
+    switch (link.type) {
+      case kLinkTypeOpen:
+      case kLinkTypeMinimize:
+      case kLinkTypeClose:
+        if (!MakeButton(number, link)) return false;
+        break;
+      case kLinkTypePage:
+        if (!MakePage(link)) return false;
+        break;
+      default:
+        break;  // other types make nothing
+    }
+  }
+  return true;
+}
+
+bool CLauncherStandardDlg::MakeButton(int number, const LinkInfo& link) {
+  auto button = std::make_unique<CxSkinButton>();
+  char name[64];
+  std::snprintf(name, sizeof name, "config/%d_n.png", number);
+  Bitmap normal;
+  if (!config_.LoadImageFromArchive(name, &normal)) return false;
+  const ui::Rect rect = ui::Rect::FromSize(link.x, link.y, normal.width, normal.height);
+  if (!button->Create("", ui::kWsChild | ui::kWsVisible, rect, this,
+                      kLinkButtonIdBase + link.type)) {
+    return false;
+  }
+  CxSkinButton* made = button.get();
+  // The button window exists from here on, pictures or not.
+  buttons.push_back(std::move(button));
+  std::snprintf(name, sizeof name, "config/%d_d.png", number);
+  Bitmap pressed;
+  if (!config_.LoadImageFromArchive(name, &pressed)) return false;
+  made->SetSkin(std::move(normal), std::move(pressed), std::nullopt, std::nullopt, std::nullopt,
+                std::nullopt, 0, 0, 0);
+  made->SetLinkUrl(link.url);
+  made->SetCommandType(static_cast<std::uint8_t>(link.type));
+  return true;
+}
+
+bool CLauncherStandardDlg::MakePage(const LinkInfo& link) {
+  // The page itself comes with the browser host; its area is kept for the placeholder.
+  pageRect = ui::Rect::FromSize(link.x, link.y, link.width, link.height);
+  return true;
+}
+
+void CLauncherStandardDlg::OnDocumentComplete() {
+  ++documentCompleteCount;
+  if (documentCompleteCount != 1) return;
+  pageShown = true;
+  Invalidate();
+}
+
+void CLauncherStandardDlg::OnBeforeNavigate(std::string_view address) {
+  std::optional<std::string> gameAddress =
+      GameAddressFromNavigation(address, config_.GetGameHeader());
+  if (!gameAddress) return;
+  app_.SetStartUrl(*gameAddress);
+  OnOK();  // closes the pair; the navigation itself goes on
+}
+
+void CLauncherStandardDlg::AskToClose() {
+  const std::string caption = ui::Gbk(CloseCaptionFromPath(app_.GetExecutablePath()));
+  int answer = ui::MessageBox(this, config_.GetSettings().closeMsg, caption,
+                              ui::kMbOkCancel | ui::kMbDefButton2 | ui::kMbSystemModal |
+                                  ui::kMbTaskModal);
+  if (answer == ui::kIdOk) OnOK();
+}
+
+bool CLauncherStandardDlg::OnCommand(ui::WParam wParam, ui::LParam lParam) {
+  switch (ui::LowWord(wParam)) {
+    case kLinkButtonIdBase + kLinkTypeMinimize:
+      ShowWindow(ui::kSwMinimize);
+      if (GetLayeredPartner()) {
+        GetLayeredPartner()->ShowWindow(ui::kSwMinimize);
+      }
+      return true;
+    case kLinkButtonIdBase + kLinkTypeClose:
+      AskToClose();
+      return true;
+    default:
+      return CStandardDialog::OnCommand(wParam, lParam);
+  }
+}
+
+bool CLauncherStandardDlg::PreTranslateMessage(ui::Message& message) {
+  // Enter and Escape never reach the dialog manager, so neither closes the launcher; they go
+  // on to whoever has the keyboard (the page).
+  if (message.message == ui::kWmKeyDown &&
+      (message.wParam == ui::kVkReturn || message.wParam == ui::kVkEscape)) {
+    return false;
+  }
+  return CStandardDialog::PreTranslateMessage(message);
+}
+
+ui::LResult CLauncherStandardDlg::WindowProc(unsigned message, ui::WParam wParam,
+                                             ui::LParam lParam) {
+  if (message == ui::kWmPaint && !pageShown) {
+    if (auto* canvas = reinterpret_cast<ui::Canvas*>(lParam)) {
+      canvas->FillRect(pageRect, pagePlaceholderColor);
+    }
+  }
+  return CStandardDialog::WindowProc(message, wParam, lParam);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+CLauncherTranslucentDlg::CLauncherTranslucentDlg(std::unique_ptr<Bitmap> picture,
+                                                 ui::Window* parent, const LauncherConfig& config,
+                                                 LauncherApp& app)
+    : CTranslucentDialog(res::LauncherPictureTemplate(), std::move(picture), parent),
+      config_(config),
+      app_(app) {}
+
+CLauncherTranslucentDlg::~CLauncherTranslucentDlg() { DestroyWindow(); }
+
+std::unique_ptr<CStandardDialog> CLauncherTranslucentDlg::CreateCompanionDialog() {
+  auto companion = std::make_unique<CLauncherStandardDlg>(this, config_, app_);
+  standardDlg = companion.get();
+  companion->SetLayeredPartner(this);
+  return companion;
+}
+
+bool CLauncherTranslucentDlg::PreTranslateMessage(ui::Message& message) {
+  if (message.message == ui::kWmKeyDown) {
+    const auto key = static_cast<unsigned>(message.wParam);
+    if (key == ui::kVkReturn || key == ui::kVkEscape) return false;
+    // Function keys, and any key with Ctrl or Shift held, are dropped.
+    if ((key >= ui::kVkF1 && key <= ui::kVkF12) || ui::IsKeyDown(ui::kVkControl) ||
+        ui::IsKeyDown(ui::kVkShift)) {
+      return true;
+    }
+  }
+  return CTranslucentDialog::PreTranslateMessage(message);
+}
+
+}  // namespace launcher

@@ -1,0 +1,93 @@
+// The launcher window: the background picture with per-pixel alpha, the link areas of the
+// configuration over it (picture buttons and embedded pages), the hand-over of the game address
+// when the login page navigates to the game header, and the start of the update check.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "launcher/StandardDialog.h"
+#include "launcher/TranslucentDialog.h"
+#include "update/UpdateThread.h"
+
+namespace launcher {
+
+class CxSkinButton;
+class LauncherConfig;
+class LauncherApp;
+
+// Control identifiers: buttons 200 + link type, pages 150 + their index.
+constexpr int kLinkButtonIdBase = 200;
+constexpr int kLinkPageIdBase = 150;
+constexpr int kLinkTypeOpen = 1;
+constexpr int kLinkTypeMinimize = 2;
+constexpr int kLinkTypeClose = 3;
+constexpr int kLinkTypePage = 4;
+// The colour the platform leaves invisible on the companion.
+constexpr ui::ColorRef kCompanionColorKey = ui::Rgb(0, 255, 0);
+
+// The start address the login page hands over: the address with the header removed when it
+// starts with the header, the whole address when the header is found later in it, nothing when
+// it is not there at all. An empty header matches every address at its start.
+std::optional<std::string> GameAddressFromNavigation(std::string_view address,
+                                                     std::string_view gameHeader);
+
+// The close question's caption: the executable's file name without its folder and without the
+// part from its last "." on; a name without "." gives an empty caption.
+std::string CloseCaptionFromPath(std::string_view executablePath);
+
+class CLauncherStandardDlg : public CStandardDialog {
+ public:
+  CLauncherStandardDlg(ui::Window* parent, const LauncherConfig& config, LauncherApp& app);
+  ~CLauncherStandardDlg() override;
+
+  bool OnInitDialog() override;
+  bool OnCommand(ui::WParam wParam, ui::LParam lParam) override;
+  bool PreTranslateMessage(ui::Message& message) override;
+  ui::LResult WindowProc(unsigned message, ui::WParam wParam, ui::LParam lParam) override;
+
+  const std::vector<std::unique_ptr<CxSkinButton>>& GetButtons() const { return buttons; }
+  bool IsPageShown() const { return pageShown; }
+  const ui::Rect& GetPageRect() const { return pageRect; }
+  const CUpdateInfo* GetUpdateInfo() const { return updateInfo.get(); }
+
+  // Events of the first page.
+  void OnDocumentComplete();
+  void OnBeforeNavigate(std::string_view address);
+
+ private:
+  bool MakeButton(int number, const LinkInfo& link);
+  bool MakePage(const LinkInfo& link);
+  void AskToClose();
+
+  const LauncherConfig& config_;
+  LauncherApp& app_;
+  ui::ColorRef pagePlaceholderColor = 0;
+  std::vector<std::unique_ptr<CxSkinButton>> buttons;
+  int documentCompleteCount = 0;
+  ui::Rect pageRect;
+  bool pageShown = false;
+  std::shared_ptr<const CUpdateInfo> updateInfo;  // the worker holds its own share
+};
+
+class CLauncherTranslucentDlg : public CTranslucentDialog {
+ public:
+  CLauncherTranslucentDlg(std::unique_ptr<Bitmap> picture, ui::Window* parent,
+                          const LauncherConfig& config, LauncherApp& app);
+  ~CLauncherTranslucentDlg() override;
+
+  bool PreTranslateMessage(ui::Message& message) override;
+  CLauncherStandardDlg* GetStandardDlg() const { return standardDlg; }
+
+ protected:
+  std::unique_ptr<CStandardDialog> CreateCompanionDialog() override;
+  void OnLayeredInit() override {}
+
+ private:
+  const LauncherConfig& config_;
+  LauncherApp& app_;
+  CLauncherStandardDlg* standardDlg = nullptr;  // owned through the base
+};
+
+}  // namespace launcher

@@ -1,0 +1,199 @@
+#include "launcher/LauncherDialogs.h"
+
+#include <gtest/gtest.h>
+
+#include "app/LauncherApp.h"
+#include "skin/SkinButton.h"
+#include "support/TestSupport.h"
+#include "ui/MessageBox.h"
+#include "ui/Text.h"
+#include "ui/fake/FakeUi.h"
+
+namespace launcher {
+namespace {
+
+using testsupport::MakePng;
+using ui::Rect;
+
+std::string Png(int w, int h) {
+  return MakePng(w, h, false, [](int, int) { return 0x336699FFu; });
+}
+
+// Links as the packaged demo lays them out: four open buttons, a page, minimise and close.
+std::string DemoLikeConfig(const std::string& extra = "") {
+  return "[global]\nlinkCount=7\ngameheader=http://game/?\ntitle=T\nloginCenterColor=2626064\n"
+         "closeMsg=" + ui::Gbk("此操作将退出游戏，是否继续？") + "\n" + extra +
+         "[link1]\ntype=1\nx=58\ny=90\nurl=http://a/1;b=2;c=3\n"
+         "[link2]\ntype=1\nx=182\ny=90\n[link3]\ntype=1\nx=306\ny=90\n[link4]\ntype=1\nx=430\ny=90\n"
+         "[link5]\ntype=4\nx=34\ny=132\nwidth=685\nheight=383\nurl=http://login/\n"
+         "[link6]\ntype=2\nx=675\ny=65\n[link7]\ntype=3\nx=704\ny=64\nurl=\n";
+}
+
+std::map<std::string, std::string> DemoLikeFiles(const std::string& config) {
+  std::map<std::string, std::string> files{{"config/cg.txt", config}};
+  for (int n : {1, 2, 3, 4}) {
+    files["config/" + std::to_string(n) + "_n.png"] = Png(112, 36);
+    files["config/" + std::to_string(n) + "_d.png"] = Png(112, 36);
+  }
+  files["config/6_n.png"] = files["config/6_d.png"] = Png(23, 23);
+  files["config/7_n.png"] = files["config/7_d.png"] = Png(26, 26);
+  files["config/main1.png"] = MakePng(760, 544, true, [](int, int) { return 0x10101080u; });
+  return files;
+}
+
+class LauncherWindowTest : public ::testing::Test {
+ protected:
+  testsupport::TempDir dir;
+  std::unique_ptr<LauncherApp> app;
+
+  void SetUp() override { ui::fake::Reset(); }
+
+  LauncherApp& Load(const std::map<std::string, std::string>& files) {
+    std::string exe = dir / "launcher.exe";
+    testsupport::WriteFile(exe, testsupport::PackBytes(files), 0755);
+    app = std::make_unique<LauncherApp>(StartupPaths{exe, dir.Path(), std::nullopt});
+    LauncherConfig& config = app->GetConfig();
+    config.SetMessageSink([](std::string_view m) {
+      ui::MessageBox(nullptr, m, ui::Gbk("启动失败"), ui::kMbOk);
+    });
+    EXPECT_TRUE(config.OpenArchiveAt(exe) && config.LoadConfigFile("config/cg.txt"));
+    config.ParseConfig();
+    return *app;
+  }
+
+  // Runs the launcher modally; body drives it while it runs.
+  int Run(const std::function<void(CLauncherTranslucentDlg&, CLauncherStandardDlg&)>& body) {
+    auto picture = std::make_unique<Bitmap>();
+    app->GetConfig().LoadImageFromArchive("config/main1.png", picture.get());
+    CLauncherTranslucentDlg dialog(std::move(picture), nullptr, app->GetConfig(), *app);
+    ui::fake::SetModalHandler([&](ui::Dialog&) { body(dialog, *dialog.GetStandardDlg()); });
+    return dialog.DoModal();
+  }
+};
+
+TEST(GameAddress, HeaderAtTheStartIsRemovedElsewhereKept) {
+  EXPECT_EQ(GameAddressFromNavigation("http://game/?s=1", "http://game/?"), "s=1");
+  EXPECT_EQ(GameAddressFromNavigation("http://x/?to=http://game/?s=1", "http://game/?"),
+            "http://x/?to=http://game/?s=1");
+  EXPECT_EQ(GameAddressFromNavigation("http://login/", "http://game/?"), std::nullopt);
+  EXPECT_EQ(GameAddressFromNavigation("about:blank", ""), "about:blank");
+  EXPECT_EQ(GameAddressFromNavigation("http://GAME/?", "http://game/?"), std::nullopt);
+}
+
+TEST(CloseCaption, NameWithoutFolderAndLastExtension) {
+  EXPECT_EQ(CloseCaptionFromPath("/opt/g/game.setup.exe"), "game.setup");
+  EXPECT_EQ(CloseCaptionFromPath("/opt/g.d/launcher"), "");
+  EXPECT_EQ(CloseCaptionFromPath("launcher.exe"), "launcher");
+}
+
+TEST_F(LauncherWindowTest, LinkAreasBecomeButtonsWithTheirIdentifiersAndRectangles) {
+  Load(DemoLikeFiles(DemoLikeConfig()));
+  Run([&](CLauncherTranslucentDlg& pair, CLauncherStandardDlg& companion) {
+    const auto& buttons = companion.GetButtons();
+    ASSERT_EQ(buttons.size(), 6u);
+    std::vector<int> ids;
+    for (const auto& b : buttons) ids.push_back(b->GetDlgCtrlID());
+    EXPECT_EQ(ids, (std::vector<int>{201, 201, 201, 201, 202, 203}));
+    EXPECT_EQ(buttons[0]->GetRectInParent(), (Rect{58, 90, 170, 126}));
+    EXPECT_EQ(buttons[4]->GetRectInParent(), (Rect{675, 65, 698, 88}));
+    EXPECT_EQ(buttons[5]->GetRectInParent(), (Rect{704, 64, 730, 90}));
+    EXPECT_EQ(companion.GetPageRect(), (Rect{34, 132, 719, 515}));
+    EXPECT_EQ(buttons[0]->GetLinkUrl(), "http://a/1&b=2&c=3");
+    EXPECT_EQ(buttons[1]->GetLinkUrl(), "_blank") << "no url key: the default";
+    EXPECT_EQ(buttons[5]->GetLinkUrl(), "");
+    EXPECT_EQ(buttons[4]->GetCommandType(), 2);
+    EXPECT_EQ(companion.GetWindowText(), "T");
+    EXPECT_EQ(pair.GetWindowText(), "T");
+    ASSERT_NE(companion.GetUpdateInfo(), nullptr);
+    EXPECT_EQ(companion.GetUpdateInfo()->owner, companion.GetId());
+
+    // Until the page is shown its area carries the placeholder colour.
+    auto ops = ui::fake::Paint(companion);
+    bool placeholder = false;
+    for (const auto& op : ops) {
+      placeholder |= op.kind == ui::fake::DrawOp::Kind::kFill &&
+                     op.dst == Rect{34, 132, 719, 515} && op.color == 2626064u;
+    }
+    EXPECT_TRUE(placeholder);
+    companion.OnDocumentComplete();
+    EXPECT_TRUE(companion.IsPageShown());
+    for (const auto& op : ui::fake::Paint(companion)) {
+      EXPECT_FALSE(op.kind == ui::fake::DrawOp::Kind::kFill && op.color == 2626064u);
+    }
+    ui::fake::RequestClose(pair);
+  });
+}
+
+TEST_F(LauncherWindowTest, AMissingPictureStopsAtItsArea) {
+  auto files = DemoLikeFiles(DemoLikeConfig());
+  files.erase("config/2_n.png");
+  Load(files);
+  Run([&](CLauncherTranslucentDlg& pair, CLauncherStandardDlg& companion) {
+    EXPECT_EQ(companion.GetButtons().size(), 1u) << "areas after the failing one are not made";
+    ui::fake::RequestClose(pair);
+  });
+  ASSERT_EQ(ui::fake::MessageBoxes().size(), 1u);
+  EXPECT_EQ(ui::fake::MessageBoxes()[0].text, ui::Gbk("读取图片失败"));
+
+  ui::fake::Reset();
+  files = DemoLikeFiles(DemoLikeConfig());
+  files.erase("config/2_d.png");
+  Load(files);
+  Run([&](CLauncherTranslucentDlg& pair, CLauncherStandardDlg& companion) {
+    EXPECT_EQ(companion.GetButtons().size(), 2u) << "the button of the missing pressed picture";
+    EXPECT_TRUE(companion.GetButtons()[1]->IsWindowVisible());
+    ui::fake::RequestClose(pair);
+  });
+}
+
+TEST_F(LauncherWindowTest, NavigationToTheGameHandsOverAndCloses) {
+  LauncherApp& launcherApp = Load(DemoLikeFiles(DemoLikeConfig()));
+  Run([&](CLauncherTranslucentDlg&, CLauncherStandardDlg& companion) {
+    companion.OnBeforeNavigate("http://login/next");
+    EXPECT_TRUE(launcherApp.GetStartUrl().empty());
+    companion.OnBeforeNavigate("http://game/?server=3&key=x");
+  });
+  EXPECT_EQ(launcherApp.GetStartUrl(), "server=3&key=x");
+}
+
+TEST_F(LauncherWindowTest, CloseAsksFirstAndMinimiseTakesBoth) {
+  Load(DemoLikeFiles(DemoLikeConfig()));
+  ui::fake::QueueMessageBoxAnswer(ui::kIdCancel);
+  ui::fake::QueueMessageBoxAnswer(ui::kIdOk);
+  int result = Run([&](CLauncherTranslucentDlg& pair, CLauncherStandardDlg& companion) {
+    companion.SendMessage(ui::kWmCommand, 202, 0);
+    EXPECT_TRUE(pair.IsIconic());
+    EXPECT_TRUE(companion.IsIconic());
+    companion.SendMessage(ui::kWmCommand, 203, 0);
+    EXPECT_FALSE(pair.IsEnded()) << "Cancel keeps the launcher";
+    companion.SendMessage(ui::kWmCommand, 203, 0);
+    EXPECT_TRUE(pair.IsEnded());
+  });
+  EXPECT_EQ(result, ui::kIdCancelCommand);
+  ASSERT_EQ(ui::fake::MessageBoxes().size(), 2u);
+  const auto& box = ui::fake::MessageBoxes()[0];
+  EXPECT_EQ(box.text, ui::Gbk("此操作将退出游戏，是否继续？"));
+  EXPECT_EQ(box.caption, "launcher");
+  EXPECT_EQ(box.style, 0x3101u);
+  EXPECT_TRUE(box.hasOwner);
+}
+
+TEST_F(LauncherWindowTest, EnterAndEscapeNeverCloseAndShortcutsAreDropped) {
+  Load(DemoLikeFiles(DemoLikeConfig()));
+  Run([&](CLauncherTranslucentDlg& pair, CLauncherStandardDlg& companion) {
+    for (ui::Window* w : {static_cast<ui::Window*>(&pair), static_cast<ui::Window*>(&companion)}) {
+      w->SetFocus();
+      ui::fake::Key(*w, true, ui::kVkReturn);
+      ui::fake::Key(*w, true, ui::kVkEscape);
+      EXPECT_FALSE(pair.IsEnded());
+      EXPECT_FALSE(companion.IsEnded());
+    }
+    pair.SetFocus();
+    EXPECT_TRUE(ui::fake::Key(pair, true, ui::kVkF1 + 4));
+    EXPECT_TRUE(ui::fake::Key(pair, true, 'A', ui::kMkShift));
+    ui::fake::RequestClose(pair);
+  });
+}
+
+}  // namespace
+}  // namespace launcher
