@@ -1,0 +1,176 @@
+#include "pack/Build.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "config/Archive.h"
+#include "pack/ZipWriter.h"
+
+namespace launcher::pack {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::uint8_t* Bytes(const std::string& text) {
+  return reinterpret_cast<const std::uint8_t*>(text.data());
+}
+
+// A file being written under a temporary name beside its destination. Removed again unless
+// Commit renamed it into place; owns its descriptor.
+class PendingFile {
+ public:
+  explicit PendingFile(const std::string& destination) : destination_(destination) {
+    fs::path target(destination);
+    fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    temporary_ = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    fd_ = mkstemp(temporary_.data());
+  }
+  ~PendingFile() {
+    if (fd_ >= 0) {
+      close(fd_);
+    }
+    if (!committed_ && !temporary_.empty()) {
+      unlink(temporary_.c_str());
+    }
+  }
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+
+  bool Opened() const { return fd_ >= 0; }
+  const std::string& TemporaryPath() const { return temporary_; }
+
+  bool Write(std::string_view bytes) {
+    while (!bytes.empty()) {
+      ssize_t n = write(fd_, bytes.data(), bytes.size());
+      if (n < 0 && errno == EINTR) {
+        continue;
+      }
+      if (n <= 0) {
+        return false;
+      }
+      bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+  }
+
+  // Mode, contents on disk, then the name: a reader of destination sees the old file or the
+  // whole new one.
+  bool Commit(mode_t mode) {
+    if (fchmod(fd_, mode) != 0 || fsync(fd_) != 0) {
+      return false;
+    }
+    int fd = fd_;
+    fd_ = -1;
+    if (close(fd) != 0) {
+      return false;
+    }
+    if (rename(temporary_.c_str(), destination_.c_str()) != 0) {
+      return false;
+    }
+    committed_ = true;
+    return true;
+  }
+
+ private:
+  std::string destination_;
+  std::string temporary_;
+  int fd_ = -1;
+  bool committed_ = false;
+};
+
+}  // namespace
+
+LauncherImage StripAppended(std::string bytes, std::string_view name) {
+  LauncherImage image;
+  const ArchiveLocation location = LocateArchive(Bytes(bytes), bytes.size());
+  switch (location.source) {
+    case ArchiveStartSource::kElf:
+    case ArchiveStartSource::kPe32:
+    case ArchiveStartSource::kPe32Plus:
+      break;
+    case ArchiveStartSource::kEndRecord:
+      image.error = std::string(name) + ": a Zip archive, not a launcher executable";
+      return image;
+    case ArchiveStartSource::kNone:
+      image.error = std::string(name) + ": not an ELF or PE executable whose end can be found";
+      return image;
+  }
+  image.removed = bytes.size() - location.start;
+  bytes.resize(location.start);
+  image.bytes = std::move(bytes);
+  return image;
+}
+
+BuildResult BuildPackage(const Package& skin, const std::string& launcherPath,
+                         const std::string& outputPath) {
+  BuildResult result;
+  std::string launcherBytes;
+  {
+    std::ifstream in(launcherPath, std::ios::binary);
+    if (!in) {
+      result.error = launcherPath + ": cannot be read";
+      return result;
+    }
+    launcherBytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  LauncherImage image = StripAppended(std::move(launcherBytes), launcherPath);
+  if (!image.error.empty()) {
+    result.error = image.error;
+    return result;
+  }
+  result.removed = image.removed;
+
+  std::vector<ZipInput> inputs;
+  for (const PackageEntry& entry : skin.entries) {
+    if (entry.state == PackageEntry::State::kRead) {
+      inputs.push_back({entry.name, entry.bytes});
+    }
+  }
+  auto zip = BuildZip(inputs);
+  if (!zip) {
+    result.error = "the archive could not be written";
+    return result;
+  }
+  std::string packed = std::move(image.bytes);
+  const std::size_t start = packed.size();
+  packed += *zip;
+  // The launcher will look for its archive where its headers end; make sure that is where it is.
+  const ArchiveLocation check = LocateArchive(Bytes(packed), packed.size());
+  if (check.start != start || check.zipStart != start) {
+    result.error = launcherPath + ": the packed file would not find its archive at byte " +
+                   std::to_string(start);
+    return result;
+  }
+
+  PendingFile file(outputPath);
+  if (!file.Opened()) {
+    result.error = outputPath + ": cannot be written (" + std::strerror(errno) + ")";
+    return result;
+  }
+  if (!file.Write(packed) || !file.Commit(0755)) {
+    result.error = outputPath + ": writing failed (" + std::strerror(errno) + ")";
+    return result;
+  }
+  result.ok = true;
+  result.size = packed.size();
+  return result;
+}
+
+std::string DefaultLauncherPath() {
+  std::string self = OwnExecutablePath();
+  if (self.empty()) {
+    return "launcher";
+  }
+  return (fs::path(self).parent_path() / "launcher").string();
+}
+
+}  // namespace launcher::pack

@@ -1,0 +1,201 @@
+#include "pack/Cli.h"
+
+#include <optional>
+
+#include "pack/Build.h"
+#include "pack/Check.h"
+#include "pack/Extract.h"
+#include "pack/Inspect.h"
+#include "pack/Package.h"
+
+namespace launcher::pack {
+
+const char kUsage[] =
+    "usage:\n"
+    "  launcher-pack build SKIN_DIR -o OUT [--exe LAUNCHER]\n"
+    "      Zip every file of SKIN_DIR under config/ and append it to a copy of LAUNCHER\n"
+    "      (default: the launcher beside launcher-pack). A UTF-8 cg.txt is packed as GBK.\n"
+    "      Refuses, writing nothing, when check finds an error.\n"
+    "  launcher-pack inspect EXE [--json]\n"
+    "      Where the archive starts, its entries, and the configuration as the launcher reads it.\n"
+    "  launcher-pack check SKIN_DIR|EXE\n"
+    "      Report what would go wrong at start-up. Exit 0 clean, 1 warnings, 2 errors.\n"
+    "  launcher-pack extract EXE DIR\n"
+    "      Write the archive's entries to DIR (without the config/ prefix; cg.txt as stored).\n";
+
+namespace {
+
+constexpr int kFailed = 2;
+
+int Usage(std::ostream& err, const std::string& problem) {
+  err << "launcher-pack: " << problem << "\n" << kUsage;
+  return kFailed;
+}
+
+// Positional arguments and options of one command.
+struct Arguments {
+  std::vector<std::string> positional;
+  std::optional<std::string> output, launcher;
+  bool json = false;
+  std::string problem;  // not empty: the arguments are wrong
+};
+
+Arguments Parse(const std::vector<std::string>& args, std::size_t first) {
+  Arguments parsed;
+  for (std::size_t i = first; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto value = [&](std::optional<std::string>* slot) {
+      if (i + 1 >= args.size()) {
+        parsed.problem = arg + " needs a value";
+      } else {
+        *slot = args[++i];
+      }
+    };
+    if (arg == "-o" || arg == "--output") {
+      value(&parsed.output);
+    } else if (arg == "--exe") {
+      value(&parsed.launcher);
+    } else if (arg == "--json") {
+      parsed.json = true;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      parsed.problem = "unknown option " + arg;
+    } else {
+      parsed.positional.push_back(arg);
+    }
+    if (!parsed.problem.empty()) {
+      break;
+    }
+  }
+  return parsed;
+}
+
+void Report(const std::vector<Finding>& findings, std::ostream& stream) {
+  int errors = 0, warnings = 0;
+  for (const Finding& finding : findings) {
+    stream << FormatFinding(finding) << "\n";
+    errors += finding.severity == Severity::kError;
+    warnings += finding.severity == Severity::kWarning;
+  }
+  stream << errors << (errors == 1 ? " error, " : " errors, ") << warnings
+         << (warnings == 1 ? " warning" : " warnings") << "\n";
+}
+
+int Build(const Arguments& a, std::ostream& out, std::ostream& err) {
+  if (a.positional.size() != 1 || !a.output) {
+    return Usage(err, "build needs SKIN_DIR and -o OUT");
+  }
+  PackageResult read = ReadSkinFolder(a.positional[0]);
+  if (!read.package) {
+    err << "launcher-pack: " << read.error << "\n";
+    return kFailed;
+  }
+  std::vector<Finding> findings = CheckPackage(*read.package);
+  if (HasErrors(findings)) {
+    Report(findings, err);
+    err << "launcher-pack: not packed: the launcher would fail with this skin\n";
+    return kFailed;
+  }
+  if (!findings.empty()) {
+    Report(findings, err);
+  }
+  const std::string launcher = a.launcher ? *a.launcher : DefaultLauncherPath();
+  BuildResult built = BuildPackage(*read.package, launcher, *a.output);
+  if (!built.ok) {
+    err << "launcher-pack: " << built.error << "\n";
+    return kFailed;
+  }
+  if (built.removed > 0) {
+    err << "launcher-pack: " << launcher << " already carried " << built.removed
+        << " appended bytes; they were replaced\n";
+  }
+  out << "wrote " << *a.output << " (" << built.size << " bytes, " << read.package->entries.size()
+      << " files)\n";
+  return 0;
+}
+
+int Inspect(const Arguments& a, std::ostream& out, std::ostream& err) {
+  if (a.positional.size() != 1 || a.output || a.launcher) {
+    return Usage(err, "inspect needs EXE");
+  }
+  PackageResult read = ReadPackage(a.positional[0]);
+  if (!read.package) {
+    err << "launcher-pack: " << read.error << "\n";
+    return kFailed;
+  }
+  const Package& package = *read.package;
+  out << (a.json ? InspectJson(package) : InspectText(package));
+  if (package.source == Package::Source::kExecutable && !package.archiveOpen) {
+    err << "launcher-pack: " << package.path << ": no archive could be opened\n";
+    return kFailed;
+  }
+  return 0;
+}
+
+int Check(const Arguments& a, std::ostream& out, std::ostream& err) {
+  if (a.positional.size() != 1 || a.output || a.launcher || a.json) {
+    return Usage(err, "check needs SKIN_DIR or EXE");
+  }
+  PackageResult read = ReadPackage(a.positional[0]);
+  if (!read.package) {
+    err << "launcher-pack: " << read.error << "\n";
+    return kFailed;
+  }
+  std::vector<Finding> findings = CheckPackage(*read.package);
+  Report(findings, out);
+  return ExitCodeFor(findings);
+}
+
+int Extract(const Arguments& a, std::ostream& out, std::ostream& err) {
+  if (a.positional.size() != 2 || a.output || a.launcher || a.json) {
+    return Usage(err, "extract needs EXE and DIR");
+  }
+  PackageResult read = ReadPackedExecutable(a.positional[0]);
+  if (!read.package) {
+    err << "launcher-pack: " << read.error << "\n";
+    return kFailed;
+  }
+  ExtractResult extracted = ExtractPackage(*read.package, a.positional[1]);
+  for (const std::string& path : extracted.written) {
+    out << a.positional[1] << "/" << path << "\n";
+  }
+  for (const std::string& note : extracted.notes) {
+    err << "launcher-pack: " << note << "\n";
+  }
+  if (!extracted.ok) {
+    err << "launcher-pack: " << extracted.error << "\n";
+    return kFailed;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int RunPacker(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.empty()) {
+    return Usage(err, "no command");
+  }
+  const std::string& command = args[0];
+  if (command == "--help" || command == "-h" || command == "help") {
+    out << kUsage;
+    return 0;
+  }
+  Arguments parsed = Parse(args, 1);
+  if (!parsed.problem.empty()) {
+    return Usage(err, parsed.problem);
+  }
+  if (command == "build") {
+    return Build(parsed, out, err);
+  }
+  if (command == "inspect") {
+    return Inspect(parsed, out, err);
+  }
+  if (command == "check") {
+    return Check(parsed, out, err);
+  }
+  if (command == "extract") {
+    return Extract(parsed, out, err);
+  }
+  return Usage(err, "unknown command " + command);
+}
+
+}  // namespace launcher::pack
