@@ -46,7 +46,9 @@ LResult Button::WindowProc(unsigned message, WParam wParam, LParam lParam) {
       return 0;
     case kWmLButtonUp: {
       if (GetCapture() != this) return 0;
-      bool clicked = (state_ & kBstPushed) != 0;
+      // A release counts only over the button, whether or not a move came before it.
+      Point p{XFromLParam(lParam), YFromLParam(lParam)};
+      bool clicked = (state_ & kBstPushed) != 0 && WindowFromPoint(ClientToScreen(p)) == this;
       SetState(false);
       ReleaseCapture();
       if (clicked) Click();

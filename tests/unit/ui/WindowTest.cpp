@@ -199,3 +199,19 @@ TEST_F(WindowTest, PostedMessagesReachOnlyLiveWindows) {
 
 }  // namespace
 }  // namespace ui
+
+namespace ui {
+namespace {
+
+TEST_F(WindowTest, AReleaseOutsideWithoutAMoveDoesNotClick) {
+  Recorder top;
+  CountingButton button;
+  top.Create("", kWsPopup | kWsVisible, Rect::FromSize(0, 0, 200, 200), nullptr, 0);
+  button.Create("ok", kWsChild | kWsVisible, Rect::FromSize(10, 10, 40, 20), &top, 42);
+  fake::Mouse(top, MouseKind::kDown, 1, {20, 20}, kMkLButton);
+  fake::Mouse(top, MouseKind::kUp, 1, {150, 150});
+  EXPECT_FALSE(top.Saw(kWmCommand));
+}
+
+}  // namespace
+}  // namespace ui
