@@ -6,6 +6,7 @@
 #include <string>
 
 #include "config/LauncherConfig.h"
+#include "ui/Window.h"
 
 namespace launcher {
 
@@ -62,6 +63,8 @@ class LauncherApp {
   void EnsureDesktopShortcut();
 
   StartupPaths paths_;
+  // The windows made so far; they live as long as the application.
+  std::vector<std::unique_ptr<ui::Window>> windows_;
 };
 
 // A firstUrl longer than this many bytes skips the launcher window.

@@ -113,7 +113,7 @@ void CLauncherStandardDlg::OnDocumentComplete() {
 void CLauncherStandardDlg::OnBeforeNavigate(std::string_view address) {
   std::optional<std::string> gameAddress =
       GameAddressFromNavigation(address, config_.GetGameHeader());
-  if (!gameAddress) return;
+  if (!gameAddress || gameAddress->size() > kMaxGameUrlBytes) return;
   app_.SetStartUrl(*gameAddress);
   OnOK();  // closes the pair; the navigation itself goes on
 }

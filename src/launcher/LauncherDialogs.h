@@ -24,6 +24,10 @@ constexpr int kLinkTypeOpen = 1;
 constexpr int kLinkTypeMinimize = 2;
 constexpr int kLinkTypeClose = 3;
 constexpr int kLinkTypePage = 4;
+// The longest game address the game window holds. A longer one is refused at the hand-over
+// rather than cut: a cut address is another address (lost session parameters) and would open
+// a broken game; refused, the player stays with the login page.
+constexpr std::size_t kMaxGameUrlBytes = 255;
 // The colour the platform leaves invisible on the companion.
 constexpr ui::ColorRef kCompanionColorKey = ui::Rgb(0, 255, 0);
 

@@ -169,6 +169,10 @@ TEST_P(UpdateEndToEnd, TheLauncherReplacesItselfAndTheNewBuildStarts) {
     std::this_thread::sleep_for(20ms);
   }
   asked = asked && server.WaitForRequests(3, 60s);
+  // The new build is up with its launcher window open, as a player would see it; once the
+  // script has handed over, end it as the player closing the window would.
+  std::this_thread::sleep_for(2s);
+  for (pid_t pid : OurChildren()) kill(pid, SIGTERM);
   bool reaped = ReapAll(60s);
   ASSERT_TRUE(asked) << server.Requests().size() << " requests";
   EXPECT_TRUE(reaped) << "a launcher or the script did not end";

@@ -151,6 +151,12 @@ TEST_F(LauncherWindowTest, NavigationToTheGameHandsOverAndCloses) {
   Run([&](CLauncherTranslucentDlg&, CLauncherStandardDlg& companion) {
     companion.OnBeforeNavigate("http://login/next");
     EXPECT_TRUE(launcherApp.GetStartUrl().empty());
+    // Longer than the game window holds: refused, the launcher stays.
+    companion.OnBeforeNavigate("http://game/?" + std::string(256, 'k'));
+    EXPECT_TRUE(launcherApp.GetStartUrl().empty());
+    companion.OnBeforeNavigate("http://game/?" + std::string(255, 'k'));
+    EXPECT_EQ(launcherApp.GetStartUrl().size(), 255u);
+    launcherApp.SetStartUrl("");
     companion.OnBeforeNavigate("http://game/?server=3&key=x");
   });
   EXPECT_EQ(launcherApp.GetStartUrl(), "server=3&key=x");
