@@ -128,7 +128,9 @@ GtkTopLevel::GtkTopLevel(detail::TopLevelEvents* events, const detail::NativeWin
   g_signal_connect(window_.Get(), "configure-event", G_CALLBACK(OnConfigureEvent), this);
   g_signal_connect(window_.Get(), "window-state-event", G_CALLBACK(OnWindowState), this);
   g_signal_connect(window_.Get(), "delete-event", G_CALLBACK(OnDelete), this);
-  g_signal_connect_after(window_.Get(), "realize", G_CALLBACK(OnRealize), this);
+  // Before the window reaches the screen; GTK sets its own (empty) input shape while realizing,
+  // so ours go on here, however the window came to be realized.
+  g_signal_connect(window_.Get(), "map", G_CALLBACK(OnMap), this);
   g_signal_connect(gtk_widget_get_screen(window_.Get()), "composited-changed",
                    G_CALLBACK(OnCompositedChanged), this);
 
@@ -224,7 +226,7 @@ void GtkTopLevel::Show(int showCmd) {
   const bool activate = !minimize && showCmd != kSwShowNoActivate && !(exStyle_ & kWsExToolWindow);
   if (!gtk_widget_get_visible(w)) {
     ChooseVisual();
-    gtk_widget_realize(w);  // shapes known so far go on before the first map
+    gtk_widget_realize(w);
     if (keyed_ && !offscreenPainted_) {
       if (!PrepareKeyedFrame()) return;
     }
@@ -315,13 +317,15 @@ void GtkTopLevel::SetShape(const Region* region) {
 }
 
 void GtkTopLevel::SetLayeredContent(const Bitmap& picture) {
-  SurfacePtr surface = MakePremultipliedSurface(picture, {0, 0, picture.width, picture.height});
-  if (!surface) return;  // the window keeps what it showed
-  layered_ = std::move(surface);
-  layeredInput_ = AlphaRects(picture, 1);
-  layeredVisible_ = AlphaRects(picture, kVisibleAlpha);
-  ChooseVisual();
-  ApplyShapes();
+  const bool first = !layered_;
+  if (!PremultiplyInto(picture, &layered_)) return;  // the window keeps what it showed
+  AlphaShape shape = AlphaRects(picture, kVisibleAlpha);
+  if (first) ChooseVisual();
+  // A new picture usually only changes what is drawn; the server hears of shapes that changed.
+  if (first || shape.shown != layeredShape_.shown || shape.opaque != layeredShape_.opaque) {
+    layeredShape_ = std::move(shape);
+    ApplyShapes();
+  }
   Invalidate({0, 0, picture.width, picture.height});
   if (picture.width != requested_.Width() || picture.height != requested_.Height()) {
     // The window takes the picture's size, and the framework hears of it as of any resize.
@@ -367,16 +371,16 @@ void GtkTopLevel::ChooseVisual() {
 
 void GtkTopLevel::ApplyShapes() {
   GdkWindow* gw = gtk_widget_get_window(window_.Get());
-  if (!gw) return;  // applied on realize
+  if (!gw) return;  // applied when mapped
   const std::vector<Rect>* framework = frameworkShape_ ? &*frameworkShape_ : nullptr;
   const std::vector<Rect>* key = keyRects_ ? &*keyRects_ : nullptr;
   const bool translucent = layered_ && LayeredTranslucent();
-  const std::vector<Rect>* layeredInput = !layered_     ? nullptr
-                                          : translucent ? &layeredInput_
-                                                        : &layeredVisible_;
+  // Without a compositor the pointer can only stop where something is drawn.
+  const std::vector<Rect>* layeredInput = nullptr;
+  if (layered_) layeredInput = translucent ? &layeredShape_.shown : &layeredShape_.opaque;
   RegionPtr input = Intersect({framework, layeredInput, key});
   RegionPtr visible =
-      Intersect({framework, layered_ && !translucent ? &layeredVisible_ : nullptr, key});
+      Intersect({framework, layered_ && !translucent ? &layeredShape_.opaque : nullptr, key});
   SetWindowShape(gw, ShapeKind::kVisible, visible.get());
   SetWindowShape(gw, ShapeKind::kInput, input.get());
 }
@@ -472,7 +476,7 @@ gboolean GtkTopLevel::OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
   return TRUE;
 }
 
-void GtkTopLevel::OnRealize(GtkWidget*, gpointer data) {
+void GtkTopLevel::OnMap(GtkWidget*, gpointer data) {
   auto* self = static_cast<GtkTopLevel*>(data);
   self->ApplyShapes();
   self->SetCursor(self->cursor_);

@@ -16,6 +16,7 @@
 
 #include "ui/detail/Native.h"
 #include "ui/gtk/GtkHandles.h"
+#include "ui/gtk/PixelOps.h"
 
 namespace ui::gtk {
 
@@ -59,7 +60,7 @@ class GtkTopLevel final : public detail::NativeWindow {
   static gboolean OnConfigureEvent(GtkWidget*, GdkEventConfigure* e, gpointer self);
   static gboolean OnWindowState(GtkWidget*, GdkEventWindowState* e, gpointer self);
   static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer self);
-  static void OnRealize(GtkWidget*, gpointer self);
+  static void OnMap(GtkWidget*, gpointer self);
   static void OnCompositedChanged(GdkScreen*, gpointer self);
   static gboolean OnSettleTimeout(gpointer self);
 
@@ -98,9 +99,8 @@ class GtkTopLevel final : public detail::NativeWindow {
 
   // Shapes from the three sources; each absent when it does not apply.
   std::optional<std::vector<Rect>> frameworkShape_;
-  SurfacePtr layered_;                // premultiplied picture
-  std::vector<Rect> layeredInput_;    // alpha > 0: takes the pointer
-  std::vector<Rect> layeredVisible_;  // drawn when there is no compositor
+  SurfacePtr layered_;       // premultiplied picture
+  AlphaShape layeredShape_;  // shown: any alpha; opaque: drawn when there is no compositor
   bool keyed_ = false;
   std::uint32_t keyRgb_ = 0;
   SurfacePtr offscreen_;  // keyed windows paint here first

@@ -10,8 +10,21 @@ Rect ClipToPicture(const Bitmap& picture, const Rect& src) {
   return src.Intersect({0, 0, picture.width, picture.height});
 }
 
-// Fills a new surface of the part's size row by row; put(row of picture pixels, out row, count)
-// converts one row.
+// Fills surface, of the part's size, row by row from the part of the picture; put(row of
+// picture pixels, out row, count) converts one row.
+template <typename Put>
+void Fill(const Bitmap& picture, const Rect& part, cairo_surface_t* surface, Put&& put) {
+  cairo_surface_flush(surface);
+  unsigned char* data = cairo_image_surface_get_data(surface);
+  const int stride = cairo_image_surface_get_stride(surface);
+  for (int y = 0; y < part.Height(); ++y) {
+    auto* out = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+    put(picture.Pixel(part.left, part.top + y), out, part.Width());
+  }
+  cairo_surface_mark_dirty(surface);
+}
+
+// A new surface of the part's size, filled by put.
 template <typename Put>
 SurfacePtr Convert(const Bitmap& picture, const Rect& src, cairo_format_t format, Put&& put) {
   if (picture.Empty() || (picture.bitsPerPixel != 24 && picture.bitsPerPixel != 32)) return {};
@@ -19,61 +32,75 @@ SurfacePtr Convert(const Bitmap& picture, const Rect& src, cairo_format_t format
   if (part.Empty()) return {};
   SurfacePtr surface(cairo_image_surface_create(format, part.Width(), part.Height()));
   if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return {};
-  cairo_surface_flush(surface.get());
-  unsigned char* data = cairo_image_surface_get_data(surface.get());
-  const int stride = cairo_image_surface_get_stride(surface.get());
-  for (int y = 0; y < part.Height(); ++y) {
-    auto* out = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
-    put(picture.Pixel(part.left, part.top + y), out, part.Width());
-  }
-  cairo_surface_mark_dirty(surface.get());
+  Fill(picture, part, surface.get(), put);
   return surface;
+}
+
+void PutOpaque3(const std::uint8_t* in, std::uint32_t* out, int count) {
+  for (int i = 0; i < count; ++i, in += 3) {
+    out[i] = 0xFF000000u | (std::uint32_t{in[0]} << 16) | (std::uint32_t{in[1]} << 8) | in[2];
+  }
+}
+
+void PutOpaque4(const std::uint8_t* in, std::uint32_t* out, int count) {
+  for (int i = 0; i < count; ++i, in += 4) {
+    out[i] = 0xFF000000u | (std::uint32_t{in[0]} << 16) | (std::uint32_t{in[1]} << 8) | in[2];
+  }
+}
+
+void PutPremultiplied(const std::uint8_t* in, std::uint32_t* out, int count) {
+  for (int i = 0; i < count; ++i, in += 4) {
+    const std::uint8_t a = in[3];
+    if (a == 0xFF) {
+      out[i] = 0xFF000000u | (std::uint32_t{in[0]} << 16) | (std::uint32_t{in[1]} << 8) | in[2];
+    } else if (a == 0) {
+      out[i] = 0;
+    } else {
+      out[i] = Premultiply(in[0], in[1], in[2], a);
+    }
+  }
+}
+
+// Straight RGBA or opaque RGB rows into premultiplied words.
+void PutAsPremultiplied(const Bitmap& picture, const std::uint8_t* in, std::uint32_t* out,
+                        int count) {
+  if (picture.HasAlpha()) {
+    PutPremultiplied(in, out, count);
+  } else {
+    PutOpaque3(in, out, count);
+  }
 }
 
 }  // namespace
 
 SurfacePtr MakeOpaqueSurface(const Bitmap& picture, const Rect& src) {
-  const int step = picture.BytesPerPixel();
-  return Convert(picture, src, CAIRO_FORMAT_RGB24,
-                 [step](const std::uint8_t* in, std::uint32_t* out, int count) {
-                   for (int i = 0; i < count; ++i, in += step) {
-                     out[i] = 0xFF000000u | (std::uint32_t{in[0]} << 16) |
-                              (std::uint32_t{in[1]} << 8) | in[2];
-                   }
-                 });
+  return Convert(picture, src, CAIRO_FORMAT_RGB24, picture.HasAlpha() ? PutOpaque4 : PutOpaque3);
 }
 
 SurfacePtr MakePremultipliedSurface(const Bitmap& picture, const Rect& src) {
-  if (!picture.HasAlpha()) {
-    // Nothing to multiply; the opaque words are valid ARGB32 as they are.
-    SurfacePtr opaque = MakeOpaqueSurface(picture, src);
-    if (!opaque) return {};
-    Rect part = ClipToPicture(picture, src);
-    SurfacePtr surface(
-        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, part.Width(), part.Height()));
-    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return {};
-    CairoPtr cr(cairo_create(surface.get()));
-    cairo_set_source_surface(cr.get(), opaque.get(), 0, 0);
-    cairo_set_operator(cr.get(), CAIRO_OPERATOR_SOURCE);
-    cairo_paint(cr.get());
-    cr.reset();
-    cairo_surface_flush(surface.get());
-    return surface;
+  return Convert(picture, src, CAIRO_FORMAT_ARGB32,
+                 [&picture](const std::uint8_t* in, std::uint32_t* out, int count) {
+                   PutAsPremultiplied(picture, in, out, count);
+                 });
+}
+
+bool PremultiplyInto(const Bitmap& picture, SurfacePtr* target) {
+  if (picture.Empty() || (picture.bitsPerPixel != 24 && picture.bitsPerPixel != 32)) return false;
+  cairo_surface_t* s = target->get();
+  const bool reusable = s && cairo_image_surface_get_format(s) == CAIRO_FORMAT_ARGB32 &&
+                        cairo_image_surface_get_width(s) == picture.width &&
+                        cairo_image_surface_get_height(s) == picture.height;
+  if (!reusable) {
+    SurfacePtr fresh(
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, picture.width, picture.height));
+    if (cairo_surface_status(fresh.get()) != CAIRO_STATUS_SUCCESS) return false;
+    *target = std::move(fresh);
   }
-  return Convert(
-      picture, src, CAIRO_FORMAT_ARGB32, [](const std::uint8_t* in, std::uint32_t* out, int count) {
-        for (int i = 0; i < count; ++i, in += 4) {
-          const std::uint8_t a = in[3];
-          if (a == 0xFF) {
-            out[i] =
-                0xFF000000u | (std::uint32_t{in[0]} << 16) | (std::uint32_t{in[1]} << 8) | in[2];
-          } else if (a == 0) {
-            out[i] = 0;
-          } else {
-            out[i] = Premultiply(in[0], in[1], in[2], a);
-          }
-        }
-      });
+  Fill(picture, {0, 0, picture.width, picture.height}, target->get(),
+       [&picture](const std::uint8_t* in, std::uint32_t* out, int count) {
+         PutAsPremultiplied(picture, in, out, count);
+       });
+  return true;
 }
 
 void RunCollector::EndRow(int y) {
@@ -94,15 +121,21 @@ std::vector<Rect> RunCollector::Finish() {
   return std::move(rects_);
 }
 
-std::vector<Rect> AlphaRects(const Bitmap& picture, std::uint8_t minAlpha) {
+AlphaShape AlphaRects(const Bitmap& picture, std::uint8_t minAlpha) {
   if (picture.Empty()) return {};
-  if (!picture.HasAlpha()) return {{0, 0, picture.width, picture.height}};
-  RunCollector runs(picture.width);
+  if (!picture.HasAlpha()) {
+    const Rect all{0, 0, picture.width, picture.height};
+    return {{all}, {all}};
+  }
+  RunCollector shown(picture.width);
+  RunCollector opaque(picture.width);
   for (int y = 0; y < picture.height; ++y) {
     const std::uint8_t* alpha = picture.Pixel(0, y) + 3;
-    runs.AddRow(y, [alpha, minAlpha](int x) { return alpha[std::size_t{4} * x] >= minAlpha; });
+    auto at = [alpha](int x) { return alpha[std::size_t{4} * x]; };
+    shown.AddRow(y, [&at](int x) { return at(x) != 0; });
+    opaque.AddRow(y, [&at, minAlpha](int x) { return at(x) >= minAlpha; });
   }
-  return runs.Finish();
+  return {shown.Finish(), opaque.Finish()};
 }
 
 void NonKeyMask(cairo_surface_t* surface, std::uint32_t keyRgb, std::vector<std::uint8_t>* mask) {

@@ -19,6 +19,10 @@ using launcher::Bitmap;
 // surface cannot be made.
 SurfacePtr MakeOpaqueSurface(const Bitmap& picture, const Rect& src);
 SurfacePtr MakePremultipliedSurface(const Bitmap& picture, const Rect& src);
+// The whole picture, premultiplied, into *target, which is reused when it already is an ARGB32
+// surface of the picture's size (a fresh one would cost its page faults on every update) and
+// replaced otherwise. False, with *target untouched, when no surface could be made.
+bool PremultiplyInto(const Bitmap& picture, SurfacePtr* target);
 
 // Premultiplies one straight-alpha pixel into cairo's native 0xAARRGGBB word.
 inline std::uint32_t Premultiply(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a) {
@@ -68,9 +72,13 @@ class RunCollector {
   std::vector<Rect> rects_;
 };
 
-// Pixels of a 32-bit picture whose alpha is at least minAlpha (1: every pixel that shows at
-// all). A picture without alpha is its whole rectangle.
-std::vector<Rect> AlphaRects(const Bitmap& picture, std::uint8_t minAlpha);
+// The pixels of a 32-bit picture that show at all (alpha above 0) and those at least minAlpha
+// opaque, found in one pass. A picture without alpha is its whole rectangle for both.
+struct AlphaShape {
+  std::vector<Rect> shown;
+  std::vector<Rect> opaque;
+};
+AlphaShape AlphaRects(const Bitmap& picture, std::uint8_t minAlpha);
 
 // One byte per pixel of an ARGB32 or RGB24 image surface: 1 where the colour is not key
 // (0x00RRGGBB), 0 where it is. Rows top to bottom, no padding.

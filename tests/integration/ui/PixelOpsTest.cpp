@@ -65,11 +65,12 @@ TEST(PixelOpsTest, AlphaThresholdDecidesWhichPixelsCount) {
   p.height = 1;
   p.bitsPerPixel = 32;
   p.pixels = {0, 0, 0, 0, 9, 9, 9, 1, 9, 9, 9, 127, 9, 9, 9, 128};
-  EXPECT_EQ(AlphaRects(p, 1), (std::vector<Rect>{{1, 0, 4, 1}}));
-  EXPECT_EQ(AlphaRects(p, 128), (std::vector<Rect>{{3, 0, 4, 1}}));
+  const AlphaShape shape = AlphaRects(p, 128);
+  EXPECT_EQ(shape.shown, (std::vector<Rect>{{1, 0, 4, 1}}));
+  EXPECT_EQ(shape.opaque, (std::vector<Rect>{{3, 0, 4, 1}}));
   p.bitsPerPixel = 24;
   p.pixels.resize(12);
-  EXPECT_EQ(AlphaRects(p, 255), (std::vector<Rect>{{0, 0, 4, 1}}));
+  EXPECT_EQ(AlphaRects(p, 255).opaque, (std::vector<Rect>{{0, 0, 4, 1}}));
 }
 
 TEST(PixelOpsTest, PremultipliedSurfaceHoldsCairosWords) {
@@ -84,6 +85,15 @@ TEST(PixelOpsTest, PremultipliedSurfaceHoldsCairosWords) {
   EXPECT_EQ(words[0], 0x80804000u);
   EXPECT_EQ(words[1], 0xFF0A141Eu);
   EXPECT_EQ(words[2], 0u);
+  // Converting again into the same surface reuses it; another size replaces it.
+  SurfacePtr target = MakePremultipliedSurface(p, {0, 0, 1, 1});
+  ASSERT_TRUE(PremultiplyInto(p, &target));
+  EXPECT_EQ(cairo_image_surface_get_width(target.get()), 3);
+  cairo_surface_t* kept = target.get();
+  p.pixels[7] = 0;
+  ASSERT_TRUE(PremultiplyInto(p, &target));
+  EXPECT_EQ(target.get(), kept);
+  EXPECT_EQ(reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(kept))[1], 0u);
   // A part outside the picture gives nothing; a part across its edge is clipped.
   EXPECT_FALSE(MakePremultipliedSurface(p, {3, 0, 5, 1}));
   SurfacePtr part = MakeOpaqueSurface(p, {2, -1, 9, 4});
