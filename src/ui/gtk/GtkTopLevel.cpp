@@ -131,6 +131,8 @@ GtkTopLevel::GtkTopLevel(detail::TopLevelEvents* events, const detail::NativeWin
   // Before the window reaches the screen; GTK sets its own (empty) input shape while realizing,
   // so ours go on here, however the window came to be realized.
   g_signal_connect(window_.Get(), "map", G_CALLBACK(OnMap), this);
+  // Native children (web views) may have moved or changed their size or visibility.
+  g_signal_connect_after(window_.Get(), "size-allocate", G_CALLBACK(OnSizeAllocate), this);
   g_signal_connect(gtk_widget_get_screen(window_.Get()), "composited-changed",
                    G_CALLBACK(OnCompositedChanged), this);
 
@@ -373,7 +375,13 @@ void GtkTopLevel::ApplyShapes() {
   GdkWindow* gw = gtk_widget_get_window(window_.Get());
   if (!gw) return;  // applied when mapped
   const std::vector<Rect>* framework = frameworkShape_ ? &*frameworkShape_ : nullptr;
-  const std::vector<Rect>* key = keyRects_ ? &*keyRects_ : nullptr;
+  // Native children draw themselves over the key colour the framework painted under them.
+  std::optional<std::vector<Rect>> keyAndChildren;
+  if (keyRects_) {
+    keyAndChildren = *keyRects_;
+    keyAndChildren->insert(keyAndChildren->end(), childRects_.begin(), childRects_.end());
+  }
+  const std::vector<Rect>* key = keyAndChildren ? &*keyAndChildren : nullptr;
   const bool translucent = layered_ && LayeredTranslucent();
   // Without a compositor the pointer can only stop where something is drawn.
   const std::vector<Rect>* layeredInput = nullptr;
@@ -480,6 +488,45 @@ void GtkTopLevel::OnMap(GtkWidget*, gpointer data) {
   auto* self = static_cast<GtkTopLevel*>(data);
   self->ApplyShapes();
   self->SetCursor(self->cursor_);
+}
+
+std::vector<Rect> GtkTopLevel::NativeChildRects() const {
+  // Widgets stacked over the drawing area hold the native children (directly, or inside a
+  // container that covers the whole window); each visible one is a rectangle of the window.
+  std::vector<Rect> rects;
+  auto add = [this, &rects](GtkWidget* widget) {
+    if (!gtk_widget_get_visible(widget) || !gtk_widget_get_child_visible(widget)) return;
+    int x = 0;
+    int y = 0;
+    if (!gtk_widget_translate_coordinates(widget, window_.Get(), 0, 0, &x, &y)) return;
+    const Rect r = Rect::FromSize(x, y, gtk_widget_get_allocated_width(widget),
+                                  gtk_widget_get_allocated_height(widget));
+    if (!r.Empty()) rects.push_back(r);
+  };
+  GtkWidget* overlay = gtk_bin_get_child(GTK_BIN(window_.Get()));
+  GList* layers = gtk_container_get_children(GTK_CONTAINER(overlay));
+  for (GList* l = layers; l; l = l->next) {
+    auto* layer = static_cast<GtkWidget*>(l->data);
+    if (layer == area_ || !gtk_widget_get_visible(layer)) continue;
+    if (!GTK_IS_FIXED(layer)) {
+      add(layer);
+      continue;
+    }
+    GList* children = gtk_container_get_children(GTK_CONTAINER(layer));
+    for (GList* c = children; c; c = c->next) add(static_cast<GtkWidget*>(c->data));
+    g_list_free(children);
+  }
+  g_list_free(layers);
+  return rects;
+}
+
+void GtkTopLevel::OnSizeAllocate(GtkWidget*, GdkRectangle*, gpointer data) {
+  auto* self = static_cast<GtkTopLevel*>(data);
+  if (!self->keyed_) return;
+  std::vector<Rect> rects = self->NativeChildRects();
+  if (rects == self->childRects_) return;
+  self->childRects_ = std::move(rects);
+  self->ApplyShapes();
 }
 
 void GtkTopLevel::OnCompositedChanged(GdkScreen*, gpointer data) {

@@ -61,6 +61,7 @@ class GtkTopLevel final : public detail::NativeWindow {
   static gboolean OnWindowState(GtkWidget*, GdkEventWindowState* e, gpointer self);
   static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer self);
   static void OnMap(GtkWidget*, gpointer self);
+  static void OnSizeAllocate(GtkWidget*, GdkRectangle*, gpointer self);
   static void OnCompositedChanged(GdkScreen*, gpointer self);
   static gboolean OnSettleTimeout(gpointer self);
 
@@ -74,6 +75,8 @@ class GtkTopLevel final : public detail::NativeWindow {
   // Chooses the visual a layered window needs now; may re-realize a hidden window.
   void ChooseVisual();
   void RaiseOwned();
+  // Where native children cover the window (client coordinates).
+  std::vector<Rect> NativeChildRects() const;
   // Compares the window manager's idea of our rectangle with the one asked for; reports a
   // difference once no request of ours is still on its way (or waiting has timed out).
   void SettleBounds(bool timedOut);
@@ -107,6 +110,7 @@ class GtkTopLevel final : public detail::NativeWindow {
   bool offscreenPainted_ = false;
   std::vector<std::uint8_t> keyMask_;
   std::optional<std::vector<Rect>> keyRects_;  // absent until the first paint
+  std::vector<Rect> childRects_;               // native children, opaque whatever is under them
 
   // Input.
   bool grabbed_ = false;

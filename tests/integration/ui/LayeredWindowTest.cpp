@@ -219,6 +219,52 @@ TEST_F(LayeredWindowTest, KeyColouredPartsOfTheCompanionLetThePointerThrough) {
   x.Shot("colour-key-pair");
 }
 
+// A native widget hosted over a top-level's drawing area, the way web views are: in a
+// container stacked over the whole window that lets input through where it has no child.
+GtkWidget* AddNativeChild(Window& topLevel, const Rect& r) {
+  GtkWindow* window = static_cast<ui::gtk::GtkTopLevel*>(topLevel.Native())->Window();
+  GtkWidget* overlay = gtk_bin_get_child(GTK_BIN(window));
+  GtkWidget* fixed = gtk_fixed_new();
+  gtk_overlay_add_overlay(GTK_OVERLAY(overlay), fixed);
+  gtk_overlay_set_overlay_pass_through(GTK_OVERLAY(overlay), fixed, TRUE);
+  GtkWidget* child = gtk_drawing_area_new();
+  gtk_widget_set_size_request(child, r.Width(), r.Height());
+  g_signal_connect(child, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t* cr, gpointer) -> gboolean {
+                     cairo_set_source_rgb(cr, 1, 1, 0);
+                     cairo_paint(cr);
+                     return TRUE;
+                   }),
+                   nullptr);
+  gtk_fixed_put(GTK_FIXED(fixed), child, r.left, r.top);
+  gtk_widget_show_all(fixed);
+  return child;
+}
+
+TEST_F(LayeredWindowTest, NativeChildrenOfTheCompanionShowOverItsKeyColour) {
+  Probe background(kBackground);
+  OpenBackground(background, Rect::FromSize(560, 380, 420, 300));
+  Probe picture(Rgb(0, 0, 0));
+  Companion companion;
+  Probe button(Rgb(255, 0, 0));
+  const Rect r = Rect::FromSize(600, 400, 300, 200);
+  OpenPair(picture, companion, button, r);
+  GtkWidget* page = AddNativeChild(companion, Rect::FromSize(100, 60, 120, 80));
+  EXPECT_EQ(
+      x.WaitForPixel({r.left + 110, r.top + 70}, [](std::uint32_t p) { return p == 0xFFFF00u; }),
+      0xFFFF00u);
+  EXPECT_EQ(x.Pixel({r.left + 219, r.top + 139}), 0xFFFF00u);
+  EXPECT_EQ(x.Pixel({r.left + 220, r.top + 139}), 0xFF00FFu);
+  x.Click({r.left + 150, r.top + 100});
+  Pump(100ms);
+  EXPECT_EQ(picture.Count(kWmLButtonDown), 0) << "the page took the click";
+
+  // Hidden, it lets the picture through again.
+  gtk_widget_hide(page);
+  EXPECT_EQ(
+      x.WaitForPixel({r.left + 110, r.top + 70}, [](std::uint32_t p) { return p == 0xFF00FFu; }),
+      0xFF00FFu);
+}
+
 TEST_F(LayeredWindowTest, SkinPictureOverAPatternWithoutCompositor) {
   if (gdk_screen_is_composited(gdk_screen_get_default())) GTEST_SKIP() << "a compositor runs";
   const Bitmap picture = LoadSkinPicture();
