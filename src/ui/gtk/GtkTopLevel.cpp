@@ -565,17 +565,8 @@ gboolean GtkTopLevel::OnButtonPress(GtkWidget* widget, GdkEventButton* e, gpoint
 
 gboolean GtkTopLevel::OnButtonRelease(GtkWidget*, GdkEventButton* e, gpointer data) {
   auto* self = static_cast<GtkTopLevel*>(data);
-  const unsigned flags = FlagsAfterButton(e->state, e->button, false);
-  std::shared_ptr<bool> alive = self->alive_;
   self->DeliverMouse(MouseKind::kUp, static_cast<int>(e->button), e->x, e->y, e->x_root, e->y_root,
-                     flags);
-  if (!*alive) return TRUE;
-  // The pointer left while a button held it here; now that it is free, it has left.
-  const bool held = (flags & (kMkLButton | kMkMButton | kMkRButton)) != 0;
-  if (self->leftWhilePressed_ && !held && !self->grabbed_) {
-    self->leftWhilePressed_ = false;
-    self->events_->OnPointerLeave();
-  }
+                     FlagsAfterButton(e->state, e->button, false));
   return TRUE;
 }
 
@@ -588,19 +579,15 @@ gboolean GtkTopLevel::OnMotion(GtkWidget*, GdkEventMotion* e, gpointer data) {
 
 gboolean GtkTopLevel::OnCrossing(GtkWidget*, GdkEventCrossing* e, gpointer data) {
   auto* self = static_cast<GtkTopLevel*>(data);
-  if (e->type == GDK_ENTER_NOTIFY) {
-    self->leftWhilePressed_ = false;
-    return FALSE;
-  }
+  if (e->type != GDK_LEAVE_NOTIFY) return FALSE;
   if (e->detail == GDK_NOTIFY_INFERIOR) return FALSE;  // onto a native child: still ours
   if (e->mode == GDK_CROSSING_GRAB || e->mode == GDK_CROSSING_GTK_GRAB ||
       e->mode == GDK_CROSSING_STATE_CHANGED) {
     return FALSE;  // someone took the pointer; it has not moved
   }
-  if (self->grabbed_ || (e->state & kButtonMasks)) {
-    self->leftWhilePressed_ = true;  // told at the release
-    return FALSE;
-  }
+  // While a press or a capture holds the pointer it stays ours; when that ends outside, the
+  // server tells of the leave again (an ungrab crossing), and that one counts.
+  if (self->grabbed_ || (e->state & kButtonMasks)) return FALSE;
   self->events_->OnPointerLeave();
   return FALSE;
 }

@@ -114,7 +114,6 @@ class GtkTopLevel final : public detail::NativeWindow {
 
   // Input.
   bool grabbed_ = false;
-  bool leftWhilePressed_ = false;
   Cursor cursor_ = Cursor::kArrow;
 };
 

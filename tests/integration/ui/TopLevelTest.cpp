@@ -302,5 +302,60 @@ TEST_F(TopLevelTest, HiddenWindowLeavesTheScreenAndNoActivateLeavesTheFocus) {
             Hex(kYellow));
 }
 
+// Arms leave tracking at every move and holds the pointer while pressed, as the skin buttons do.
+class Hover : public Probe {
+ public:
+  explicit Hover(ColorRef color) : Probe(color) {}
+  LResult WindowProc(unsigned message, WParam wParam, LParam lParam) override {
+    if (message == kWmMouseMove) TrackMouseLeave();
+    if (message == kWmLButtonDown) SetCapture();
+    if (message == kWmLButtonUp) ReleaseCapture();
+    return Probe::WindowProc(message, wParam, lParam);
+  }
+};
+
+TEST_F(TopLevelTest, PointerLeavingIsToldOnceAndAfterAPressOutlastsIt) {
+  Probe w(kGrey);
+  const Rect r = Rect::FromSize(700, 500, 100, 80);
+  Open(w, r);
+  Hover child(kBlue);
+  OpenChild(child, w, Rect::FromSize(0, 0, 60, 80), 1);
+  x.MoveTo({r.left + 10, r.top + 10});
+  ASSERT_TRUE(PumpUntil([&] { return child.Count(kWmMouseMove) > 0; }));
+  x.MoveTo({r.left - 50, r.top + 10});
+  ASSERT_TRUE(PumpUntil([&] { return child.Count(kWmMouseLeave) == 1; }));
+
+  // Pressed and held, the pointer is still the button's outside; it has left once released.
+  child.events.clear();
+  x.MoveTo({r.left + 10, r.top + 10});
+  x.Button(1, true);
+  ASSERT_TRUE(PumpUntil([&] { return child.Count(kWmLButtonDown) == 1; }));
+  x.MoveTo({r.left - 50, r.top - 50});
+  ASSERT_TRUE(PumpUntil([&] { return child.events.back().point == Point{-50, -50}; }));
+  EXPECT_EQ(child.Count(kWmMouseLeave), 0);
+  x.Button(1, false);
+  ASSERT_TRUE(PumpUntil([&] { return child.Count(kWmMouseLeave) == 1; }));
+  EXPECT_EQ(child.Messages({kWmLButtonUp, kWmMouseLeave}),
+            (std::vector<unsigned>{kWmLButtonUp, kWmMouseLeave}));
+  Pump(50ms);
+  EXPECT_EQ(child.Count(kWmMouseLeave), 1);
+}
+
+TEST_F(TopLevelTest, CloseRequestIsTheFrameworksToDecide) {
+  Probe keeps(kGrey);
+  keeps.hook = [](unsigned message, WParam, LParam) { return message == kWmClose; };
+  Open(keeps, Rect::FromSize(100, 600, 50, 50));
+  Probe closes(kBlue);
+  Open(closes, Rect::FromSize(200, 600, 50, 50));
+  x.RequestClose(keeps);
+  x.RequestClose(closes);
+  ASSERT_TRUE(PumpUntil([&] { return !closes.IsCreated(); }));
+  Pump(50ms);
+  EXPECT_TRUE(keeps.IsCreated());
+  EXPECT_EQ(x.Pixel({110, 610}), Hex(kGrey));
+  EXPECT_NE(x.WaitForPixel({210, 610}, [](std::uint32_t p) { return p != Hex(kBlue); }),
+            Hex(kBlue));
+}
+
 }  // namespace
 }  // namespace uitest

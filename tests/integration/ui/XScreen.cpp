@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <set>
 #include <thread>
 
 #include "ui/Canvas.h"
@@ -52,12 +53,22 @@ bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds time
 
 struct XScreen::Impl {
   Display* display = nullptr;
+  // Held down by a test that may end early; the server would keep them down for the next one.
+  std::set<unsigned> buttons;
+  std::set<KeyCode> keys;
 };
 
 XScreen::XScreen() : impl_(new Impl) { impl_->display = XOpenDisplay(nullptr); }
 
 XScreen::~XScreen() {
-  if (impl_->display) XCloseDisplay(impl_->display);
+  if (impl_->display) {
+    for (unsigned button : impl_->buttons) {
+      XTestFakeButtonEvent(impl_->display, button, False, CurrentTime);
+    }
+    for (KeyCode key : impl_->keys) XTestFakeKeyEvent(impl_->display, key, False, CurrentTime);
+    XSync(impl_->display, False);
+    XCloseDisplay(impl_->display);
+  }
   delete impl_;
 }
 
@@ -69,6 +80,11 @@ void XScreen::MoveTo(ui::Point screen) {
 void XScreen::Button(int button, bool down) {
   XTestFakeButtonEvent(impl_->display, static_cast<unsigned>(button), down ? True : False,
                        CurrentTime);
+  if (down) {
+    impl_->buttons.insert(static_cast<unsigned>(button));
+  } else {
+    impl_->buttons.erase(static_cast<unsigned>(button));
+  }
   XSync(impl_->display, False);
 }
 
@@ -81,6 +97,11 @@ void XScreen::Click(ui::Point screen, int button) {
 void XScreen::Key(const char* keysym, bool down) {
   const KeyCode code = XKeysymToKeycode(impl_->display, XStringToKeysym(keysym));
   XTestFakeKeyEvent(impl_->display, code, down ? True : False, CurrentTime);
+  if (down) {
+    impl_->keys.insert(code);
+  } else {
+    impl_->keys.erase(code);
+  }
   XSync(impl_->display, False);
 }
 
@@ -95,6 +116,21 @@ void XScreen::MoveResize(const ui::Window& topLevel, const ui::Rect& screen) {
   XMoveResizeWindow(impl_->display, GDK_WINDOW_XID(window), screen.left, screen.top,
                     static_cast<unsigned>(screen.Width()), static_cast<unsigned>(screen.Height()));
   XSync(impl_->display, False);
+}
+
+void XScreen::RequestClose(const ui::Window& topLevel) {
+  auto* native = static_cast<ui::gtk::GtkTopLevel*>(topLevel.Native());
+  GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(native->Window()));
+  Display* d = impl_->display;
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = GDK_WINDOW_XID(window);
+  e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+  e.xclient.data.l[1] = CurrentTime;
+  XSendEvent(d, e.xclient.window, False, NoEventMask, &e);
+  XSync(d, False);
 }
 
 std::uint32_t XScreen::Pixel(ui::Point screen) {

@@ -42,6 +42,9 @@ class XScreen {
   // Moves and sizes a top-level behind the toolkit's back, as a window manager would.
   void MoveResize(const ui::Window& topLevel, const ui::Rect& screen);
 
+  // Asks a top-level to close, as a window manager's close button does.
+  void RequestClose(const ui::Window& topLevel);
+
   // 0xRRGGBB of a screen pixel, once everything the UI asked for has reached the server.
   std::uint32_t Pixel(ui::Point screen);
   // Pumps until the pixel satisfies test (a compositor paints a little later); the last value
