@@ -20,7 +20,8 @@ bool Dialog::CreateFromTemplate(Window* parent) {
     return false;
   }
   SendMessage(kWmInitDialog);
-  if (IsCreated() && (template_.style & kWsVisible) && !ended_) ShowWindow(kSwShow);
+  // A modal dialog shows whatever its template says; a modeless one only when visible.
+  if (IsCreated() && (modal_ || (template_.style & kWsVisible)) && !ended_) ShowWindow(kSwShow);
   return IsCreated();
 }
 

@@ -86,6 +86,7 @@ TEST_F(TranslucentDialogTest, CreationPlacesThePairAndRendersOnce) {
   pair.order = &order;
   ui::fake::SetModalHandler([&](ui::Dialog& d) {
     EXPECT_EQ(d.GetWindowRect(), Rect::FromSize(577, 233, 760, 544));
+    EXPECT_TRUE(d.IsWindowVisible()) << "a modal dialog shows without the visible style";
     CStandardDialog* companion = pair.GetCompanion();
     ASSERT_NE(companion, nullptr);
     EXPECT_EQ(companion->GetWindowRect(), d.GetWindowRect());
