@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# The packed demo launcher on a real X server: the picture window appears centred with its
+# shape (transparent corners show what is beneath), the companion's buttons are drawn over it,
+# a drag on the picture moves both windows, and the close button asks before closing.
+# Usage: launcher_pair_test.sh BUILD_DIR SOURCE_DIR
+set -euo pipefail
+build=$1
+source=$2
+[ -n "${DISPLAY:-}" ] || { echo "no display: skipped"; exit 0; }
+
+work=$(mktemp -d)
+pid=""
+cleanup() {
+  [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*"; import -window root "$work/failure.png" 2>/dev/null || true; exit 1; }
+
+"$build/launcher-pack" build "$source/demo/skin" -o "$work/demo" --exe "$build/launcher" >/dev/null
+xsetroot -solid '#204080'
+mkdir -p "$work/home"
+(cd "$work" && HOME="$work/home" ASAN_OPTIONS=detect_leaks=0 exec ./demo) &
+pid=$!
+
+window=$(timeout 20 xdotool search --sync --onlyvisible --name '^星辰远征$' | head -n 1) ||
+  fail "no launcher window"
+sleep 1
+eval "$(xdotool getwindowgeometry --shell "$window")"
+echo "launcher window at $X,$Y size ${WIDTH}x${HEIGHT}"
+[ "$WIDTH" = 760 ] && [ "$HEIGHT" = 544 ] || fail "size ${WIDTH}x${HEIGHT}, expected 760x544"
+
+pixel() {  # pixel X Y -> rrggbb of the screen
+  import -window root -crop "1x1+$1+$2" -depth 8 txt:- | tail -n 1 | grep -o '#[0-9A-F]\{6\}' | head -n 1
+}
+corner=$(pixel "$X" "$Y")
+[ "$corner" = "#204080" ] || fail "transparent corner shows $corner, not the desktop"
+inside=$(pixel $((X + 380)) $((Y + 300)))
+[ "$inside" != "#204080" ] || fail "the picture is not drawn"
+button=$(pixel $((X + 58 + 56)) $((Y + 90 + 6)))
+echo "corner $corner, page area $inside, first button $button"
+
+# Drag on the picture's title band (no button there): the pair moves.
+xdotool mousemove $((X + 600)) $((Y + 40)) mousedown 1
+sleep 0.2
+xdotool mousemove $((X + 640)) $((Y + 70))
+sleep 0.2
+xdotool mousemove $((X + 650)) $((Y + 70)) mouseup 1
+sleep 0.5
+oldX=$X
+oldY=$Y
+eval "$(xdotool getwindowgeometry --shell "$window")"
+[ "$X" = $((oldX + 50)) ] && [ "$Y" = $((oldY + 30)) ] ||
+  fail "after the drag the window is at $X,$Y, expected $((oldX + 50)),$((oldY + 30))"
+moved=$(pixel $((X + 380)) $((Y + 300)))
+[ "$moved" = "$inside" ] || fail "the picture did not move with its window"
+
+# The close button asks first; Cancel keeps the launcher.
+before=$(xdotool search --onlyvisible --name '.*' 2>/dev/null | wc -l)
+xdotool mousemove $((X + 704 + 13)) $((Y + 64 + 13)) click 1
+sleep 1
+after=$(xdotool search --onlyvisible --name '.*' 2>/dev/null | wc -l)
+[ "$after" -gt "$before" ] || fail "no question after the close button"
+xdotool key Escape
+sleep 0.5
+kill -0 "$pid" 2>/dev/null || fail "the launcher closed on Cancel"
+echo "PASS"
