@@ -423,7 +423,7 @@ bool GtkTopLevel::PrepareKeyedFrame() {
   }
   if (!*alive) return false;
   offscreenPainted_ = true;
-  UpdateKeyShape();
+  UpdateKeyShape({0, 0, size.cx, size.cy});
   return true;
 }
 
@@ -447,7 +447,7 @@ bool GtkTopLevel::PaintKeyed(cairo_t* cr, const Rect& damage) {
   }
   if (!*alive) return false;
   offscreenPainted_ = true;
-  UpdateKeyShape();
+  UpdateKeyShape(area);
   cairo_save(cr);
   cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
   cairo_set_source_surface(cr, offscreen_.get(), 0, 0);
@@ -456,11 +456,9 @@ bool GtkTopLevel::PaintKeyed(cairo_t* cr, const Rect& damage) {
   return true;
 }
 
-void GtkTopLevel::UpdateKeyShape() {
-  std::vector<std::uint8_t> mask;
-  NonKeyMask(offscreen_.get(), keyRgb_, &mask);
-  if (keyRects_ && mask == keyMask_) return;  // same shape: nothing to tell the server
-  keyMask_ = std::move(mask);
+void GtkTopLevel::UpdateKeyShape(const Rect& painted) {
+  const bool changed = UpdateNonKeyMask(offscreen_.get(), keyRgb_, painted, &keyMask_);
+  if (keyRects_ && !changed) return;  // same shape: nothing to tell the server
   keyRects_ = MaskRects(keyMask_, cairo_image_surface_get_width(offscreen_.get()),
                         cairo_image_surface_get_height(offscreen_.get()));
   ApplyShapes();

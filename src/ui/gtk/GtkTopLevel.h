@@ -70,7 +70,8 @@ class GtkTopLevel final : public detail::NativeWindow {
   // Paints the whole window offscreen and shapes it before it is first shown, so that the
   // key colour never appears on screen.
   bool PrepareKeyedFrame();  // false when this window went away
-  void UpdateKeyShape();
+  // Follows what a paint changed in the offscreen image (area) into the shape.
+  void UpdateKeyShape(const Rect& painted);
   void ApplyShapes();
   // Chooses the visual a layered window needs now; may re-realize a hidden window.
   void ChooseVisual();

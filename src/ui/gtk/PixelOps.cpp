@@ -139,18 +139,36 @@ AlphaShape AlphaRects(const Bitmap& picture, std::uint8_t minAlpha) {
 }
 
 void NonKeyMask(cairo_surface_t* surface, std::uint32_t keyRgb, std::vector<std::uint8_t>* mask) {
+  mask->clear();
+  UpdateNonKeyMask(surface, keyRgb, {}, mask);
+}
+
+bool UpdateNonKeyMask(cairo_surface_t* surface, std::uint32_t keyRgb, const Rect& area,
+                      std::vector<std::uint8_t>* mask) {
   cairo_surface_flush(surface);
   const int width = cairo_image_surface_get_width(surface);
   const int height = cairo_image_surface_get_height(surface);
   const int stride = cairo_image_surface_get_stride(surface);
   const unsigned char* data = cairo_image_surface_get_data(surface);
-  mask->resize(static_cast<std::size_t>(width) * height);
-  std::uint8_t* out = mask->data();
-  for (int y = 0; y < height; ++y) {
+  const std::size_t size = static_cast<std::size_t>(width) * height;
+  Rect part = area.Intersect({0, 0, width, height});
+  bool changed = false;
+  if (mask->size() != size) {
+    mask->assign(size, 0);
+    part = {0, 0, width, height};
+    changed = true;
+  }
+  for (int y = part.top; y < part.bottom; ++y) {
     const auto* row =
         reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
-    for (int x = 0; x < width; ++x) *out++ = (row[x] & 0x00FFFFFFu) != keyRgb ? 1 : 0;
+    std::uint8_t* out = mask->data() + static_cast<std::size_t>(y) * width;
+    for (int x = part.left; x < part.right; ++x) {
+      const std::uint8_t shown = (row[x] & 0x00FFFFFFu) != keyRgb ? 1 : 0;
+      changed = changed || out[x] != shown;
+      out[x] = shown;
+    }
   }
+  return changed;
 }
 
 std::vector<Rect> MaskRects(const std::vector<std::uint8_t>& mask, int width, int height) {

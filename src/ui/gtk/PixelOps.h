@@ -83,6 +83,10 @@ AlphaShape AlphaRects(const Bitmap& picture, std::uint8_t minAlpha);
 // One byte per pixel of an ARGB32 or RGB24 image surface: 1 where the colour is not key
 // (0x00RRGGBB), 0 where it is. Rows top to bottom, no padding.
 void NonKeyMask(cairo_surface_t* surface, std::uint32_t keyRgb, std::vector<std::uint8_t>* mask);
+// Brings such a mask up to date within area only (a paint's damage); a mask of another size is
+// made anew from the whole surface. True when any byte changed.
+bool UpdateNonKeyMask(cairo_surface_t* surface, std::uint32_t keyRgb, const Rect& area,
+                      std::vector<std::uint8_t>* mask);
 // The pixels of such a mask that are 1.
 std::vector<Rect> MaskRects(const std::vector<std::uint8_t>& mask, int width, int height);
 

@@ -116,6 +116,17 @@ TEST(PixelOpsTest, KeyMaskMarksEveryPixelNotInTheKeyColour) {
   std::vector<std::uint8_t> mask;
   NonKeyMask(s.get(), 0x00FF00u, &mask);
   EXPECT_EQ(mask, (std::vector<std::uint8_t>{0, 1, 0, 0, 0, 0, 0, 1}));
+
+  // Repainted: only the area looked at counts, and only a real change is one.
+  cairo_set_source_rgb(cr.get(), 1, 0, 0);
+  cairo_rectangle(cr.get(), 0, 1, 2, 1);
+  cairo_fill(cr.get());
+  EXPECT_FALSE(UpdateNonKeyMask(s.get(), 0x00FF00u, {2, 0, 4, 2}, &mask));
+  EXPECT_TRUE(UpdateNonKeyMask(s.get(), 0x00FF00u, {0, 1, 1, 2}, &mask));
+  EXPECT_EQ(mask, (std::vector<std::uint8_t>{0, 1, 0, 0, 1, 0, 0, 1}));
+  EXPECT_TRUE(UpdateNonKeyMask(s.get(), 0x00FF00u, {0, 0, 4, 2}, &mask));
+  EXPECT_EQ(mask, (std::vector<std::uint8_t>{0, 1, 0, 0, 1, 1, 0, 1}));
+  EXPECT_FALSE(UpdateNonKeyMask(s.get(), 0x00FF00u, {0, 0, 4, 2}, &mask));
 }
 
 }  // namespace
