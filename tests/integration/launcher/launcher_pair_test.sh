@@ -21,7 +21,8 @@ fail() { echo "FAIL: $*"; import -window root "$work/failure.png" 2>/dev/null ||
 "$build/launcher-pack" build "$source/demo/skin" -o "$work/demo" --exe "$build/launcher" >/dev/null
 xsetroot -solid '#204080'
 mkdir -p "$work/home"
-(cd "$work" && HOME="$work/home" ASAN_OPTIONS=detect_leaks=0 exec ./demo) &
+(cd "$work" && HOME="$work/home" ASAN_OPTIONS=detect_leaks=0 \
+  LAUNCHER_SHELL_OPEN_LOG="$work/opened" exec ./demo) &
 pid=$!
 
 window=$(timeout 20 xdotool search --sync --onlyvisible --name '^星辰远征$' | head -n 1) ||
@@ -40,6 +41,25 @@ inside=$(pixel $((X + 380)) $((Y + 300)))
 [ "$inside" != "#204080" ] || fail "the picture is not drawn"
 button=$(pixel $((X + 58 + 56)) $((Y + 90 + 6)))
 echo "corner $corner, page area $inside, first button $button"
+
+# A press on the first button shows its pressed face and opens its address at once; moving
+# away while pressed brings the normal face back, and a release there does nothing.
+bx=$((X + 58 + 20))
+by=$((Y + 90 + 18))
+xdotool mousemove "$bx" "$by"
+sleep 0.3
+normal=$(pixel "$bx" "$by")
+xdotool mousedown 1
+sleep 0.5
+pressed=$(pixel "$bx" "$by")
+[ "$pressed" != "$normal" ] || fail "the pressed face looks like the normal one ($normal)"
+grep -q 'news.html' "$work/opened" 2>/dev/null || fail "the press did not open the button's address"
+xdotool mousemove $((X + 380)) $((Y + 300))
+sleep 0.5
+[ "$(pixel "$bx" "$by")" = "$normal" ] || fail "the pushed look did not follow the pointer away"
+xdotool mouseup 1
+sleep 0.3
+echo "button faces: normal $normal, pressed $pressed"
 
 # Drag on the picture's title band (no button there): the pair moves.
 xdotool mousemove $((X + 600)) $((Y + 40)) mousedown 1
