@@ -106,8 +106,7 @@ GtkTopLevel::GtkTopLevel(detail::TopLevelEvents* events, const detail::NativeWin
   area_ = gtk_drawing_area_new();
   gtk_widget_set_size_request(area_, 1, 1);
   gtk_widget_add_events(area_, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
-                                   GDK_POINTER_MOTION_MASK | GDK_ENTER_NOTIFY_MASK |
-                                   GDK_LEAVE_NOTIFY_MASK);
+                                   GDK_POINTER_MOTION_MASK | GDK_LEAVE_NOTIFY_MASK);
   GtkWidget* overlay = gtk_overlay_new();
   gtk_container_add(GTK_CONTAINER(overlay), area_);
   gtk_container_add(GTK_CONTAINER(window_.Get()), overlay);
@@ -118,8 +117,7 @@ GtkTopLevel::GtkTopLevel(detail::TopLevelEvents* events, const detail::NativeWin
   g_signal_connect(area_, "button-press-event", G_CALLBACK(OnButtonPress), this);
   g_signal_connect(area_, "button-release-event", G_CALLBACK(OnButtonRelease), this);
   g_signal_connect(area_, "motion-notify-event", G_CALLBACK(OnMotion), this);
-  g_signal_connect(area_, "enter-notify-event", G_CALLBACK(OnCrossing), this);
-  g_signal_connect(area_, "leave-notify-event", G_CALLBACK(OnCrossing), this);
+  g_signal_connect(area_, "leave-notify-event", G_CALLBACK(OnLeave), this);
   // Handlers on the window itself run before GTK hands a key to the focused widget.
   g_signal_connect(window_.Get(), "key-press-event", G_CALLBACK(OnKey), this);
   g_signal_connect(window_.Get(), "key-release-event", G_CALLBACK(OnKey), this);
@@ -128,8 +126,8 @@ GtkTopLevel::GtkTopLevel(detail::TopLevelEvents* events, const detail::NativeWin
   g_signal_connect(window_.Get(), "configure-event", G_CALLBACK(OnConfigureEvent), this);
   g_signal_connect(window_.Get(), "window-state-event", G_CALLBACK(OnWindowState), this);
   g_signal_connect(window_.Get(), "delete-event", G_CALLBACK(OnDelete), this);
-  // Before the window reaches the screen; GTK sets its own (empty) input shape while realizing,
-  // so ours go on here, however the window came to be realized.
+  // Shapes go on just before the window reaches the screen: realizing (by whoever) makes GTK
+  // reset the input shape.
   g_signal_connect(window_.Get(), "map", G_CALLBACK(OnMap), this);
   // Native children (web views) may have moved or changed their size or visibility.
   g_signal_connect_after(window_.Get(), "size-allocate", G_CALLBACK(OnSizeAllocate), this);
@@ -575,9 +573,8 @@ gboolean GtkTopLevel::OnMotion(GtkWidget*, GdkEventMotion* e, gpointer data) {
   return TRUE;
 }
 
-gboolean GtkTopLevel::OnCrossing(GtkWidget*, GdkEventCrossing* e, gpointer data) {
+gboolean GtkTopLevel::OnLeave(GtkWidget*, GdkEventCrossing* e, gpointer data) {
   auto* self = static_cast<GtkTopLevel*>(data);
-  if (e->type != GDK_LEAVE_NOTIFY) return FALSE;
   if (e->detail == GDK_NOTIFY_INFERIOR) return FALSE;  // onto a native child: still ours
   if (e->mode == GDK_CROSSING_GRAB || e->mode == GDK_CROSSING_GTK_GRAB ||
       e->mode == GDK_CROSSING_STATE_CHANGED) {

@@ -54,7 +54,7 @@ class GtkTopLevel final : public detail::NativeWindow {
   static gboolean OnButtonPress(GtkWidget*, GdkEventButton* e, gpointer self);
   static gboolean OnButtonRelease(GtkWidget*, GdkEventButton* e, gpointer self);
   static gboolean OnMotion(GtkWidget*, GdkEventMotion* e, gpointer self);
-  static gboolean OnCrossing(GtkWidget*, GdkEventCrossing* e, gpointer self);
+  static gboolean OnLeave(GtkWidget*, GdkEventCrossing* e, gpointer self);
   static gboolean OnKey(GtkWidget*, GdkEventKey* e, gpointer self);
   static gboolean OnFocus(GtkWidget*, GdkEventFocus* e, gpointer self);
   static gboolean OnConfigureEvent(GtkWidget*, GdkEventConfigure* e, gpointer self);
