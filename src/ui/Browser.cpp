@@ -1,0 +1,186 @@
+#include "ui/Browser.h"
+
+#include <algorithm>
+
+#include "ui/Text.h"
+
+namespace ui {
+
+namespace {
+
+// Length of the UTF-8 sequence a lead byte starts; 1 for bytes that start none.
+std::size_t SequenceLength(unsigned char lead) {
+  if (lead >= 0xF0 && lead <= 0xF4) return 4;
+  if (lead >= 0xE0) return lead <= 0xEF ? 3 : 1;
+  if (lead >= 0xC2) return 2;
+  return 1;
+}
+
+}  // namespace
+
+std::string PageTextToGbk(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  while (!utf8.empty()) {
+    std::size_t bad = 0;
+    if (auto converted = Utf8ToGbk(utf8, &bad)) {
+      out += *converted;
+      break;
+    }
+    // Everything before the first character GBK cannot hold converts; that character becomes
+    // one "?" (a broken sequence only as far as it is one).
+    out += *Utf8ToGbk(utf8.substr(0, bad));
+    std::size_t skip =
+        std::min(SequenceLength(static_cast<unsigned char>(utf8[bad])), utf8.size() - bad);
+    if (skip > 1 && !IsValidUtf8(utf8.substr(bad, skip))) skip = 1;
+    out += '?';
+    utf8.remove_prefix(bad + skip);
+  }
+  return out;
+}
+
+// -----------------------------------------------------------------------------------------------
+// What the native browser reports, turned into the control's events and the handler's answers.
+
+class BrowserControl::Events : public detail::BrowserEvents {
+ public:
+  explicit Events(BrowserControl& control) : control_(control) {}
+
+  bool OnBeforeNavigate(std::string_view url, bool topLevel) override {
+    BrowserEvent event = Make(kDispidBeforeNavigate2, url, topLevel);
+    Fire(event);
+    return !event.cancel;
+  }
+  void OnNavigateComplete(std::string_view url, bool topLevel) override {
+    BrowserEvent event = Make(kDispidNavigateComplete2, url, topLevel);
+    Fire(event);
+  }
+  void OnDocumentComplete(std::string_view url) override {
+    BrowserEvent event = Make(kDispidDocumentComplete, url, true);
+    Fire(event);
+  }
+
+  detail::DocumentPresentation Presentation() override {
+    detail::DocumentPresentation presentation;
+    DocumentHandler* handler = control_.handler_;
+    if (!handler) return presentation;
+    unsigned flags = 0;
+    handler->GetHostInfo(flags);
+    presentation.border = (flags & kDocHostUiFlagNo3DBorder) == 0;
+    presentation.scrollBars = (flags & kDocHostUiFlagScrollNo) == 0;
+    presentation.contextMenu = !handler->ShowContextMenu();
+    std::vector<std::string> names;
+    presentation.external = handler->GetExternal(names);
+    if (presentation.external) {
+      for (const std::string& name : names) presentation.externalMembers.push_back(GbkToUtf8(name));
+    }
+    return presentation;
+  }
+
+  std::optional<ScriptValue> OnExternalCall(std::string_view name,
+                                            const std::vector<ScriptValue>& args) override {
+    // The handler installed now answers; a document may be older than it, but calls only ever
+    // reach an object through the names it declared.
+    DocumentHandler* handler = control_.handler_;
+    if (!handler || !control_.IsCreated()) return std::nullopt;
+    return handler->InvokeExternal(PageTextToGbk(name), args);
+  }
+
+  void OnFocusIn() override {
+    if (control_.IsCreated() && GetFocus() != &control_) control_.SetFocus();
+  }
+
+ private:
+  BrowserEvent Make(int dispid, std::string_view url, bool topLevel) const {
+    BrowserEvent event;
+    event.controlId = control_.GetDlgCtrlID();
+    event.dispid = dispid;
+    event.url = PageTextToGbk(url);
+    event.topLevel = topLevel;
+    return event;
+  }
+  // The parent may destroy the control while it handles the event: nothing of this object is
+  // used afterwards.
+  void Fire(BrowserEvent& event) {
+    if (!control_.IsCreated()) return;
+    Window* parent = control_.GetParent();
+    if (!parent) return;
+    parent->SendMessage(kWmBrowserEvent, static_cast<WParam>(event.controlId),
+                        reinterpret_cast<LParam>(&event));
+  }
+
+  BrowserControl& control_;
+};
+
+// -----------------------------------------------------------------------------------------------
+// BrowserControl
+
+BrowserControl::BrowserControl() : events_(std::make_unique<Events>(*this)) {}
+
+BrowserControl::~BrowserControl() {
+  // Here, not in the base: kWmDestroy must still reach this class, and the web view must go
+  // while the events it reports to still exist.
+  DestroyWindow();
+  browser_ = nullptr;
+  SetNativeChild(nullptr);
+}
+
+bool BrowserControl::Create(std::string_view text, unsigned style, const Rect& rect, Window* parent,
+                            int id) {
+  if (IsCreated() || !parent || !parent->IsCreated()) return false;
+  std::unique_ptr<detail::NativeBrowser> native = detail::CreateNativeBrowser(events_.get());
+  if (!native) return false;
+  browser_ = native.get();
+  SetNativeChild(std::move(native));
+  // The framework attaches the web view to the top-level and places it.
+  if (!Window::Create(text, style | kWsChild, rect, parent, id)) {
+    browser_ = nullptr;
+    SetNativeChild(nullptr);
+    return false;
+  }
+  if (!browser_->Ready()) {
+    DestroyWindow();
+    browser_ = nullptr;
+    SetNativeChild(nullptr);
+    return false;
+  }
+  browser_->SetSilent(silent_);
+  return true;
+}
+
+bool BrowserControl::Navigate(std::string_view url) {
+  if (!IsCreated() || !browser_) return false;
+  return browser_->Navigate(GbkToUtf8(url));
+}
+
+void BrowserControl::SetSilent(bool silent) {
+  silent_ = silent;
+  if (IsCreated() && browser_) browser_->SetSilent(silent);
+}
+
+bool BrowserControl::SetDocumentHandler(DocumentHandler* handler) {
+  if (!IsCreated()) return false;
+  if (handler == handler_) return true;
+  DocumentHandler* old = handler_;
+  handler_ = handler;
+  if (handler_) handler_->AddRef();
+  if (old) old->Release();
+  DocumentHandlerChanged();
+  return true;
+}
+
+void BrowserControl::DocumentHandlerChanged() {
+  if (IsCreated() && browser_) browser_->PresentationChanged();
+}
+
+LResult BrowserControl::WindowProc(unsigned message, WParam wParam, LParam lParam) {
+  if (message == kWmDestroy && handler_) {
+    // The documents go with the window, and with them the handler's last use.
+    DocumentHandler* handler = handler_;
+    handler_ = nullptr;
+    handler->Release();
+  }
+  return Window::WindowProc(message, wParam, lParam);
+}
+
+}  // namespace ui

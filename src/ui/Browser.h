@@ -1,0 +1,197 @@
+// The framework's browser control: web pages shown in a native child window. The backend loads
+// pages, runs their script and reports; the system decides. What a document looks like (border,
+// scroll bars, context menu) and which external object its script sees are the answers of a
+// DocumentHandler the system installs on the control, and the control's events reach the parent
+// window as kWmBrowserEvent messages, keyed by control identifier and event identifier, the way
+// a dialog's event table expects them. UI thread only.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ui/Window.h"
+#include "ui/detail/Native.h"
+
+namespace ui {
+
+// A value of page script as it arrives with a call of the external object, or goes back as the
+// call's result. The script's own types are kept: text stays text, numbers stay numbers.
+struct ScriptValue {
+  enum class Type { kUndefined, kNull, kBoolean, kNumber, kText, kOther };
+  Type type = Type::kUndefined;
+  bool boolean = false;
+  double number = 0;
+  std::string text;  // kText, in the model's code page (GBK)
+
+  static ScriptValue Undefined() { return {}; }
+  static ScriptValue Null() { return {Type::kNull}; }
+  static ScriptValue Boolean(bool value) { return {Type::kBoolean, value}; }
+  static ScriptValue Number(double value) { return {Type::kNumber, false, value}; }
+  static ScriptValue Text(std::string gbk) { return {Type::kText, false, 0, std::move(gbk)}; }
+  // Objects, arrays, functions and the other kinds the bridge has no use for; no value.
+  static ScriptValue Other() { return {Type::kOther}; }
+  friend bool operator==(const ScriptValue&, const ScriptValue&) = default;
+};
+
+// Text from the page (UTF-8, as the engine hands it over) in the model's code page, converted
+// once, here. Each character GBK cannot hold (and each byte that is not UTF-8) becomes "?", so
+// the result is never refused and keeps its length in characters.
+std::string PageTextToGbk(std::string_view utf8);
+
+// Event identifiers of the control, keeping the values of the platform the system's event tables
+// were written for.
+inline constexpr int kDispidBeforeNavigate2 = 250;
+inline constexpr int kDispidNavigateComplete2 = 252;
+inline constexpr int kDispidDocumentComplete = 259;
+
+// Sent (not posted) to the control's parent for each event: wParam the control identifier,
+// lParam a BrowserEvent* valid during the call. The answer is ignored. The handler may destroy
+// the control, even its whole window.
+inline constexpr unsigned kWmBrowserEvent = kWmApp + 0x3F00;
+
+struct BrowserEvent {
+  int controlId = 0;
+  int dispid = 0;
+  std::string url;  // GBK, converted with PageTextToGbk
+  // NavigateComplete2 and DocumentComplete: the page itself rather than one of its frames.
+  // BeforeNavigate2: engines that do not say which frame navigates report true.
+  bool topLevel = true;
+  bool cancel = false;  // BeforeNavigate2: a handler sets it to stop the navigation
+};
+
+// Host information flags a document handler may set (the platform's values).
+inline constexpr unsigned kDocHostUiFlagNo3DBorder = 0x4;
+inline constexpr unsigned kDocHostUiFlagScrollNo = 0x8;
+
+// The questions a control's documents ask their host. Installed with
+// BrowserControl::SetDocumentHandler: every document and frame the control creates from then on
+// is presented as the handler answers at that time; documents that exist already keep what they
+// had. The control holds one reference (AddRef) while the handler is installed and gives it
+// back (Release) when it is replaced or the control's window is destroyed; the handler must
+// outlive its installation (a control that owns its handler destroys its window first).
+class DocumentHandler {
+ public:
+  virtual int AddRef() = 0;
+  virtual int Release() = 0;
+  // True when the host takes care of the context menu itself (shows its own, or none): the
+  // engine then shows none in the document.
+  virtual bool ShowContextMenu() = 0;
+  // Adds kDocHostUiFlag* bits to flags; other bits stay as they are.
+  virtual void GetHostInfo(unsigned& flags) = 0;
+  // The object the document's script sees as window.external: true, with the names of the
+  // members script may call (GBK); false when the document has none, so that window.external is
+  // whatever the engine has of its own (nothing to call).
+  virtual bool GetExternal(std::vector<std::string>& memberNames) = 0;
+  // A call window.external.<name>(args...) from a document that got this handler's external
+  // object; args in script order. The result goes back to the page; nothing makes the call
+  // fail there as a call of a member the object does not have.
+  virtual std::optional<ScriptValue> InvokeExternal(std::string_view name,
+                                                    const std::vector<ScriptValue>& args) = 0;
+
+ protected:
+  ~DocumentHandler() = default;
+};
+
+namespace detail {
+class NativeBrowser;
+}
+
+class BrowserControl : public Window {
+ public:
+  BrowserControl();
+  ~BrowserControl() override;
+
+  // Creates the control as a child window (kWsChild is implied) with its web view. False when
+  // the parent is not created or no web view can be shown here; nothing is left behind then.
+  bool Create(std::string_view text, unsigned style, const Rect& rect, Window* parent, int id);
+
+  // Starts loading an address (GBK) and returns at once. The address goes to the engine as
+  // given, without escaping or checks. False only when the control has no web view.
+  bool Navigate(std::string_view url);
+
+  // Silent: the page raises no dialog boxes for its own script errors. Kept across Create.
+  void SetSilent(bool silent);
+  bool GetSilent() const { return silent_; }
+
+  // Installs handler (null removes it: documents created afterwards get the engine's defaults).
+  // False, with nothing changed, while the window is not created.
+  bool SetDocumentHandler(DocumentHandler* handler);
+  DocumentHandler* GetDocumentHandler() const { return handler_; }
+  // The installed handler's answers have changed; documents created from now on get the new
+  // ones.
+  void DocumentHandlerChanged();
+
+  LResult WindowProc(unsigned message, WParam wParam, LParam lParam) override;
+
+ private:
+  class Events;
+
+  std::unique_ptr<Events> events_;
+  detail::NativeBrowser* browser_ = nullptr;  // owned by the window as its native child
+  DocumentHandler* handler_ = nullptr;        // one reference held while installed
+  bool silent_ = false;
+};
+
+// Empties the engine's memory and disk caches for every control of the process (pages, scripts,
+// pictures it keeps to load them faster); cookies, history and the pages' stored data stay.
+// Returns at once; done, when given, runs later on the UI thread with false when the engine
+// reported a failure.
+void ClearBrowserCache(std::function<void(bool)> done = nullptr);
+
+// ---------------------------------------------------------------------------------------------
+// Backend use. Not for the system's classes.
+
+namespace detail {
+
+// How documents created now are to be presented: the installed handler's answers.
+struct DocumentPresentation {
+  bool border = true;
+  bool scrollBars = true;
+  bool contextMenu = true;
+  bool external = false;
+  std::vector<std::string> externalMembers;  // UTF-8
+  friend bool operator==(const DocumentPresentation&, const DocumentPresentation&) = default;
+};
+
+// What a native browser reports, on the UI thread. Any call may destroy the native browser (a
+// handler that closes the window); the backend touches nothing of itself afterwards unless it
+// knows it still exists. Addresses and names are UTF-8.
+class BrowserEvents {
+ public:
+  virtual ~BrowserEvents() = default;
+  // Before a navigation of the page or one of its frames; false cancels it.
+  virtual bool OnBeforeNavigate(std::string_view url, bool topLevel) = 0;
+  // A document exists for the page or one of its frames (after it was created with
+  // Presentation()'s answer of that time).
+  virtual void OnNavigateComplete(std::string_view url, bool topLevel) = 0;
+  // The page has loaded, its frames included.
+  virtual void OnDocumentComplete(std::string_view url) = 0;
+  // What a document created now gets.
+  virtual DocumentPresentation Presentation() = 0;
+  // A call of a member of the external object; nothing makes it fail in the page.
+  virtual std::optional<ScriptValue> OnExternalCall(std::string_view name,
+                                                    const std::vector<ScriptValue>& args) = 0;
+  // The web view took the keyboard (a click in the page): the framework's focus follows, so
+  // that keys nobody pre-translates reach the page.
+  virtual void OnFocusIn() = 0;
+};
+
+class NativeBrowser : public NativeChild {
+ public:
+  // True once attached to a top-level that can hold a web view.
+  virtual bool Ready() const = 0;
+  virtual bool Navigate(const std::string& url) = 0;
+  virtual void SetSilent(bool silent) = 0;
+  // Presentation() may answer differently now; documents created from now on ask again.
+  virtual void PresentationChanged() = 0;
+};
+
+// Null when the backend cannot make web views at all.
+std::unique_ptr<NativeBrowser> CreateNativeBrowser(BrowserEvents* events);
+
+}  // namespace detail
+}  // namespace ui

@@ -1,0 +1,108 @@
+#include "ui/fake/FakeBrowser.h"
+
+#include <algorithm>
+
+namespace ui {
+namespace {
+
+struct BrowserGlobals {
+  bool available = true;
+  int cacheClearings = 0;
+};
+
+BrowserGlobals& Globals() {
+  static BrowserGlobals globals;
+  return globals;
+}
+
+class FakeNativeBrowser : public detail::NativeBrowser {
+ public:
+  explicit FakeNativeBrowser(detail::BrowserEvents* events) : events(events) {}
+
+  void Attach(detail::NativeWindow* topLevel) override { state.attached = topLevel != nullptr; }
+  void SetBounds(const Rect& inTopLevel) override { state.bounds = inTopLevel; }
+  void SetVisible(bool visible) override { state.visible = visible; }
+  void Focus() override { ++state.focusRequests; }
+  bool Ready() const override { return state.attached; }
+  bool Navigate(const std::string& url) override {
+    if (!state.attached) return false;
+    state.navigations.push_back(url);
+    return true;
+  }
+  void SetSilent(bool silent) override { state.silent = silent; }
+  void PresentationChanged() override { ++state.presentationChanges; }
+
+  const fake::FakeDocument* CurrentPage() const {
+    auto it = std::find_if(state.documents.rbegin(), state.documents.rend(),
+                           [](const fake::FakeDocument& d) { return d.topLevel; });
+    return it == state.documents.rend() ? nullptr : &*it;
+  }
+
+  detail::BrowserEvents* events;
+  fake::BrowserState state;
+};
+
+FakeNativeBrowser& NativeOf(const BrowserControl& control) {
+  return *static_cast<FakeNativeBrowser*>(control.NativeChildHost());
+}
+
+}  // namespace
+
+void ClearBrowserCache(std::function<void(bool)> done) {
+  ++Globals().cacheClearings;
+  const auto finished = std::move(done);
+  if (finished) finished(true);
+}
+
+namespace detail {
+
+std::unique_ptr<NativeBrowser> CreateNativeBrowser(BrowserEvents* events) {
+  if (!Globals().available) return nullptr;
+  return std::make_unique<FakeNativeBrowser>(events);
+}
+
+}  // namespace detail
+
+namespace fake {
+
+void SetBrowserAvailable(bool available) { Globals().available = available; }
+
+void ResetBrowser() { Globals() = BrowserGlobals{}; }
+
+int CacheClearings() { return Globals().cacheClearings; }
+
+const BrowserState& Browser(const BrowserControl& control) { return NativeOf(control).state; }
+
+bool BeforeNavigate(BrowserControl& control, std::string_view url, bool topLevel) {
+  return NativeOf(control).events->OnBeforeNavigate(url, topLevel);
+}
+
+void NavigateComplete(BrowserControl& control, std::string_view url, bool topLevel) {
+  FakeNativeBrowser& native = NativeOf(control);
+  native.state.documents.push_back({std::string(url), topLevel, native.events->Presentation()});
+  native.events->OnNavigateComplete(url, topLevel);
+}
+
+void DocumentComplete(BrowserControl& control, std::string_view url) {
+  NativeOf(control).events->OnDocumentComplete(url);
+}
+
+void FocusIn(BrowserControl& control) { NativeOf(control).events->OnFocusIn(); }
+
+std::optional<ScriptValue> CallExternal(BrowserControl& control, std::string_view name,
+                                        const std::vector<ScriptValue>& args) {
+  FakeNativeBrowser& native = NativeOf(control);
+  const FakeDocument* page = native.CurrentPage();
+  if (!page || !page->presentation.external) return std::nullopt;
+  const auto& members = page->presentation.externalMembers;
+  if (std::find(members.begin(), members.end(), name) == members.end()) return std::nullopt;
+  return native.events->OnExternalCall(name, args);
+}
+
+bool ContextMenuShown(const BrowserControl& control) {
+  const FakeDocument* page = NativeOf(control).CurrentPage();
+  return !page || page->presentation.contextMenu;
+}
+
+}  // namespace fake
+}  // namespace ui
