@@ -1,0 +1,463 @@
+#include "ui/gtk/GtkWebView.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "ui/Text.h"
+#include "ui/gtk/GtkChildContainer.h"
+
+namespace ui {
+namespace gtk {
+namespace {
+
+struct GFree {
+  void operator()(gpointer p) const { g_free(p); }
+};
+using GString = std::unique_ptr<gchar, GFree>;
+
+struct ReplyUnref {
+  void operator()(WebKitScriptMessageReply* r) const { webkit_script_message_reply_unref(r); }
+};
+
+// The channel page-side scripts post to: window.webkit.messageHandlers.launcherHost in the page
+// (the scripts below and the signal's detail name it too).
+constexpr char kChannel[] = "launcherHost";
+
+// Runs at the start of every document; reports the documents of frames (the page's own comes
+// from the load events).
+constexpr char kFrameScript[] = R"js((() => {
+  if (window === window.top) return;
+  window.webkit.messageHandlers.launcherHost.postMessage({kind: 'frame', url: document.URL});
+})();)js";
+
+// Parts of the presentation script. Everything the parts use is taken before the page's own
+// script runs, so that a page replacing built-ins changes nothing of them.
+constexpr char kNoScrollBars[] = R"js(
+  try {
+    const sheet = new CSSStyleSheet();
+    sheet.replaceSync('html, body { overflow: hidden !important; }');
+    document.adoptedStyleSheets = [...document.adoptedStyleSheets, sheet];
+  } catch (e) {}
+)js";
+
+constexpr char kNoContextMenu[] = R"js(
+  try {
+    const preventDefault = Function.prototype.call.bind(Event.prototype.preventDefault);
+    window.addEventListener('contextmenu', (event) => preventDefault(event), true);
+  } catch (e) {}
+)js";
+
+// Expects `members`, the names the object has.
+constexpr char kExternal[] = R"js(
+  try {
+    const channel = window.webkit.messageHandlers.launcherHost;
+    const post = channel.postMessage.bind(channel);
+    const describe = (value) => {
+      if (value === null) return {type: 'null'};
+      const type = typeof value;
+      return type === 'string' || type === 'number' || type === 'boolean' ? {type, value} : {type};
+    };
+    const external = Object.create(null);
+    for (const name of members) {
+      Object.defineProperty(external, name, {enumerable: true, value: (...args) => {
+        const list = [];
+        for (let i = 0; i < args.length; ++i) list.push(describe(args[i]));
+        return post({kind: 'call', name, args: list});
+      }});
+    }
+    Object.freeze(external);
+    Object.defineProperty(window, 'external', {value: external, enumerable: true});
+  } catch (e) {}
+)js";
+
+// A JavaScript string literal holding text (UTF-8).
+std::string ScriptString(std::string_view text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      default:
+        if (c < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+          out += escaped;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  // Line and paragraph separators end a line in older engines' string literals.
+  for (std::string_view separator : {"\u2028", "\u2029"}) {
+    for (std::size_t at = out.find(separator); at != std::string::npos;
+         at = out.find(separator, at)) {
+      out.replace(at, separator.size(), separator == "\u2028" ? "\\u2028" : "\\u2029");
+    }
+  }
+  return out + "\"";
+}
+
+// The script that gives a document its presentation; empty for the engine's defaults.
+std::string PresentationSource(const detail::DocumentPresentation& presentation) {
+  if (presentation.scrollBars && presentation.contextMenu && !presentation.external) return {};
+  std::string source = "(() => {";
+  if (!presentation.scrollBars) source += kNoScrollBars;
+  if (!presentation.contextMenu) source += kNoContextMenu;
+  if (presentation.external) {
+    source += "\n  const members = [";
+    for (const std::string& name : presentation.externalMembers) {
+      source += ScriptString(name) + ", ";
+    }
+    source += "];";
+    source += kExternal;
+  }
+  return source + "})();";
+}
+
+// ---------------------------------------------------------------------------------------------
+// The values page script posts.
+
+std::string StringOf(JSCValue* value) {
+  if (!value || !jsc_value_is_string(value)) return {};
+  GString text(jsc_value_to_string(value));
+  return text ? std::string(text.get()) : std::string();
+}
+
+ObjectPtr<JSCValue> Property(JSCValue* object, const char* name) {
+  if (!object || !jsc_value_is_object(object)) return nullptr;
+  return ObjectPtr<JSCValue>(jsc_value_object_get_property(object, name));
+}
+
+ScriptValue ArgumentOf(JSCValue* described) {
+  const std::string type = StringOf(Property(described, "type").get());
+  ObjectPtr<JSCValue> value = Property(described, "value");
+  if (type == "undefined") return ScriptValue::Undefined();
+  if (type == "null") return ScriptValue::Null();
+  if (type == "boolean" && value && jsc_value_is_boolean(value.get())) {
+    return ScriptValue::Boolean(jsc_value_to_boolean(value.get()) != FALSE);
+  }
+  if (type == "number" && value && jsc_value_is_number(value.get())) {
+    return ScriptValue::Number(jsc_value_to_double(value.get()));
+  }
+  if (type == "string" && value && jsc_value_is_string(value.get())) {
+    return ScriptValue::Text(PageTextToGbk(StringOf(value.get())));
+  }
+  return ScriptValue::Other();
+}
+
+std::vector<ScriptValue> ArgumentsOf(JSCValue* message) {
+  std::vector<ScriptValue> args;
+  ObjectPtr<JSCValue> list = Property(message, "args");
+  if (!list || !jsc_value_is_array(list.get())) return args;
+  ObjectPtr<JSCValue> length = Property(list.get(), "length");
+  const int count = length ? jsc_value_to_int32(length.get()) : 0;
+  for (int i = 0; i < count; ++i) {
+    ObjectPtr<JSCValue> item(jsc_value_object_get_property_at_index(list.get(), i));
+    args.push_back(ArgumentOf(item.get()));
+  }
+  return args;
+}
+
+ObjectPtr<JSCValue> ScriptValueIn(JSCContext* context, const ScriptValue& value) {
+  switch (value.type) {
+    case ScriptValue::Type::kNull:
+      return ObjectPtr<JSCValue>(jsc_value_new_null(context));
+    case ScriptValue::Type::kBoolean:
+      return ObjectPtr<JSCValue>(jsc_value_new_boolean(context, value.boolean));
+    case ScriptValue::Type::kNumber:
+      return ObjectPtr<JSCValue>(jsc_value_new_number(context, value.number));
+    case ScriptValue::Type::kText:
+      return ObjectPtr<JSCValue>(jsc_value_new_string(context, GbkToUtf8(value.text).c_str()));
+    default:
+      return ObjectPtr<JSCValue>(jsc_value_new_undefined(context));
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The shared engine.
+
+struct Engine {
+  ObjectPtr<WebKitWebsiteDataManager> data;
+  ObjectPtr<WebKitWebContext> context;
+  ObjectPtr<WebKitSettings> settings;
+};
+
+// The executable's own file name: each packaged launcher keeps its pages' data apart.
+std::string ProgramName() {
+  GString target(g_file_read_link("/proc/self/exe", nullptr));
+  if (target) {
+    GString base(g_path_get_basename(target.get()));
+    if (base && *base.get()) return base.get();
+  }
+  const char* name = g_get_prgname();
+  return name && *name ? name : "launcher";
+}
+
+Engine MakeEngine() {
+  Engine engine;
+  const std::string name = ProgramName();
+  GString cache(g_build_filename(g_get_user_cache_dir(), name.c_str(), nullptr));
+  GString data(g_build_filename(g_get_user_data_dir(), name.c_str(), nullptr));
+  GString cookies(g_build_filename(data.get(), "cookies.sqlite", nullptr));
+  engine.data.reset(webkit_website_data_manager_new("base-cache-directory", cache.get(),
+                                                    "base-data-directory", data.get(), nullptr));
+  // Logins are remembered across runs, as the player's browser would remember them.
+  webkit_cookie_manager_set_persistent_storage(
+      webkit_website_data_manager_get_cookie_manager(engine.data.get()), cookies.get(),
+      WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+
+  engine.context.reset(webkit_web_context_new_with_website_data_manager(engine.data.get()));
+  // Pages come from the operator's servers: their processes run confined. Where the confinement
+  // cannot start (some containers), WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS=1 turns it off.
+  webkit_web_context_set_sandbox_enabled(engine.context.get(), TRUE);
+  // One page at a time, never a way back: a moderate memory cache, no page cache.
+  webkit_web_context_set_cache_model(engine.context.get(), WEBKIT_CACHE_MODEL_DOCUMENT_BROWSER);
+
+  engine.settings.reset(webkit_settings_new());
+  // No requests of our own making beyond what the page asks for: no name look-ups ahead.
+  g_object_set(engine.settings.get(), "enable-dns-prefetching", FALSE, "enable-page-cache", FALSE,
+               "enable-developer-extras", FALSE, nullptr);
+  WebKitFeatureList* features = webkit_settings_get_all_features();
+  for (gsize i = 0; i < webkit_feature_list_get_length(features); ++i) {
+    WebKitFeature* feature = webkit_feature_list_get(features, i);
+    if (g_strcmp0(webkit_feature_get_identifier(feature), "LinkDNSPrefetch") == 0) {
+      webkit_settings_set_feature_enabled(engine.settings.get(), feature, FALSE);
+    }
+  }
+  webkit_feature_list_unref(features);
+  return engine;
+}
+
+Engine& SharedEngine() {
+  static Engine engine = MakeEngine();
+  return engine;
+}
+
+// Our last reference to a web view that was detached, given up once the event that detached it
+// (which may be one of the view's own signals) is over.
+gboolean ReleaseView(gpointer data) {
+  ObjectPtr<GtkWidget> view(static_cast<GtkWidget*>(data));
+  if (GtkWidget* parent = gtk_widget_get_parent(view.get())) {
+    gtk_container_remove(GTK_CONTAINER(parent), view.get());
+  }
+  return G_SOURCE_REMOVE;
+}
+
+void CacheCleared(GObject* source, GAsyncResult* result, gpointer data) {
+  std::unique_ptr<std::function<void(bool)>> done(static_cast<std::function<void(bool)>*>(data));
+  GError* error = nullptr;
+  const bool ok = webkit_website_data_manager_clear_finish(WEBKIT_WEBSITE_DATA_MANAGER(source),
+                                                           result, &error) != FALSE;
+  if (error) g_error_free(error);
+  if (*done) (*done)(ok);
+}
+
+}  // namespace
+
+WebKitWebContext* SharedWebContext() { return SharedEngine().context.get(); }
+
+// ---------------------------------------------------------------------------------------------
+// GtkWebView
+
+GtkWebView::GtkWebView(detail::BrowserEvents* events) : events_(events) {}
+
+GtkWebView::~GtkWebView() { DropView(); }
+
+void GtkWebView::Attach(detail::NativeWindow* topLevel) {
+  GtkFixed* container = ChildContainer(topLevel);
+  if (view_ && container == container_) return;
+  DropView();
+  if (container) MakeView(container);
+}
+
+void GtkWebView::MakeView(GtkFixed* container) {
+  Engine& engine = SharedEngine();
+  content_.reset(webkit_user_content_manager_new());
+  g_signal_connect(content_.get(), "script-message-with-reply-received::launcherHost",
+                   G_CALLBACK(OnHostMessage), this);
+  webkit_user_content_manager_register_script_message_handler_with_reply(content_.get(), kChannel,
+                                                                         nullptr);
+  UserScriptPtr frames(webkit_user_script_new(kFrameScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                                              WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr,
+                                              nullptr));
+  webkit_user_content_manager_add_script(content_.get(), frames.get());
+  presentationSource_.clear();
+  presentationScript_.reset();
+
+  auto* view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context",
+                                            engine.context.get(), "settings", engine.settings.get(),
+                                            "user-content-manager", content_.get(), nullptr));
+  view_.reset(WEBKIT_WEB_VIEW(g_object_ref_sink(view)));
+  container_ = container;
+  InstallPresentation();
+
+  g_signal_connect(view, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
+  g_signal_connect(view, "load-changed", G_CALLBACK(OnLoadChanged), this);
+  g_signal_connect(view, "focus-in-event", G_CALLBACK(OnFocusIn), this);
+  gtk_fixed_put(container_, GTK_WIDGET(view), bounds_.left, bounds_.top);
+  Place();
+}
+
+void GtkWebView::DropView() {
+  if (!view_) return;
+  GtkWidget* view = GTK_WIDGET(view_.get());
+  g_signal_handlers_disconnect_by_data(view, this);
+  g_signal_handlers_disconnect_by_data(content_.get(), this);
+  webkit_user_content_manager_unregister_script_message_handler(content_.get(), kChannel);
+  gtk_widget_hide(view);
+  // The view may be in the middle of one of its own signals: it leaves its container and goes
+  // once that is over.
+  g_idle_add(ReleaseView, view_.release());
+  content_.reset();
+  presentationScript_.reset();
+  presentationSource_.clear();
+  container_ = nullptr;
+}
+
+void GtkWebView::Place() {
+  if (!view_) return;
+  GtkWidget* view = GTK_WIDGET(view_.get());
+  gtk_fixed_move(container_, view, bounds_.left, bounds_.top);
+  gtk_widget_set_size_request(view, std::max(bounds_.Width(), 0), std::max(bounds_.Height(), 0));
+  gtk_widget_set_visible(view, visible_);
+}
+
+void GtkWebView::SetBounds(const Rect& inTopLevel) {
+  bounds_ = inTopLevel;
+  Place();
+}
+
+void GtkWebView::SetVisible(bool visible) {
+  visible_ = visible;
+  if (view_) gtk_widget_set_visible(GTK_WIDGET(view_.get()), visible);
+}
+
+void GtkWebView::Focus() {
+  if (view_) gtk_widget_grab_focus(GTK_WIDGET(view_.get()));
+}
+
+bool GtkWebView::Navigate(const std::string& url) {
+  if (!view_) return false;
+  webkit_web_view_load_uri(view_.get(), url.c_str());
+  return true;
+}
+
+// The engine reports script errors to its console only and never raises a dialog box for them:
+// a silent page needs nothing more.
+void GtkWebView::SetSilent(bool /*silent*/) {}
+
+void GtkWebView::PresentationChanged() { InstallPresentation(); }
+
+void GtkWebView::InstallPresentation() {
+  if (!content_) return;
+  std::string source = PresentationSource(events_->Presentation());
+  if (source == presentationSource_) return;
+  // Only documents that start from now on run the new script; those there already keep theirs.
+  if (presentationScript_) {
+    webkit_user_content_manager_remove_script(content_.get(), presentationScript_.get());
+    presentationScript_.reset();
+  }
+  presentationSource_ = std::move(source);
+  if (presentationSource_.empty()) return;
+  presentationScript_.reset(
+      webkit_user_script_new(presentationSource_.c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                             WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr));
+  webkit_user_content_manager_add_script(content_.get(), presentationScript_.get());
+}
+
+gboolean GtkWebView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
+                                    WebKitPolicyDecisionType type, gpointer data) {
+  // New windows and responses keep the engine's own handling.
+  if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) return FALSE;
+  auto* self = static_cast<GtkWebView*>(data);
+  WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
+      WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+  const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+  // The engine does not say which frame navigates.
+  ObjectPtr<WebKitPolicyDecision> keep(WEBKIT_POLICY_DECISION(g_object_ref(decision)));
+  const bool proceed = self->events_->OnBeforeNavigate(uri ? uri : "", true);
+  if (proceed) {
+    webkit_policy_decision_use(keep.get());
+  } else {
+    webkit_policy_decision_ignore(keep.get());
+  }
+  return TRUE;
+}
+
+void GtkWebView::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
+  auto* self = static_cast<GtkWebView*>(data);
+  const char* uri = webkit_web_view_get_uri(view);
+  if (event == WEBKIT_LOAD_COMMITTED) {
+    self->events_->OnNavigateComplete(uri ? uri : "", true);
+  } else if (event == WEBKIT_LOAD_FINISHED) {
+    self->events_->OnDocumentComplete(uri ? uri : "");
+  }
+}
+
+gboolean GtkWebView::OnFocusIn(GtkWidget*, GdkEventFocus*, gpointer data) {
+  static_cast<GtkWebView*>(data)->events_->OnFocusIn();
+  return FALSE;
+}
+
+gboolean GtkWebView::OnHostMessage(WebKitUserContentManager*, JSCValue* message,
+                                   WebKitScriptMessageReply* reply, gpointer data) {
+  auto* self = static_cast<GtkWebView*>(data);
+  std::unique_ptr<WebKitScriptMessageReply, ReplyUnref> answer(
+      webkit_script_message_reply_ref(reply));
+  const std::string kind = StringOf(Property(message, "kind").get());
+  JSCContext* context = jsc_value_get_context(message);
+  if (kind == "frame") {
+    ObjectPtr<JSCValue> nothing(jsc_value_new_undefined(context));
+    webkit_script_message_reply_return_value(answer.get(), nothing.get());
+    self->events_->OnNavigateComplete(StringOf(Property(message, "url").get()), false);
+    return TRUE;
+  }
+  if (kind == "call") {
+    const std::string name = StringOf(Property(message, "name").get());
+    const std::optional<ScriptValue> result =
+        self->events_->OnExternalCall(name, ArgumentsOf(message));
+    // The reply is the page's, whatever happened to this object meanwhile.
+    if (result) {
+      ObjectPtr<JSCValue> value = ScriptValueIn(context, *result);
+      webkit_script_message_reply_return_value(answer.get(), value.get());
+    } else {
+      webkit_script_message_reply_return_error_message(answer.get(),
+                                                       "The external object has no such member");
+    }
+    return TRUE;
+  }
+  webkit_script_message_reply_return_error_message(answer.get(), "Unknown message");
+  return TRUE;
+}
+
+}  // namespace gtk
+
+// ---------------------------------------------------------------------------------------------
+// Backend entry points
+
+namespace detail {
+
+std::unique_ptr<NativeBrowser> CreateNativeBrowser(BrowserEvents* events) {
+  if (!gdk_display_get_default()) return nullptr;  // no toolkit, no web views
+  return std::make_unique<gtk::GtkWebView>(events);
+}
+
+}  // namespace detail
+
+void ClearBrowserCache(std::function<void(bool)> done) {
+  auto types = static_cast<WebKitWebsiteDataTypes>(WEBKIT_WEBSITE_DATA_MEMORY_CACHE |
+                                                   WEBKIT_WEBSITE_DATA_DISK_CACHE);
+  // The callback owns done from here on.
+  auto pending = std::make_unique<std::function<void(bool)>>(std::move(done));
+  webkit_website_data_manager_clear(gtk::SharedEngine().data.get(), types, 0, nullptr,
+                                    gtk::CacheCleared, pending.release());
+}
+
+}  // namespace ui

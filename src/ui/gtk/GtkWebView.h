@@ -1,0 +1,88 @@
+// The browser control's web view on WebKitGTK: a WebKitWebView in its top-level's child
+// container (GtkChildContainer.h), at the control's rectangle. It reports navigations, the
+// documents of the page and of its frames, and calls of the external object, and gives each new
+// document the presentation the control answers. UI thread only. Handlers never touch this
+// object after reporting an event: the event's handler may have destroyed it.
+//
+// How a document gets its presentation: the engine makes documents in its own process, where the
+// UI thread cannot be asked while a document starts. So the control's answer is asked when the
+// web view is made and whenever the control says its answers changed, and is turned into a user
+// script that the engine runs at the start of every document and frame created from then on
+// (documents that exist already keep what they had). The script hides the scroll bars (a style
+// sheet adopted by the document: html and body do not overflow, so the page lays out at exactly
+// the control's size), cancels the context menu event (the engine then shows no menu), and
+// defines window.external with exactly the members the answer names. The engine draws no border
+// around documents, so there is nothing to take away for that answer.
+//
+// The external object: each member posts {kind: "call", name, args} to the script message
+// channel, each argument as {type, value} with its script type (value only for text, numbers and
+// booleans), and returns a promise of the host's result: the host runs on the UI thread of this
+// process and a page cannot wait for it synchronously. A member the object does not have is not
+// there, so calling it throws a TypeError in the page at once. NavigateComplete2 of frames comes
+// from a second user script that every frame document runs at its start.
+#pragma once
+
+#include <webkit2/webkit2.h>
+
+#include <memory>
+#include <string>
+
+#include "ui/Browser.h"
+#include "ui/gtk/GtkHandles.h"
+
+namespace ui::gtk {
+
+struct UserScriptUnref {
+  void operator()(WebKitUserScript* s) const { webkit_user_script_unref(s); }
+};
+using UserScriptPtr = std::unique_ptr<WebKitUserScript, UserScriptUnref>;
+
+class GtkWebView final : public detail::NativeBrowser {
+ public:
+  explicit GtkWebView(detail::BrowserEvents* events);
+  ~GtkWebView() override;
+  GtkWebView(const GtkWebView&) = delete;
+  GtkWebView& operator=(const GtkWebView&) = delete;
+
+  // The web view is made when the control is attached and goes when it is detached.
+  void Attach(detail::NativeWindow* topLevel) override;
+  void SetBounds(const Rect& inTopLevel) override;
+  void SetVisible(bool visible) override;
+  void Focus() override;
+  bool Ready() const override { return view_ != nullptr; }
+  bool Navigate(const std::string& url) override;
+  void SetSilent(bool silent) override;
+  void PresentationChanged() override;
+
+  // The engine's view while attached, else null (tests of the backend).
+  WebKitWebView* View() const { return view_.get(); }
+
+ private:
+  void MakeView(GtkFixed* container);
+  void DropView();
+  void Place();
+  void InstallPresentation();
+
+  static gboolean OnDecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision,
+                                 WebKitPolicyDecisionType type, gpointer self);
+  static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
+  static gboolean OnFocusIn(GtkWidget* widget, GdkEventFocus* event, gpointer self);
+  static gboolean OnHostMessage(WebKitUserContentManager* manager, JSCValue* message,
+                                WebKitScriptMessageReply* reply, gpointer self);
+
+  detail::BrowserEvents* events_;
+  ObjectPtr<WebKitWebView> view_;  // our reference; the container holds its own
+  GtkFixed* container_ = nullptr;  // the top-level's, while attached
+  ObjectPtr<WebKitUserContentManager> content_;
+  UserScriptPtr presentationScript_;
+  std::string presentationSource_;
+  Rect bounds_;
+  bool visible_ = false;
+};
+
+// The engine every web view of the process shares, made on first use (so that nothing of it
+// costs time before a page is shown). Its disk cache lives under $XDG_CACHE_HOME/<executable
+// name>, cookies and the pages' stored data under $XDG_DATA_HOME/<executable name>.
+WebKitWebContext* SharedWebContext();
+
+}  // namespace ui::gtk

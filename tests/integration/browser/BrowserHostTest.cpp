@@ -1,0 +1,340 @@
+// The browser host on WebKitGTK under a real X server, with pages from a server on 127.0.0.1:
+// pages load where the window puts them and report their events, the document-host policy
+// reaches the documents created after it was attached (no scroll bars, no context menu, the
+// external object), script calls reach the bridge with their types, keys reach the page, and
+// the cache can be emptied. Skips without a display.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "WebKitHarness.h"
+#include "browser/WebBrowserEx.h"
+#include "support/TestHttpServer.h"
+#include "ui/Text.h"
+
+namespace browsertest {
+namespace {
+
+using launcher::CWebBrowserEx;
+using testsupport::HttpReply;
+using testsupport::TestHttpServer;
+using ui::Rect;
+using ui::ScriptValue;
+
+constexpr ui::ColorRef kBlue = ui::Rgb(0, 0, 255);
+constexpr std::uint32_t kPageRed = 0xFF0000;
+constexpr std::uint32_t kHostBlue = 0x0000FF;
+
+HttpReply Html(const std::string& body, const std::string& cacheControl = "no-store") {
+  HttpReply reply =
+      HttpReply::Ok("<!DOCTYPE html><html><head><meta charset='utf-8'></head>" + body + "</html>");
+  reply.headers = {{"Content-Type", "text/html; charset=utf-8"}, {"Cache-Control", cacheControl}};
+  return reply;
+}
+
+// A page much larger than any control, red, with a frame and something to click and type into.
+const char kBigPage[] =
+    "<body style='margin:0;background:#f00'>"
+    "<input id='field' style='position:absolute;left:0;top:0;width:120px;height:30px'>"
+    "<iframe id='frame' src='/frame' style='position:absolute;left:150px;top:0;width:120px;"
+    "height:80px;border:0'></iframe>"
+    "<div style='width:3000px;height:3000px'></div></body>";
+const char kFramePage[] =
+    "<body style='margin:0;background:#f00'><div style='width:900px;height:900px'></div></body>";
+
+class BrowserHostTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!DisplayReady()) GTEST_SKIP() << "no X display";
+    server.Serve("/page", Html(kBigPage));
+    server.Serve("/frame", Html(kFramePage));
+    ASSERT_TRUE(host.Create("", ui::kWsPopup | ui::kWsVisible, kHostRect, nullptr, 0));
+    ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(ScreenOf({5, 5})) == kHostBlue; }));
+  }
+  void TearDown() override { CloseMenus(); }
+
+  // A launcher-style page control: made hidden, blank page, policy, then the address.
+  void OpenPage(CWebBrowserEx& page, int id, const Rect& rect, const std::string& path,
+                bool attach = true, unsigned visible = ui::kWsVisible) {
+    ASSERT_TRUE(page.Create("", ui::kWsChild | visible, rect, &host, id));
+    page.Navigate("about:blank");
+    if (attach) page.AttachDocHostHandler(0);
+    page.Navigate(server.Url(path));
+    ASSERT_TRUE(Loaded(page, server.Url(path)));
+  }
+  // Waits for the control's DocumentComplete of url.
+  bool Loaded(const CWebBrowserEx& page, const std::string& url) {
+    const int id = page.GetDlgCtrlID();
+    return PumpUntil([&] { return host.Saw(ui::kDispidDocumentComplete, url, id); });
+  }
+  static ui::Point ScreenOf(ui::Point client) {
+    return {kHostRect.left + client.x, kHostRect.top + client.y};
+  }
+
+  static constexpr Rect kHostRect = Rect{100, 100, 740, 580};
+  TestHttpServer server;
+  Host host{kBlue};
+  XInput input;
+};
+
+TEST_F(BrowserHostTest, LauncherPageLoadsHiddenThenShowsAtItsPlaceWithoutScrollBars) {
+  CWebBrowserEx page;
+  const Rect area = Rect::FromSize(40, 60, 300, 200);
+  OpenPage(page, 150, area, "/page", true, 0);
+
+  // Loaded while hidden: the launcher shows its pages only then.
+  const std::string url = server.Url("/page");
+  EXPECT_TRUE(host.Saw(ui::kDispidBeforeNavigate2, url));
+  EXPECT_TRUE(host.Saw(ui::kDispidNavigateComplete2, url));
+  ASSERT_TRUE(
+      PumpUntil([&] { return host.Saw(ui::kDispidNavigateComplete2, server.Url("/frame")); }));
+  for (const ui::BrowserEvent& e : host.events) {
+    EXPECT_EQ(e.controlId, 150);
+    if (e.dispid == ui::kDispidNavigateComplete2) {
+      EXPECT_EQ(e.topLevel, e.url != server.Url("/frame"));
+    }
+  }
+  EXPECT_EQ(ScreenPixel(ScreenOf({area.left + 5, area.top + 40})), kHostBlue);
+
+  page.ShowWindow(ui::kSwShow);
+  EXPECT_TRUE(PumpUntil([&] {
+    return ScreenPixel(ScreenOf({area.left + 5, area.top + 40})) == kPageRed;
+  }));
+  EXPECT_EQ(ScreenPixel(ScreenOf({area.right - 1, area.bottom - 1})), kPageRed);
+  EXPECT_EQ(ScreenPixel(ScreenOf({area.right + 1, area.bottom - 1})), kHostBlue);
+  EXPECT_EQ(ScreenPixel(ScreenOf({area.left - 2, area.top + 5})), kHostBlue);
+
+  // The page lays out at exactly the control's size, with nothing taken by scroll bars; the
+  // same for its frame.
+  EXPECT_EQ(Script(page,
+                   "const e = document.documentElement; return [innerWidth, innerHeight, "
+                   "e.clientWidth, e.clientHeight, getComputedStyle(e).overflow];"),
+            "[300,200,300,200,\"hidden\"]");
+  EXPECT_EQ(Script(page, "return getComputedStyle(frames[0].document.body).overflow;"),
+            "\"hidden\"");
+
+  // The user cannot scroll it, where a page loaded without the policy scrolls as the engine
+  // lets it.
+  CWebBrowserEx plain;
+  const Rect other = Rect::FromSize(360, 60, 200, 150);
+  OpenPage(plain, 151, other, "/page", false);
+  EXPECT_EQ(Script(plain, "return getComputedStyle(document.documentElement).overflow;"),
+            "\"visible\"");
+  for (int i = 0; i < 2; ++i) {
+    input.WheelDown(ScreenOf({area.left + 50, area.top + 150}));
+    input.WheelDown(ScreenOf({other.left + 50, other.top + 120}));
+  }
+  EXPECT_TRUE(PumpUntil([&] { return Script(plain, "return scrollY > 0;") == "true"; }, 5s));
+  EXPECT_EQ(Script(page, "return scrollY;"), "0");
+
+  // Attaching the policy leaves the document that is there as it was; the next one follows it.
+  plain.AttachDocHostHandler(0);
+  EXPECT_EQ(Script(plain, "return getComputedStyle(document.documentElement).overflow;"),
+            "\"visible\"");
+  plain.Navigate(server.Url("/page?again"));
+  ASSERT_TRUE(Loaded(plain, server.Url("/page?again")));
+  EXPECT_EQ(Script(plain, "return getComputedStyle(document.documentElement).overflow;"),
+            "\"hidden\"");
+
+  // The framework still gets the pointer outside the web views, and only there.
+  input.Click(ScreenOf({10, 10}));
+  input.Click(ScreenOf({area.left + 60, area.top + 150}));
+  Pump(100ms);
+  ASSERT_EQ(host.clicks.size(), 1u);
+  EXPECT_EQ(host.clicks[0], (ui::Point{10, 10}));
+}
+
+TEST_F(BrowserHostTest, ContextMenuOnlyWhereThePolicyDoesNotReach) {
+  CWebBrowserEx page, plain;
+  const Rect area = Rect::FromSize(20, 20, 300, 200);
+  const Rect other = Rect::FromSize(330, 20, 300, 200);
+  OpenPage(page, 150, area, "/page");
+  OpenPage(plain, 151, other, "/page", false);
+  ASSERT_TRUE(PumpUntil([&] { return host.Urls(ui::kDispidNavigateComplete2).size() >= 4; }));
+
+  // No menu in the page with the policy, nor in its frame (one click at a time: a click
+  // elsewhere would close a menu that was shown)...
+  input.Click(ScreenOf({area.left + 60, area.top + 150}), 3);
+  Pump(1000ms);
+  EXPECT_FALSE(MenuShown());
+  CloseMenus();
+  input.Click(ScreenOf({area.left + 200, area.top + 40}), 3);
+  Pump(1000ms);
+  EXPECT_FALSE(MenuShown());
+  // ...where the same right click shows the engine's menu in the page without it, even once the
+  // policy is attached there: it reaches only documents created afterwards.
+  CloseMenus();
+  plain.AttachDocHostHandler(0);
+  input.Click(ScreenOf({other.left + 60, other.top + 150}), 3);
+  EXPECT_TRUE(PumpUntil(MenuShown, 3s));
+}
+
+TEST_F(BrowserHostTest, GamePageCallsTheBridgeByExactNameWithScriptTypes) {
+  server.Serve("/game", Html("<body><iframe src='/frame'></iframe>"
+                             "<script>nothingHere();</script></body>"));
+  Bridge bridge;
+  CWebBrowserEx game;
+  ASSERT_TRUE(game.Create("", ui::kWsChild | ui::kWsVisible | 0x1000,
+                          Rect::FromSize(0, 0, 400, 300), &host, 170));
+  game.Navigate("about:blank");
+  game.AttachDocHostHandler(0);
+  game.SetExternal(&bridge);
+  game.Navigate(server.Url("/game"));
+  game.Silent(true);
+  ASSERT_TRUE(Loaded(game, server.Url("/game")));
+
+  bridge.result = ScriptValue::Text(ui::Gbk("好"));
+  EXPECT_EQ(Script(game, "return await window.external.JsCallClient('2', 'text');"), "\"好\"");
+  bridge.result = ScriptValue::Undefined();
+  EXPECT_EQ(Script(game,
+                   "window.external.JsCallClient(7, 3.5, true, null, undefined, {a: 1}, "
+                   "'星辰😀'); return 1;"),
+            "1");
+  ASSERT_TRUE(PumpUntil([&] { return bridge.calls.size() == 2; }));
+  EXPECT_EQ(bridge.calls[0],
+            (std::vector<ScriptValue>{ScriptValue::Text("2"), ScriptValue::Text("text")}));
+  const auto& typed = bridge.calls[1];
+  ASSERT_EQ(typed.size(), 7u);
+  EXPECT_EQ(typed[0], ScriptValue::Number(7));
+  EXPECT_EQ(typed[1], ScriptValue::Number(3.5));
+  EXPECT_EQ(typed[2], ScriptValue::Boolean(true));
+  EXPECT_EQ(typed[3], ScriptValue::Null());
+  EXPECT_EQ(typed[4], ScriptValue::Undefined());
+  EXPECT_EQ(typed[5], ScriptValue::Other());
+  EXPECT_EQ(typed[6], ScriptValue::Text(ui::Gbk("星辰") + "?"));
+
+  // Other names fail in the page as members the object does not support.
+  EXPECT_EQ(Script(game,
+                   "try { window.external.Other(); return 'called'; } "
+                   "catch (e) { return e.name; }"),
+            "\"TypeError\"");
+  EXPECT_EQ(Script(game,
+                   "try { window.external.jscallclient('1'); return 'called'; } "
+                   "catch (e) { return e.name; }"),
+            "\"TypeError\"");
+  EXPECT_EQ(Script(game, "return Object.keys(window.external).join();"), "\"JsCallClient\"");
+  // The frame's document has the object too; the page's script error raised no dialog.
+  EXPECT_EQ(Script(game, "return typeof frames[0].external.JsCallClient;"), "\"function\"");
+  GList* windows = gtk_window_list_toplevels();
+  for (GList* w = windows; w; w = w->next) EXPECT_FALSE(GTK_IS_DIALOG(w->data));
+  g_list_free(windows);
+
+  // A launcher page (policy, but no external object) has nothing to call.
+  CWebBrowserEx login;
+  OpenPage(login, 150, Rect::FromSize(400, 0, 200, 200), "/page");
+  EXPECT_EQ(Script(login,
+                   "try { window.external.JsCallClient('1'); return 'called'; } "
+                   "catch (e) { return e.name; }"),
+            "\"TypeError\"");
+  Pump(100ms);
+  EXPECT_EQ(bridge.calls.size(), 2u);
+}
+
+TEST_F(BrowserHostTest, BeforeNavigate2CarriesLinkAndFormAddressesAndMayStopThem) {
+  const std::string navigation =
+      "<body style='margin:0'>"
+      "<a id='link' href='/next?from=link' style='display:block;width:200px;height:40px;"
+      "background:#0f0'>next</a>"
+      "<form id='form' action='/submitted'><input name='user' value='v'></form>"
+      "<a id='game' href='/game-start?key=1'>game</a></body>";
+  server.Serve("/nav", Html(navigation));
+  server.Serve("/next", Html(navigation));
+  server.Serve("/game-start", Html("<body>game</body>"));
+  auto page = std::make_unique<CWebBrowserEx>();
+  OpenPage(*page, 150, Rect::FromSize(10, 10, 400, 300), "/nav");
+
+  // A user's click on a link.
+  input.Click(ScreenOf({10 + 50, 10 + 20}));
+  ASSERT_TRUE(Loaded(*page, server.Url("/next?from=link")));
+  EXPECT_TRUE(host.Saw(ui::kDispidBeforeNavigate2, server.Url("/next?from=link")));
+
+  // A form submitted, and stopped by the handler: the page stays where it was.
+  host.onEvent = [](ui::BrowserEvent& e) {
+    if (e.dispid == ui::kDispidBeforeNavigate2 && e.url.find("/submitted") != std::string::npos) {
+      e.cancel = true;
+    }
+  };
+  Script(*page, "document.getElementById('form').submit(); return 0;");
+  ASSERT_TRUE(PumpUntil(
+      [&] { return host.Saw(ui::kDispidBeforeNavigate2, server.Url("/submitted?user=v")); }));
+  Pump(300ms);
+  EXPECT_EQ(Script(*page, "return location.pathname;"), "\"/next\"");
+  EXPECT_FALSE(host.Saw(ui::kDispidNavigateComplete2, server.Url("/submitted?user=v")));
+
+  // The launcher hands over and goes away from inside the event.
+  host.onEvent = [&page](ui::BrowserEvent& e) {
+    if (e.dispid == ui::kDispidBeforeNavigate2 && e.url.find("/game-start") != std::string::npos) {
+      page.reset();
+    }
+  };
+  Script(*page, "document.getElementById('game').click(); return 0;");
+  EXPECT_TRUE(PumpUntil([&] { return page == nullptr; }));
+  Pump(300ms);
+  EXPECT_TRUE(host.IsCreated());
+  EXPECT_EQ(ScreenPixel(ScreenOf({12, 12})), kHostBlue);
+}
+
+TEST_F(BrowserHostTest, KeysReachThePageOnceItWasClickedInto) {
+  CWebBrowserEx page;
+  const Rect area = Rect::FromSize(30, 30, 300, 200);
+  OpenPage(page, 150, area, "/page");
+  input.Click(ScreenOf({area.left + 20, area.top + 15}));
+  ASSERT_TRUE(PumpUntil([&] { return ui::Window::GetFocus() == &page; }, 3s));
+  ASSERT_TRUE(PumpUntil(
+      [&] { return Script(page, "return document.activeElement.id;") == "\"field\""; }, 3s));
+  input.Tap("a");
+  input.Tap("b");
+  EXPECT_TRUE(PumpUntil(
+      [&] { return Script(page, "return document.getElementById('field').value;") == "\"ab\""; },
+      3s));
+}
+
+TEST_F(BrowserHostTest, ClearingTheCacheKeepsCookies) {
+  HttpReply script = HttpReply::Ok("document.cookie = 'login=kept; max-age=3600';");
+  script.headers = {{"Content-Type", "text/javascript"}, {"Cache-Control", "max-age=3600"}};
+  server.Serve("/lib.js", script);
+  server.Serve("/cached", Html("<body><script src='/lib.js'></script></body>"));
+  auto fetchesOfLib = [&] {
+    int count = 0;
+    for (const auto& r : server.Requests()) count += r.target == "/lib.js" ? 1 : 0;
+    return count;
+  };
+  CWebBrowserEx page;
+  OpenPage(page, 150, Rect::FromSize(0, 0, 200, 100), "/cached?1");
+  page.Navigate(server.Url("/cached?2"));
+  ASSERT_TRUE(Loaded(page, server.Url("/cached?2")));
+  EXPECT_EQ(fetchesOfLib(), 1);
+
+  bool cleared = false, ok = false;
+  ui::ClearBrowserCache([&](bool result) {
+    cleared = true;
+    ok = result;
+  });
+  ASSERT_TRUE(PumpUntil([&] { return cleared; }));
+  EXPECT_TRUE(ok);
+  page.Navigate(server.Url("/cached?3"));
+  ASSERT_TRUE(Loaded(page, server.Url("/cached?3")));
+  EXPECT_EQ(fetchesOfLib(), 2);
+  EXPECT_EQ(Script(page, "return document.cookie;"), "\"login=kept\"");
+}
+
+}  // namespace
+}  // namespace browsertest
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  // The engine's cache and the pages' data of this run only, never the user's.
+  char root[] = "/tmp/launcher-browser-tests-XXXXXX";
+  if (!mkdtemp(root)) return 2;
+  const std::string base = root;
+  setenv("XDG_CACHE_HOME", (base + "/cache").c_str(), 1);
+  setenv("XDG_DATA_HOME", (base + "/data").c_str(), 1);
+  testsupport::KeepHttpOnLoopback();
+  const int result = RUN_ALL_TESTS();
+  std::error_code ignored;
+  std::filesystem::remove_all(base, ignored);
+  return result;
+}
