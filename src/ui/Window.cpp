@@ -342,7 +342,6 @@ bool Window::Create(std::string_view text, unsigned style, const Rect& rect, Win
     params.screen = rect;
     params.titleUtf8 = GbkToUtf8(text_);
     params.taskbarButton = (exStyle & kWsExAppWindow) != 0 || !owner_;
-    params.exStyle = exStyle;
     params.owner = owner_ ? owner_->Native() : nullptr;
     native_ = detail::CreateNativeWindow(state_.get(), params);
     if (!native_) {
