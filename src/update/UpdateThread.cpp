@@ -14,6 +14,19 @@ struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
+// One transfer of a path on the update server into a file named after it, in the working
+// directory and behind this run's prefix. Sets *target to that file; false when it failed.
+bool FetchFromServer(const CUpdateInfo& info, const UpdateEnvironment& env,
+                     const std::string& prefix, const std::string& serverPath,
+                     const HttpBodyLimits& limits, std::string* target) {
+  *target = PathInFolder(info.workingDirectory, prefix + FileNameFromPath(serverPath));
+  CHttpDownload download;
+  download.SetUrlAndTarget(BuildUpdateUrl(info.server, info.port, serverPath), *target);
+  download.SetTimeouts(env.timeouts);
+  download.SetBodyLimits(limits);
+  return download.Download();
+}
+
 // The check itself. Returns the result to post, or does not return when the hand-over ends the
 // process. *failure is kept at the code a failure in the current step would post, so that
 // whatever escapes (memory running out) still ends in one posted result.
@@ -22,14 +35,9 @@ unsigned RunCheck(const CUpdateInfo& info, const UpdateEnvironment& env, unsigne
   // One prefix for both downloads of this run.
   const std::string prefix = FormatTickPrefix(env.tickCount ? env.tickCount() : MillisecondTicks());
 
-  const std::string versionPath =
-      PathInFolder(info.workingDirectory, prefix + FileNameFromPath(info.versionUrl));
-  CHttpDownload versionDownload;
-  versionDownload.SetUrlAndTarget(BuildUpdateUrl(info.server, info.port, info.versionUrl),
-                                  versionPath);
-  versionDownload.SetTimeouts(env.timeouts);
-  versionDownload.SetBodyLimits({env.maxVersionTextBytes, /*allowEmpty=*/true});
-  if (!versionDownload.Download()) {
+  std::string versionPath;
+  if (!FetchFromServer(info, env, prefix, info.versionUrl,
+                       {env.maxVersionTextBytes, /*allowEmpty=*/true}, &versionPath)) {
     return kUpdateVersionFailed;
   }
 
@@ -48,14 +56,9 @@ unsigned RunCheck(const CUpdateInfo& info, const UpdateEnvironment& env, unsigne
   }
 
   *failure = kUpdateExecutableFailed;
-  const std::string executablePath =
-      PathInFolder(info.workingDirectory, prefix + FileNameFromPath(info.exeUrl));
-  CHttpDownload executableDownload;
-  executableDownload.SetUrlAndTarget(BuildUpdateUrl(info.server, info.port, info.exeUrl),
-                                     executablePath);
-  executableDownload.SetTimeouts(env.timeouts);
-  executableDownload.SetBodyLimits({env.maxExecutableBytes, /*allowEmpty=*/false});
-  if (!executableDownload.Download()) {
+  std::string executablePath;
+  if (!FetchFromServer(info, env, prefix, info.exeUrl,
+                       {env.maxExecutableBytes, /*allowEmpty=*/false}, &executablePath)) {
     return kUpdateExecutableFailed;
   }
 
