@@ -571,8 +571,9 @@ void Window::InvalidateRect(const Rect& client, bool /*erase*/) {
   if (!created_) return;
   Window* top = GetTopLevel();
   if (!top->native_) return;
-  Rect inTop = client.Offset(RectInTopLevel().left, RectInTopLevel().top);
-  if (IsChild()) inTop = inTop.Intersect(RectInTopLevel());
+  const Rect placed = RectInTopLevel();
+  Rect inTop = client.Offset(placed.left, placed.top);
+  if (IsChild()) inTop = inTop.Intersect(placed);
   if (!inTop.Empty()) top->native_->Invalidate(inTop);
 }
 
