@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/LauncherApp.h"
+#include "browser/WebBrowserEx.h"
 #include "config/LauncherConfig.h"
 #include "res/Templates.h"
 #include "skin/SkinButton.h"
@@ -39,6 +40,7 @@ CLauncherStandardDlg::CLauncherStandardDlg(ui::Window* parent, const LauncherCon
 
 CLauncherStandardDlg::~CLauncherStandardDlg() {
   for (auto& button : buttons) button->DestroyWindow();
+  for (auto& page : pages) page->DestroyWindow();
   DestroyWindow();
 }
 
@@ -98,8 +100,17 @@ bool CLauncherStandardDlg::MakeButton(int number, const LinkInfo& link) {
 }
 
 bool CLauncherStandardDlg::MakePage(const LinkInfo& link) {
-  // The page itself comes with the browser host; its area is kept for the placeholder.
-  pageRect = ui::Rect::FromSize(link.x, link.y, link.width, link.height);
+  const ui::Rect rect = ui::Rect::FromSize(link.x, link.y, link.width, link.height);
+  auto page = std::make_unique<CWebBrowserEx>();
+  CWebBrowserEx* made = page.get();
+  pages.push_back(std::move(page));
+  // Hidden until the first page has loaded its first document: the placeholder shows instead.
+  const int id = kLinkPageIdBase + static_cast<int>(pages.size()) - 1;
+  if (!made->Create("", ui::kWsChild, rect, this, id)) return false;
+  made->Navigate("about:blank");
+  made->AttachDocHostHandler(0);
+  made->Navigate(link.url);
+  pageRect = rect;
   return true;
 }
 
@@ -107,6 +118,7 @@ void CLauncherStandardDlg::OnDocumentComplete() {
   ++documentCompleteCount;
   if (documentCompleteCount != 1) return;
   pageShown = true;
+  for (auto& page : pages) page->ShowWindow(ui::kSwShow);
   Invalidate();
 }
 
@@ -154,6 +166,14 @@ bool CLauncherStandardDlg::PreTranslateMessage(ui::Message& message) {
 
 ui::LResult CLauncherStandardDlg::WindowProc(unsigned message, ui::WParam wParam,
                                              ui::LParam lParam) {
+  if (message == ui::kWmBrowserEvent) {
+    auto* event = reinterpret_cast<ui::BrowserEvent*>(lParam);
+    if (event && event->controlId == kLinkPageIdBase) {
+      if (event->dispid == ui::kDispidDocumentComplete) OnDocumentComplete();
+      if (event->dispid == ui::kDispidBeforeNavigate2) OnBeforeNavigate(event->url);
+    }
+    return 0;
+  }
   if (message == ui::kWmPaint && !pageShown) {
     if (auto* canvas = reinterpret_cast<ui::Canvas*>(lParam)) {
       canvas->FillRect(pageRect, pagePlaceholderColor);

@@ -14,6 +14,7 @@
 namespace launcher {
 
 class CxSkinButton;
+class CWebBrowserEx;
 class LauncherConfig;
 class LauncherApp;
 
@@ -52,11 +53,12 @@ class CLauncherStandardDlg : public CStandardDialog {
   ui::LResult WindowProc(unsigned message, ui::WParam wParam, ui::LParam lParam) override;
 
   const std::vector<std::unique_ptr<CxSkinButton>>& GetButtons() const { return buttons; }
+  const std::vector<std::unique_ptr<CWebBrowserEx>>& GetPages() const { return pages; }
   bool IsPageShown() const { return pageShown; }
   const ui::Rect& GetPageRect() const { return pageRect; }
   const CUpdateInfo* GetUpdateInfo() const { return updateInfo.get(); }
 
-  // Events of the first page.
+  // Events of the first page (identifier 150); the other pages are not watched.
   void OnDocumentComplete();
   void OnBeforeNavigate(std::string_view address);
 
@@ -69,6 +71,7 @@ class CLauncherStandardDlg : public CStandardDialog {
   LauncherApp& app_;
   ui::ColorRef pagePlaceholderColor = 0;
   std::vector<std::unique_ptr<CxSkinButton>> buttons;
+  std::vector<std::unique_ptr<CWebBrowserEx>> pages;
   int documentCompleteCount = 0;
   ui::Rect pageRect;
   bool pageShown = false;

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "app/LauncherApp.h"
+#include "browser/WebBrowserEx.h"
 #include "skin/SkinButton.h"
 #include "support/TestSupport.h"
 #include "ui/MessageBox.h"
 #include "ui/Text.h"
+#include "ui/fake/FakeBrowser.h"
 #include "ui/fake/FakeUi.h"
 
 namespace launcher {
@@ -46,7 +48,10 @@ class LauncherWindowTest : public ::testing::Test {
   testsupport::TempDir dir;
   std::unique_ptr<LauncherApp> app;
 
-  void SetUp() override { ui::fake::Reset(); }
+  void SetUp() override {
+    ui::fake::Reset();
+    ui::fake::ResetBrowser();
+  }
 
   LauncherApp& Load(const std::map<std::string, std::string>& files) {
     std::string exe = dir / "launcher.exe";
@@ -197,6 +202,75 @@ TEST_F(LauncherWindowTest, EnterAndEscapeNeverCloseAndShortcutsAreDropped) {
     pair.SetFocus();
     EXPECT_TRUE(ui::fake::Key(pair, true, ui::kVkF1 + 4));
     EXPECT_TRUE(ui::fake::Key(pair, true, 'A', ui::kMkShift));
+    ui::fake::RequestClose(pair);
+  });
+}
+
+TEST_F(LauncherWindowTest, PagesLoadHiddenAndShowAtTheFirstDocumentOfPage150) {
+  // Two page areas: the second is made as 151 and the placeholder covers the last one made.
+  const std::string second = "[link8]\ntype=4\nx=40\ny=400\nwidth=100\nheight=50\nurl=http://side/\n"
+                             "[link9]\ntype=9\nx=1\ny=1\n";
+  std::string config = DemoLikeConfig() + second;
+  config.replace(config.find("linkCount=7"), 11, "linkCount=9");
+  LauncherApp& launcherApp = Load(DemoLikeFiles(config));
+  Run([&](CLauncherTranslucentDlg& pair, CLauncherStandardDlg& companion) {
+    const auto& pages = companion.GetPages();
+    ASSERT_EQ(pages.size(), 2u);
+    EXPECT_EQ(pages[0]->GetDlgCtrlID(), 150);
+    EXPECT_EQ(pages[1]->GetDlgCtrlID(), 151);
+    EXPECT_EQ(pages[0]->GetRectInParent(), (Rect{34, 132, 719, 515}));
+    EXPECT_EQ(companion.GetPageRect(), (Rect{40, 400, 140, 450}));
+    const auto& first = ui::fake::Browser(*pages[0]);
+    EXPECT_EQ(first.navigations, (std::vector<std::string>{"about:blank", "http://login/"}));
+    EXPECT_FALSE(pages[0]->IsWindowVisible());
+    EXPECT_FALSE(pages[1]->IsWindowVisible());
+
+    // Documents made after the policy was attached: no scroll bars, no border, no external.
+    ui::fake::NavigateComplete(*pages[0], "http://login/");
+    ASSERT_FALSE(first.documents.empty());
+    EXPECT_FALSE(first.documents.back().presentation.scrollBars);
+    EXPECT_FALSE(first.documents.back().presentation.border);
+    EXPECT_FALSE(first.documents.back().presentation.contextMenu);
+    EXPECT_FALSE(first.documents.back().presentation.external);
+
+    // Only page 150 is watched: the second page's document and navigations change nothing.
+    ui::fake::DocumentComplete(*pages[1], "http://side/");
+    EXPECT_FALSE(companion.IsPageShown());
+    EXPECT_TRUE(ui::fake::BeforeNavigate(*pages[1], "http://game/?from-side"));
+    EXPECT_TRUE(launcherApp.GetStartUrl().empty());
+    EXPECT_FALSE(pair.IsEnded());
+
+    ui::fake::DocumentComplete(*pages[0], "http://login/");
+    EXPECT_TRUE(companion.IsPageShown());
+    EXPECT_TRUE(pages[0]->IsWindowVisible());
+    EXPECT_TRUE(pages[1]->IsWindowVisible());
+    ui::fake::DocumentComplete(*pages[0], "http://login/again");
+    EXPECT_TRUE(pages[1]->IsWindowVisible());
+
+    // The hand-over: the navigation goes on (not cancelled) and the pair closes.
+    EXPECT_TRUE(ui::fake::BeforeNavigate(*pages[0], "http://game/?zone=2"));
+    EXPECT_TRUE(pair.IsEnded());
+  });
+  EXPECT_EQ(launcherApp.GetStartUrl(), "zone=2");
+}
+
+TEST_F(LauncherWindowTest, AnEmptyHeaderHandsOverTheFirstNavigation) {
+  std::string config = DemoLikeConfig();
+  config.replace(config.find("gameheader=http://game/?"), 24, "gameheader=");
+  LauncherApp& launcherApp = Load(DemoLikeFiles(config));
+  Run([&](CLauncherTranslucentDlg& pair, CLauncherStandardDlg& companion) {
+    EXPECT_TRUE(ui::fake::BeforeNavigate(*companion.GetPages()[0], "about:blank"));
+    EXPECT_TRUE(pair.IsEnded());
+  });
+  EXPECT_EQ(launcherApp.GetStartUrl(), "about:blank");
+}
+
+TEST_F(LauncherWindowTest, APageThatCannotBeMadeStopsTheAreasAfterIt) {
+  Load(DemoLikeFiles(DemoLikeConfig()));
+  ui::fake::SetBrowserAvailable(false);
+  Run([&](CLauncherTranslucentDlg& pair, CLauncherStandardDlg& companion) {
+    EXPECT_EQ(companion.GetButtons().size(), 4u) << "minimise and close come after the page";
+    EXPECT_EQ(companion.GetPageRect(), Rect{}) << "the placeholder needs a made page";
     ui::fake::RequestClose(pair);
   });
 }
