@@ -198,6 +198,10 @@ Point GetCursorPos();
 void SetCursor(Cursor cursor);
 // Opens an address (or file) with the desktop's default handler. Text in GBK.
 bool ShellOpen(std::string_view target);
+// Starts the executable at path (named as the file system names it, like OwnExecutablePath) with
+// no arguments, in this process's environment and current directory, and does not wait for it;
+// nothing is left to reap when it ends. False when it cannot be started.
+bool StartProcess(std::string_view path);
 // True while the key is held down (kVkShift, kVkControl, mouse buttons as kMk flags are not
 // keys).
 bool IsKeyDown(unsigned virtualKey);

@@ -1,5 +1,6 @@
 #include "ui/fake/FakeUi.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -8,6 +9,7 @@
 
 #include "ui/Dialog.h"
 #include "ui/MessageBox.h"
+#include "ui/NotifyIcon.h"
 #include "ui/Platform.h"
 #include "ui/detail/Backend.h"
 #include "ui/detail/Native.h"
@@ -32,6 +34,9 @@ struct FakeState {
   Size screen{1920, 1080};
   Cursor cursor = Cursor::kArrow;
   std::vector<std::string> shellOpens;
+  std::vector<std::string> startedProcesses;
+  std::vector<NotifyIconData> notifyIcons;
+  bool notificationArea = true;
   std::map<detail::TimerHandle, std::function<void()>> timers;
   detail::TimerHandle nextTimer = 1;
   std::vector<fake::MenuCall> menus;
@@ -241,6 +246,42 @@ bool ShellOpen(std::string_view target) {
   return true;
 }
 
+bool StartProcess(std::string_view path) {
+  if (path.empty()) return false;
+  State().startedProcesses.emplace_back(path);
+  return true;
+}
+
+namespace {
+std::vector<NotifyIconData>::iterator FindIcon(const NotifyIconData& data) {
+  auto& icons = State().notifyIcons;
+  return std::find_if(icons.begin(), icons.end(), [&data](const NotifyIconData& icon) {
+    return icon.window == data.window && icon.id == data.id;
+  });
+}
+}  // namespace
+
+bool AddNotifyIcon(const NotifyIconData& data) {
+  FakeState& s = State();
+  if (!s.notificationArea) return false;
+  auto it = FindIcon(data);
+  if (it != s.notifyIcons.end()) {
+    it->tip = data.tip;
+  } else {
+    s.notifyIcons.push_back(data);
+  }
+  return true;
+}
+
+bool DeleteNotifyIcon(const NotifyIconData& data) {
+  auto it = FindIcon(data);
+  if (it == State().notifyIcons.end()) return false;
+  State().notifyIcons.erase(it);
+  return true;
+}
+
+bool HasNotificationArea() { return State().notificationArea; }
+
 Size MeasureText(std::string_view text, FontKind) {
   // A fixed cell per byte is all layout tests need.
   return {static_cast<int>(text.size()) * 6, 12};
@@ -311,6 +352,9 @@ void Reset() {
   s.screen = {1920, 1080};
   s.cursor = Cursor::kArrow;
   s.shellOpens.clear();
+  s.startedProcesses.clear();
+  s.notifyIcons.clear();
+  s.notificationArea = true;
   s.timers.clear();
   s.menus.clear();
   s.menuChoices.clear();
@@ -363,6 +407,9 @@ const NativeState& Native(const Window& topLevel) {
 
 Cursor CurrentCursor() { return State().cursor; }
 const std::vector<std::string>& ShellOpens() { return State().shellOpens; }
+const std::vector<std::string>& StartedProcesses() { return State().startedProcesses; }
+const std::vector<NotifyIconData>& NotifyIcons() { return State().notifyIcons; }
+void SetNotificationArea(bool present) { State().notificationArea = present; }
 
 void Mouse(Window& topLevel, MouseKind kind, int button, Point screen, unsigned keyFlags) {
   FakeNative& n = NativeOf(topLevel);

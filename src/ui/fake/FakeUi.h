@@ -10,6 +10,7 @@
 
 #include "ui/Canvas.h"
 #include "ui/Geometry.h"
+#include "ui/NotifyIcon.h"
 #include "ui/Window.h"
 #include "ui/detail/Native.h"
 
@@ -78,6 +79,13 @@ void SetScreenSize(Size size);
 const NativeState& Native(const Window& topLevel);
 Cursor CurrentCursor();
 const std::vector<std::string>& ShellOpens();  // GBK targets
+// Executables StartProcess was asked to start, in order (none is started).
+const std::vector<std::string>& StartedProcesses();
+
+// The notification area: icons present now, in the order added. Whether the desktop has a
+// notification area (default true); without one AddNotifyIcon fails.
+const std::vector<NotifyIconData>& NotifyIcons();
+void SetNotificationArea(bool present);
 
 // Input, as the backend would report it, to the top-level that holds the point.
 using MouseKind = detail::TopLevelEvents::MouseKind;

@@ -8,7 +8,9 @@
 #include "ui/MessageBox.h"
 #include "ui/Platform.h"
 #include "ui/Text.h"
+#include "ui/Window.h"
 #include "ui/detail/Backend.h"
+#include "ui/gtk/GtkAppIcon.h"
 
 namespace ui {
 namespace {
@@ -28,7 +30,9 @@ gboolean RunQueued(gpointer data) {
 bool InitPlatform() {
   // Our windows draw their own frames; the toolkit's client-side decorations stay off.
   g_setenv("GTK_CSD", "0", FALSE);
-  return gtk_init_check(nullptr, nullptr) != FALSE;
+  if (!gtk_init_check(nullptr, nullptr)) return false;
+  gtk::SetDefaultWindowIcon();
+  return true;
 }
 
 void ProcessPending() {
@@ -88,6 +92,20 @@ int MessageBox(Window* /*owner*/, std::string_view text, std::string_view captio
   ProcessPending();
   if (response < 0) return cancelAnswer;  // closed by the window control or Escape
   return response;
+}
+
+bool StartProcess(std::string_view path) {
+  if (path.empty()) return false;
+  const std::string program(path);
+  char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+  // Without G_SPAWN_DO_NOT_REAP_CHILD GLib starts the program from an intermediate child that
+  // it reaps at once, so the program is nobody's child here and leaves no zombie; a failed exec
+  // still comes back as an error. Descriptors other than the standard three are not inherited.
+  GError* error = nullptr;
+  const bool started = g_spawn_async(nullptr, argv, nullptr, G_SPAWN_DEFAULT, nullptr, nullptr,
+                                     nullptr, &error) != FALSE;
+  g_clear_error(&error);
+  return started;
 }
 
 namespace detail {

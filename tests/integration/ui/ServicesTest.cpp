@@ -1,9 +1,12 @@
-// The desktop services of the GTK backend: timers, shell opening, text measuring, pop-up menus.
+// The desktop services of the GTK backend: timers, shell opening, starting programs, text
+// measuring, pop-up menus.
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -73,6 +76,72 @@ TEST_F(ServicesTest, ShellOpenWritesTargetsToTheLogInsteadOfStartingPrograms) {
 
   // Without the log: a name that is neither an address nor a file opens nothing, quietly.
   EXPECT_FALSE(ShellOpen("_blank"));
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Children of this process that ended and were never waited for.
+int ZombieChildren() {
+  int zombies = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::ifstream stat(entry.path() / "stat");
+    std::string line;
+    if (!std::getline(stat, line)) continue;
+    // pid (name) state ppid ...: the name may hold anything, so read after its last ')'.
+    std::istringstream rest(line.substr(line.rfind(')') + 1));
+    char state = 0;
+    long ppid = 0;
+    if (rest >> state >> ppid && ppid == getpid() && state == 'Z') ++zombies;
+  }
+  return zombies;
+}
+
+TEST_F(ServicesTest, StartedProgramRunsHereWithNoArgumentsAndIsNobodysChild) {
+  char dir[] = "/tmp/startprocessXXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string script = std::string(dir) + "/game launcher";  // a blank needs no quoting
+  const std::string out = std::string(dir) + "/out.txt";
+  {
+    std::ofstream file(script);
+    file << "#!/bin/sh\necho \"$# $PPID $(pwd) $LAUNCHER_START_MARK\" > "
+            "\"$LAUNCHER_START_OUT.tmp\"\n"
+            "mv \"$LAUNCHER_START_OUT.tmp\" \"$LAUNCHER_START_OUT\"\n";
+  }
+  chmod(script.c_str(), 0755);
+  setenv("LAUNCHER_START_MARK", "mark-42", 1);
+  setenv("LAUNCHER_START_OUT", out.c_str(), 1);
+  const auto before = std::filesystem::current_path();
+  std::filesystem::current_path(dir);
+  const bool started = StartProcess(script);
+  std::filesystem::current_path(before);
+  unsetenv("LAUNCHER_START_MARK");
+  unsetenv("LAUNCHER_START_OUT");
+  ASSERT_TRUE(started);
+  ASSERT_TRUE(PumpUntil([&] { return std::filesystem::exists(out); }, 5000ms));
+
+  std::istringstream fields(ReadAll(out));
+  int arguments = -1;
+  long parent = 0;
+  std::string cwd, mark;
+  fields >> arguments >> parent >> cwd >> mark;
+  EXPECT_EQ(arguments, 0);
+  EXPECT_EQ(cwd, dir);
+  EXPECT_EQ(mark, "mark-42");
+  // Not our child, so there is nothing to wait for, and nothing was left unreaped on the way.
+  EXPECT_NE(parent, getpid());
+  Pump(100ms);
+  EXPECT_EQ(ZombieChildren(), 0);
+
+  // Nothing there, not executable, no name: false.
+  EXPECT_FALSE(StartProcess(std::string(dir) + "/missing"));
+  EXPECT_FALSE(StartProcess(out));
+  EXPECT_FALSE(StartProcess(""));
+  std::filesystem::remove_all(dir);
 }
 
 TEST_F(ServicesTest, TextMeasuresAsItIsDrawn) {

@@ -1,0 +1,16 @@
+// The application icon: a gold star on the demo's night-blue tile. Drawn in code at any size so
+// that every place that shows it (window icons, the notification area) gets sharp pixels.
+#pragma once
+
+#include "config/Bitmap.h"
+
+namespace launcher::res {
+
+// Sizes the backends hand the desktop to choose from.
+inline constexpr int kAppIconSizes[] = {16, 24, 32, 48, 64, 128};
+
+// The icon as a square 32-bit picture (straight alpha) of size × size pixels; size is kept
+// within 8 .. 256.
+Bitmap AppIcon(int size);
+
+}  // namespace launcher::res
