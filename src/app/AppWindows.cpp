@@ -1,5 +1,6 @@
 // The windows the application runs, one after the other.
 #include "app/LauncherApp.h"
+#include "game/GameDialog.h"
 #include "launcher/LauncherDialogs.h"
 
 namespace launcher {
@@ -13,6 +14,13 @@ void LauncherApp::RunLauncherWindow() {
   launcherDialog->DoModal();
 }
 
-void LauncherApp::RunGameWindow(const std::string& /*gameUrl*/) {}
+void LauncherApp::RunGameWindow(const std::string& gameUrl) {
+  // No parent: the game window is the run's main window; it lives until the application ends.
+  auto dialog = std::make_unique<CGameDialog>(nullptr, config, GetExecutablePath());
+  gameDialog = dialog.get();
+  windows_.push_back(std::move(dialog));
+  gameDialog->SetGameUrl(gameUrl);
+  gameDialog->DoModal();
+}
 
 }  // namespace launcher
