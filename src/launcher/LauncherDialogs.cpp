@@ -174,7 +174,10 @@ ui::LResult CLauncherStandardDlg::WindowProc(unsigned message, ui::WParam wParam
     }
     return 0;
   }
-  if (message == ui::kWmPaint && !pageShown) {
+  // The placeholder stays beneath the page once it is shown: the engine draws the first frame
+  // of a page that was hidden a moment after it is shown, and until then the area would show
+  // the colour key (pure green, where the platform does not cut it out).
+  if (message == ui::kWmPaint && pageRect.Width() > 0) {
     if (auto* canvas = reinterpret_cast<ui::Canvas*>(lParam)) {
       canvas->FillRect(pageRect, pagePlaceholderColor);
     }

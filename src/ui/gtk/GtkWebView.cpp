@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ui/Text.h"
@@ -300,6 +301,7 @@ void GtkWebView::MakeView(GtkFixed* container) {
 
   g_signal_connect(view, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
   g_signal_connect(view, "load-changed", G_CALLBACK(OnLoadChanged), this);
+  g_signal_connect(view, "load-failed", G_CALLBACK(OnLoadFailed), this);
   g_signal_connect(view, "focus-in-event", G_CALLBACK(OnFocusIn), this);
   gtk_fixed_put(container_, GTK_WIDGET(view), bounds_.left, bounds_.top);
   Place();
@@ -345,6 +347,7 @@ void GtkWebView::Focus() {
 
 bool GtkWebView::Navigate(const std::string& url) {
   if (!view_) return false;
+  ++pendingNavigations_;
   webkit_web_view_load_uri(view_.get(), url.c_str());
   return true;
 }
@@ -394,11 +397,24 @@ gboolean GtkWebView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decisi
 void GtkWebView::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
   auto* self = static_cast<GtkWebView*>(data);
   const char* uri = webkit_web_view_get_uri(view);
-  if (event == WEBKIT_LOAD_COMMITTED) {
+  if (event == WEBKIT_LOAD_STARTED) {
+    if (self->pendingNavigations_ > 0) --self->pendingNavigations_;
+  } else if (event == WEBKIT_LOAD_COMMITTED) {
     self->events_->OnNavigateComplete(uri ? uri : "", true);
   } else if (event == WEBKIT_LOAD_FINISHED) {
+    // A load replaced by a navigation asked for after it completes nothing; a load that failed
+    // otherwise still leaves a document (the engine's empty one) and is reported like one.
+    if (std::exchange(self->loadCancelled_, false) || self->pendingNavigations_ > 0) return;
     self->events_->OnDocumentComplete(uri ? uri : "");
   }
+}
+
+gboolean GtkWebView::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError* error,
+                                  gpointer data) {
+  if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)) {
+    static_cast<GtkWebView*>(data)->loadCancelled_ = true;
+  }
+  return FALSE;
 }
 
 gboolean GtkWebView::OnFocusIn(GtkWidget*, GdkEventFocus*, gpointer data) {

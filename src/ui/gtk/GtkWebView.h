@@ -66,6 +66,8 @@ class GtkWebView final : public detail::NativeBrowser {
   static gboolean OnDecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision,
                                  WebKitPolicyDecisionType type, gpointer self);
   static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
+  static gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent event, gchar* uri,
+                               GError* error, gpointer self);
   static gboolean OnFocusIn(GtkWidget* widget, GdkEventFocus* event, gpointer self);
   static gboolean OnHostMessage(WebKitUserContentManager* manager, JSCValue* message,
                                 WebKitScriptMessageReply* reply, gpointer self);
@@ -78,6 +80,13 @@ class GtkWebView final : public detail::NativeBrowser {
   std::string presentationSource_;
   Rect bounds_;
   bool visible_ = false;
+  // Navigate calls whose load has not started yet: the engine finishes a load that was asked
+  // for before them (a blank page followed at once by the real address) before it starts
+  // theirs, and that load's end is no document of the page; it is not reported.
+  int pendingNavigations_ = 0;
+  // The load that is ending was cancelled (another navigation replaced it): its end is no
+  // document either.
+  bool loadCancelled_ = false;
 };
 
 // The engine every web view of the process shares, made on first use (so that nothing of it
