@@ -11,6 +11,9 @@ server offers the launcher:
   /beacon?event=NAME    answers 204 and appends "NAME <monotonic seconds>" to --beacon-log, so
                         benchmarks can see when a page has loaded
 
+--delay PATH=SECONDS holds the answer for PATH that long (a slow login page, for tests), and
+--request-log records every request line.
+
 Prints "ready <port>" on stdout once it listens (--port 0 picks a free port). Ends on SIGTERM or
 SIGINT.
 """
@@ -28,6 +31,10 @@ import urllib.parse
 
 def make_handler(options):
     root = os.path.realpath(options.root)
+    delays = {}
+    for item in options.delay:
+        path, _, seconds = item.partition("=")
+        delays[path] = float(seconds)
     beacon_lock = threading.Lock()
 
     class Handler(http.server.SimpleHTTPRequestHandler):
@@ -39,6 +46,12 @@ def make_handler(options):
         def log_message(self, fmt, *args):
             if not options.quiet:
                 sys.stderr.write("demo-site: " + (fmt % args) + "\n")
+
+        def log_request(self, code="-", size="-"):
+            if options.request_log:
+                with beacon_lock, open(options.request_log, "a", encoding="utf-8") as log:
+                    log.write(f"{self.command} {self.path} {code}\n")
+            super().log_request(code, size)
 
         def end_headers(self):
             # The demo is edited while it runs; never let a cache hide a change.
@@ -58,6 +71,8 @@ def make_handler(options):
 
         def do_GET(self):
             parts = urllib.parse.urlsplit(self.path)
+            if parts.path in delays:
+                time.sleep(delays[parts.path])
             if parts.path == "/game":
                 target = urllib.parse.unquote(parts.query)
                 if not target.startswith(("http://127.0.0.1", "http://localhost", "/")):
@@ -105,7 +120,10 @@ def main():
     parser.add_argument("--version", default="1.34", help="published version text")
     parser.add_argument("--update-exe", help="executable served at /update/launcher")
     parser.add_argument("--beacon-log", help="file the page beacons are appended to")
-    parser.add_argument("--quiet", action="store_true", help="no request log")
+    parser.add_argument("--request-log", help="file every request line is appended to")
+    parser.add_argument("--delay", action="append", default=[], metavar="PATH=SECONDS",
+                        help="hold the answer for PATH that long")
+    parser.add_argument("--quiet", action="store_true", help="no request log on stderr")
     options = parser.parse_args()
 
     server = Server(("127.0.0.1", options.port), make_handler(options))

@@ -5,6 +5,13 @@ BUILD=${LAUNCHER_BUILD:-$ROOT/build}
 
 log() { printf '\n== %s\n' "$*"; }
 
+# Processes to stop when the script ends, whichever way it ends.
+STOP_AT_EXIT=()
+stop_at_exit() {
+  STOP_AT_EXIT+=("$1")
+  trap 'for p in "${STOP_AT_EXIT[@]}"; do kill "$p" 2>/dev/null || true; done' EXIT
+}
+
 # Configures (once) and builds a tree. configure_and_build DIR [cmake options...]
 configure_and_build() {
   local dir=$1
@@ -28,7 +35,7 @@ ensure_display() {
   Xvfb ":$n" -screen 0 1920x1080x24 -noreset -nolisten tcp >/tmp/launcher-xvfb-$n.log 2>&1 &
   XVFB_PID=$!
   export DISPLAY=":$n"
-  trap 'kill "$XVFB_PID" 2>/dev/null || true' EXIT
+  stop_at_exit "$XVFB_PID"
   local i
   for i in $(seq 1 50); do
     xdpyinfo >/dev/null 2>&1 && return 0
