@@ -72,15 +72,35 @@ def process_tree(root):
     return tree
 
 
-def pss_kib(pid):
+def memory_kib(pid):
+    """(PSS, USS) of a process in KiB. PSS shares each page among the processes that map it,
+    so it drops a little when unrelated processes use the same libraries; USS, the pages only
+    this process maps, does not."""
+    pss = uss = 0
     try:
         with open(f"/proc/{pid}/smaps_rollup") as f:
             for line in f:
                 if line.startswith("Pss:"):
-                    return int(line.split()[1])
+                    pss = int(line.split()[1])
+                elif line.startswith(("Private_Clean:", "Private_Dirty:")):
+                    uss += int(line.split()[1])
     except OSError:
         pass
-    return 0
+    return pss, uss
+
+
+def cpu_seconds(pids):
+    """CPU time the processes used so far, with that of their children that ended."""
+    ticks = 0
+    for pid in pids:
+        try:
+            with open(f"/proc/{pid}/stat", "rb") as f:
+                text = f.read().decode("utf-8", "replace")
+        except OSError:
+            continue
+        fields = text[text.rfind(")") + 2:].split()
+        ticks += sum(int(v) for v in fields[11:15])  # utime stime cutime cstime
+    return ticks / os.sysconf("SC_CLK_TCK")
 
 
 def stop_tree(proc):
@@ -188,7 +208,8 @@ def process_name(pid):
 
 
 def measure(command, site, event, env, cwd, settle, detail=False, timeout=60):
-    """One run: (seconds to the beacon, PSS of the tree in KiB, processes) or None."""
+    """One run: seconds to the beacon, CPU seconds used by then, PSS and USS of the tree in KiB
+    and its number of processes; None when the page never sent its beacon."""
     since = site.mark()
     started = time.monotonic()
     proc = subprocess.Popen(command, env=env, cwd=cwd, stdin=subprocess.DEVNULL,
@@ -198,15 +219,17 @@ def measure(command, site, event, env, cwd, settle, detail=False, timeout=60):
         beacon = site.wait_beacon(event, since, proc, timeout)
         if beacon is None:
             return None
+        cpu = cpu_seconds(process_tree(proc.pid))
         time.sleep(settle)
         if proc.poll() is not None:
             return None
         tree = process_tree(proc.pid)
-        sizes = {pid: pss_kib(pid) for pid in tree}
+        sizes = {pid: memory_kib(pid) for pid in tree}
         if detail:
-            for pid, size in sorted(sizes.items(), key=lambda item: -item[1]):
-                print(f"    {size / 1024:7.1f} MiB  {process_name(pid)}")
-        return beacon - started, sum(sizes.values()), len(tree)
+            for pid, (pss, uss) in sorted(sizes.items(), key=lambda item: -item[1][0]):
+                print(f"    PSS {pss / 1024:7.1f} MiB  USS {uss / 1024:7.1f} MiB  {process_name(pid)}")
+        return {"time": beacon - started, "cpu": cpu, "pss": sum(v[0] for v in sizes.values()),
+                "uss": sum(v[1] for v in sizes.values()), "processes": len(tree)}
     finally:
         stop_tree(proc)
 
@@ -221,6 +244,10 @@ def summary(values):
 
 def fmt_time(s):
     return "n/a" if s is None else f"{s[0]:.3f} s ({s[1]:.3f}-{s[2]:.3f})"
+
+
+def fmt_cpu(s):
+    return "n/a" if s is None else f"{s[0]:.2f} s ({s[1]:.2f}-{s[2]:.2f})"
 
 
 def fmt_mem(s):
@@ -312,7 +339,9 @@ def main():
                                   options.detail)
                     print(f"{name:5} {side:8} run {run + 1}: " +
                           ("no beacon" if got is None else
-                           f"{got[0]:.3f} s, {got[1] / 1024:.1f} MiB in {got[2]} processes"),
+                           f"{got['time']:.3f} s (CPU {got['cpu']:.2f} s), PSS "
+                           f"{got['pss'] / 1024:.1f} MiB, USS {got['uss'] / 1024:.1f} MiB "
+                           f"in {got['processes']} processes"),
                           flush=True)
                     if got:
                         results[(name, side)].append(got)
@@ -324,15 +353,18 @@ def main():
     for name, what in (("login", "start -> login page shown"), ("game", "start -> game page loaded")):
         ours = results[(name, "launcher")]
         theirs = results[(name, "chromium")]
-        for kind, index, fmt, label in (("time", 0, fmt_time, what),
-                                        ("memory", 1, fmt_mem, f"PSS of the process tree, {name}")):
-            a = summary([r[index] for r in ours])
-            b = summary([r[index] for r in theirs])
+        for key, fmt, label, targeted in (
+                ("time", fmt_time, what, True),
+                ("cpu", fmt_cpu, f"  CPU time used by then, {name}", False),
+                ("pss", fmt_mem, f"PSS of the process tree, {name}", True),
+                ("uss", fmt_mem, f"  USS (private pages), {name}", False)):
+            a = summary([r[key] for r in ours])
+            b = summary([r[key] for r in theirs])
             ratio, verdict = ratio_cell(a, b)
-            rows.append((label, fmt(a), fmt(b), ratio, verdict))
-        procs_ours = summary([r[2] for r in ours])
-        procs_theirs = summary([r[2] for r in theirs])
-        rows.append((f"processes, {name}", "n/a" if not procs_ours else str(int(procs_ours[0])),
+            rows.append((label, fmt(a), fmt(b), ratio, verdict if targeted else ""))
+        procs_ours = summary([r["processes"] for r in ours])
+        procs_theirs = summary([r["processes"] for r in theirs])
+        rows.append((f"  processes, {name}", "n/a" if not procs_ours else str(int(procs_ours[0])),
                      "n/a" if not procs_theirs else str(int(procs_theirs[0])), "", ""))
 
     header = ("measure", "launcher", "chromium --app", "ratio", f"target <= {TARGET}")
@@ -346,6 +378,10 @@ def main():
         "arriving at the demo server",
         "memory: PSS summed over the program and every process it started, "
         f"{options.settle:g} s after the beacon",
+        "CPU time and USS are for reading the others: the wall time swings with the machine's "
+        "load, CPU time much less; PSS of shared libraries drops while unrelated processes map "
+        "them too, USS does not",
+        f"load average at the end: {os.getloadavg()[0]:.1f} on {os.cpu_count()} cores",
     ]
     if options.launcher_env:
         lines.append("launcher environment: " + " ".join(options.launcher_env))
