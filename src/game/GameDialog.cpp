@@ -312,6 +312,12 @@ ui::LResult CGameDialog::WindowProc(unsigned message, ui::WParam wParam, ui::LPa
       return 1;
     case ui::kWmMouseMove:
       return OnMouseMove(wParam, lParam);
+    case ui::kWmLButtonDown:
+      // A press is where a drag starts. Some window systems report no move before it when the
+      // pointer arrives from elsewhere (a warped pointer, a touch); without this the window
+      // would jump by the distance from wherever the pointer was last seen.
+      dragLastPoint = {ui::XFromLParam(lParam), ui::YFromLParam(lParam)};
+      return ui::Dialog::WindowProc(message, wParam, lParam);
     case kWmTrayNotify:
       return OnTrayNotify(wParam, lParam);
     default:

@@ -210,10 +210,16 @@ TEST_F(GameDialogTest, FirstRestoreCentresAndADraggedPlaceSurvivesMaximize) {
         << "the pointer keeps its place in the window";
     ui::fake::Mouse(dialog, MouseKind::kMove, 0, {800, 235});
 
+    // A press with no move before it (the pointer came from elsewhere) starts a drag there.
+    ui::fake::Mouse(dialog, MouseKind::kDown, 1, {1000, 240}, ui::kMkLButton);
+    ui::fake::Mouse(dialog, MouseKind::kMove, 0, {1010, 240}, ui::kMkLButton);
+    ui::fake::Mouse(dialog, MouseKind::kUp, 1, {1010, 240});
+    EXPECT_EQ(R(dialog.GetWindowRect()), "(570,225,1570,855)");
+
     dialog.Maximize();
     EXPECT_EQ(R(dialog.GetWindowRect()), "(0,0,1920,1040)");
     dialog.Restore();
-    EXPECT_EQ(R(dialog.GetWindowRect()), "(560,225,1560,855)");
+    EXPECT_EQ(R(dialog.GetWindowRect()), "(570,225,1570,855)");
     dialog.EndDialog(ui::kIdCancelCommand);
   });
 }
