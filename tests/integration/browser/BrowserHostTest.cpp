@@ -98,6 +98,15 @@ TEST_F(BrowserHostTest, LauncherPageLoadsHiddenThenShowsAtItsPlaceWithoutScrollB
     }
   }
   EXPECT_EQ(ScreenPixel(ScreenOf({area.left + 5, area.top + 40})), kHostBlue);
+  // The blank page asked for just before the address is no document of the page: the first
+  // DocumentComplete is the address's (the launcher shows its pages at the first one).
+  int completes = 0;
+  for (const ui::BrowserEvent& e : host.events) {
+    if (e.dispid != ui::kDispidDocumentComplete) continue;
+    ++completes;
+    EXPECT_EQ(e.url, url);
+  }
+  EXPECT_EQ(completes, 1);
 
   page.ShowWindow(ui::kSwShow);
   EXPECT_TRUE(PumpUntil([&] {
