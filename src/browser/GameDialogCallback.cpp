@@ -25,27 +25,37 @@ ui::ScriptValue ClientCall::Invoke(int /*dispid*/, const std::vector<ui::ScriptV
 std::vector<std::string> ClientCall::MemberNames() const { return {}; }
 
 std::optional<int> GameDialogCallback::GetIDsOfNames(std::string_view name) {
-  if (name == kJsCallClientName) return kDispidJsCallClient;
+  if (name == kJsCallClientName) {
+    return kDispidJsCallClient;
+  }
   return std::nullopt;
 }
 
 ui::ScriptValue GameDialogCallback::Invoke(int dispid, const std::vector<ui::ScriptValue>& args) {
-  if (dispid == kDispidJsCallClient && handler_) handler_->OnJsCallClient(args);
+  if (dispid == kDispidJsCallClient && handler_) {
+    handler_->OnJsCallClient(args);
+  }
   return ui::ScriptValue::Undefined();
 }
 
 std::vector<std::string> GameDialogCallback::MemberNames() const { return {kJsCallClientName}; }
 
 int JsCallCommand(const std::vector<ui::ScriptValue>& args) {
-  if (args.empty() || args[0].type != ui::ScriptValue::Type::kText) return 0;
+  if (args.empty() || args[0].type != ui::ScriptValue::Type::kText) {
+    return 0;
+  }
   // The text up to a NUL, as a C string reading of it would see it.
   return ParseConfigInt(args[0].text.c_str());
 }
 
 std::optional<std::string> JsCallValue(const std::vector<ui::ScriptValue>& args) {
-  if (args.size() < 2 || args[1].type != ui::ScriptValue::Type::kText) return std::nullopt;
+  if (args.size() < 2 || args[1].type != ui::ScriptValue::Type::kText) {
+    return std::nullopt;
+  }
   std::string value = args[1].text.substr(0, args[1].text.find('\0'));
-  if (value.size() > kMaxJsCallValueBytes) return std::nullopt;
+  if (value.size() > kMaxJsCallValueBytes) {
+    return std::nullopt;
+  }
   return value;
 }
 
@@ -59,9 +69,13 @@ std::string ExtendedTitle(std::string_view title, std::string_view value) {
 
 bool IsPageSettableLink(std::string_view address) {
   auto startsWith = [address](std::string_view prefix) {
-    if (address.size() < prefix.size()) return false;
+    if (address.size() < prefix.size()) {
+      return false;
+    }
     for (std::size_t i = 0; i < prefix.size(); ++i) {
-      if (std::tolower(static_cast<unsigned char>(address[i])) != prefix[i]) return false;
+      if (std::tolower(static_cast<unsigned char>(address[i])) != prefix[i]) {
+        return false;
+      }
     }
     return true;
   };

@@ -53,7 +53,9 @@ ShortcutSlots RegisterShortcutSlots(const std::vector<GameButtonInfo>& gameButto
   };
   for (const auto& [type, action] : buttonOrder) {
     for (const GameButtonInfo& button : gameButtons) {
-      if (button.type == type) put(button.shortCut, action);
+      if (button.type == type) {
+        put(button.shortCut, action);
+      }
     }
   }
   const std::pair<int, ShortcutAction> menuOrder[] = {
@@ -63,7 +65,9 @@ ShortcutSlots RegisterShortcutSlots(const std::vector<GameButtonInfo>& gameButto
   };
   for (const auto& [type, action] : menuOrder) {
     for (const MenuInfo& menu : menus) {
-      if (menu.type == type) put(menu.shortCut, action);
+      if (menu.type == type) {
+        put(menu.shortCut, action);
+      }
     }
   }
   return slots;
@@ -75,8 +79,8 @@ std::vector<ui::MenuItem> SettingsMenuItems(const std::vector<MenuInfo>& menus,
   items.reserve(menus.size());
   for (const MenuInfo& menu : menus) {
     ui::MenuItem item;
-    item.id = static_cast<int>(std::clamp<long long>(
-        static_cast<long long>(kSettingsMenuIdBase) + menu.type, 1, 0xFFFF));
+    item.id = static_cast<int>(
+        std::clamp<long long>(static_cast<long long>(kSettingsMenuIdBase) + menu.type, 1, 0xFFFF));
     item.text = menu.title;
     if (menu.type == kMenuTypeVersion) {
       item.text.append(version);
@@ -102,7 +106,9 @@ void CGameDialog::EndWithOk() {
 void CGameDialog::OnCancel() {
   const int answer =
       ui::MessageBox(this, config_.GetSettings().closeMsg, CloseCaption(), kQuestionStyle);
-  if (answer == ui::kIdOk) EndWithOk();
+  if (answer == ui::kIdOk) {
+    EndWithOk();
+  }
 }
 
 void CGameDialog::OnOK() { OnCancel(); }
@@ -110,7 +116,9 @@ void CGameDialog::OnOK() { OnCancel(); }
 void CGameDialog::ConfirmRestart() {
   const int answer =
       ui::MessageBox(this, config_.GetSettings().closeMsg, CloseCaption(), kQuestionStyle);
-  if (answer != ui::kIdOk) return;
+  if (answer != ui::kIdOk) {
+    return;
+  }
   RestartProgram();
   EndWithOk();
 }
@@ -151,18 +159,24 @@ void CGameDialog::ToggleFullScreen() {
 void CGameDialog::EnterFullScreen() {
   GetWindowPlacement(&savedPlacement);
   // From the framed state, this is where Restore goes back to.
-  if (!maximized) restorePlacement = savedPlacement;
+  if (!maximized) {
+    restorePlacement = savedPlacement;
+  }
   const ui::Rect window = GetWindowRect();
   const ui::Rect client = GetClientRect();
   const ui::Point origin = ClientToScreen(client.TopLeft());
   const ui::Rect clientOnScreen = client.Offset(origin.x, origin.y);
   fullScreenRect = FullScreenWindowRect(window, clientOnScreen, ui::GetScreenSize());
 
-  for (const auto& button : buttons) button->ShowWindow(ui::kSwHide);
-  if (logo.IsCreated()) logo.ShowWindow(ui::kSwHide);
+  for (const auto& button : buttons) {
+    button->ShowWindow(ui::kSwHide);
+  }
+  if (logo.IsCreated()) {
+    logo.ShowWindow(ui::kSwHide);
+  }
   if (browser) {
-    browser->MoveWindow(
-        ui::Rect::FromSize(0, 0, fullScreenRect.Width(), fullScreenRect.Height()), true);
+    browser->MoveWindow(ui::Rect::FromSize(0, 0, fullScreenRect.Width(), fullScreenRect.Height()),
+                        true);
   }
   ShowWindow(ui::kSwHide);
   fullScreen = true;
@@ -174,8 +188,12 @@ void CGameDialog::EnterFullScreen() {
 }
 
 void CGameDialog::ExitFullScreen() {
-  for (const auto& button : buttons) button->ShowWindow(ui::kSwShowNormal);
-  if (logo.IsCreated()) logo.ShowWindow(ui::kSwShowNormal);
+  for (const auto& button : buttons) {
+    button->ShowWindow(ui::kSwShowNormal);
+  }
+  if (logo.IsCreated()) {
+    logo.ShowWindow(ui::kSwShowNormal);
+  }
   fullScreen = false;
   MoveWindow(savedPlacement.normal, true);
   ShowWindow(ui::kSwHide);
@@ -193,7 +211,9 @@ void CGameDialog::ExitFullScreen() {
 
 void CGameDialog::ShowSettingsMenu() {
   CxSkinButton* anchor = FindButtonByType(kGameButtonSettings);
-  if (!anchor) return;
+  if (!anchor) {
+    return;
+  }
   const ui::Rect below = anchor->GetWindowRect();
   // A chosen item comes back as a command afterwards; dismissing sends nothing.
   ui::TrackPopupMenu(SettingsMenuItems(config_.GetMenus(), config_.GetSettings().version),
@@ -225,7 +245,9 @@ void CGameDialog::HideToTray() {
 }
 
 ui::LResult CGameDialog::OnTrayNotify(ui::WParam wParam, ui::LParam lParam) {
-  if (wParam != kTrayIconId) return 1;
+  if (wParam != kTrayIconId) {
+    return 1;
+  }
   switch (static_cast<unsigned>(lParam)) {
     case ui::kWmLButtonUp:
     case ui::kWmLButtonDblClk:
@@ -238,7 +260,9 @@ ui::LResult CGameDialog::OnTrayNotify(ui::WParam wParam, ui::LParam lParam) {
       // A chosen item comes back as the cancel command afterwards: the close question.
       ui::TrackPopupMenu({{ui::kIdCancelCommand, settings.notifyCloseTitle}}, at, this);
       // The icon goes with the menu, unless it is the only way back to a hidden window.
-      if (IsWindowVisible()) ui::DeleteNotifyIcon(TrayIconData(this, settings.notityTitle));
+      if (IsWindowVisible()) {
+        ui::DeleteNotifyIcon(TrayIconData(this, settings.notityTitle));
+      }
       break;
     }
     default:
@@ -327,7 +351,9 @@ bool CGameDialog::OnCommand(ui::WParam wParam, ui::LParam lParam) {
 // Script bridge
 
 void CGameDialog::OnJsCallClient(const std::vector<ui::ScriptValue>& args) {
-  if (args.empty()) return;
+  if (args.empty()) {
+    return;
+  }
   switch (JsCallCommand(args)) {
     case kJsCallClose:
       EndWithOk();
@@ -340,12 +366,16 @@ void CGameDialog::OnJsCallClient(const std::vector<ui::ScriptValue>& args) {
       CxSkinButton* button = FindButtonByType(kGameButtonPageLink);
       const std::optional<std::string> value = JsCallValue(args);
       // Only web addresses: the player's click must not open whatever a page names.
-      if (button && value && IsPageSettableLink(*value)) button->SetLinkUrl(*value);
+      if (button && value && IsPageSettableLink(*value)) {
+        button->SetLinkUrl(*value);
+      }
       break;
     }
     case kJsCallExtendTitle: {
       const std::optional<std::string> value = JsCallValue(args);
-      if (!value) break;
+      if (!value) {
+        break;
+      }
       titleText = ExtendedTitle(config_.GetSettings().title, *value);
       titleLength = static_cast<int>(titleText.size());
       LayoutChildren();

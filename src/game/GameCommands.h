@@ -24,15 +24,15 @@ constexpr std::size_t kVersionItemBytes = 64;
 // What a function key does.
 enum class ShortcutAction {
   kNone,
-  kClose,          // the close question
+  kClose,  // the close question
   kHideToTray,
   kSettingsMenu,
   kMinimize,
   kMaximize,
   kRestore,
-  kClearCache,     // the cache question
-  kRestart,        // the restart question
-  kFullScreen,     // full screen on or off
+  kClearCache,  // the cache question
+  kRestart,     // the restart question
+  kFullScreen,  // full screen on or off
 };
 
 // Slot N - 1 for key FN.

@@ -47,7 +47,9 @@ bool CGameDialog::OnInitDialog() {
   SetWindowText(settings.title);
 
   ui::Bitmap sheet;
-  if (!config_.LoadImageFromArchive("config/style.png", &sheet)) return false;
+  if (!config_.LoadImageFromArchive("config/style.png", &sheet)) {
+    return false;
+  }
   const auto& gamePics = config_.GetGamePics();
   const auto& edgeImages = config_.GetEdgeImages();
   pieces = FramePiecesFromConfig(edgeImages, gamePics);
@@ -74,14 +76,17 @@ bool CGameDialog::OnInitDialog() {
   browser->Navigate(gameUrl);
   browser->Silent(true);
 
-  if (!CreateButtons(sheet)) return false;
+  if (!CreateButtons(sheet)) {
+    return false;
+  }
 
   ui::Bitmap logoPicture;
-  if (!config_.LoadImageFromArchive("config/logo.png", &logoPicture)) return false;
-  const ui::Rect logoRect = ui::Rect::FromSize(settings.logx, settings.logy, logoPicture.width,
-                                               logoPicture.height);
-  if (logo.Create("", ui::kWsChild | ui::kWsVisible | ui::kSsBitmap, logoRect, this,
-                  kGameLogoId)) {
+  if (!config_.LoadImageFromArchive("config/logo.png", &logoPicture)) {
+    return false;
+  }
+  const ui::Rect logoRect =
+      ui::Rect::FromSize(settings.logx, settings.logy, logoPicture.width, logoPicture.height);
+  if (logo.Create("", ui::kWsChild | ui::kWsVisible | ui::kSsBitmap, logoRect, this, kGameLogoId)) {
     logo.SendMessage(ui::kStmSetImage, 0, reinterpret_cast<ui::LParam>(&logoPicture));
   }
 
@@ -106,7 +111,9 @@ bool CGameDialog::CreateButtons(const ui::Bitmap& sheet) {
     const GameButtonInfo& entry = entries[j];
     const long long k = static_cast<long long>(entry.image) - 1;
     // An entry whose image names no picture makes no button, silently.
-    if (k < 0 || k >= static_cast<long long>(gamePics.size())) continue;
+    if (k < 0 || k >= static_cast<long long>(gamePics.size())) {
+      continue;
+    }
     const GamePicInfo& pic = gamePics[static_cast<std::size_t>(k)];
 
     auto button = std::make_unique<CxSkinButton>();
@@ -132,7 +139,9 @@ bool CGameDialog::CreateButtons(const ui::Bitmap& sheet) {
     if (entry.type == kGameButtonLink || entry.type == kGameButtonPageLink) {
       button->SetLinkUrl(entry.url);
     }
-    if (!entry.tips.empty()) button->SetToolTipText(entry.tips);
+    if (!entry.tips.empty()) {
+      button->SetToolTipText(entry.tips);
+    }
     button->SetTextColor(static_cast<ui::ColorRef>(entry.color));
     button->SetTag(static_cast<int>(j));
     buttons.push_back(std::move(button));
@@ -142,7 +151,9 @@ bool CGameDialog::CreateButtons(const ui::Bitmap& sheet) {
 
 CxSkinButton* CGameDialog::FindButtonByType(int type) const {
   for (const auto& button : buttons) {
-    if (button->GetCommandType() == type) return button.get();
+    if (button->GetCommandType() == type) {
+      return button.get();
+    }
   }
   return nullptr;
 }
@@ -157,12 +168,16 @@ void CGameDialog::LayoutChildren() {
     const GamePicInfo& pic = gamePics[static_cast<std::size_t>(entry.image - 1)];
     button->MoveWindow(GameButtonRect(size, pieces, entry, pic, maximized), false);
   }
-  if (browser) browser->MoveWindow(GamePageRect(size, pieces, maximized), true);
+  if (browser) {
+    browser->MoveWindow(GamePageRect(size, pieces, maximized), true);
+  }
   Invalidate(true);
 }
 
 void CGameDialog::Maximize() {
-  if (restoreRectKnown && !maximized) GetWindowPlacement(&restorePlacement);
+  if (restoreRectKnown && !maximized) {
+    GetWindowPlacement(&restorePlacement);
+  }
   maximized = true;
   const ui::Rect work = ui::GetWorkArea();
   if (CxSkinButton* restoreButton = FindButtonByType(kGameButtonRestore)) {
@@ -215,12 +230,16 @@ void CGameDialog::Minimize() { ShowWindow(ui::kSwMinimize); }
 void CGameDialog::OnPaint(ui::Canvas& canvas) {
   // Nothing of the frame shows while minimized or in full screen. The buttons and the logo are
   // painted after this, over the frame, in the same pass.
-  if (IsIconic() || fullScreen) return;
+  if (IsIconic() || fullScreen) {
+    return;
+  }
   const ui::Rect client = GetClientRect();
   for (const PieceDraw& draw :
        FramePaintPlan(pieces, {client.Width(), client.Height()}, maximized)) {
     const ui::Bitmap& piece = GetPieceBitmap(draw.piece);
-    if (piece.Empty()) continue;
+    if (piece.Empty()) {
+      continue;
+    }
     canvas.DrawBitmap(piece, {0, 0, piece.width, piece.height}, draw.dst);
   }
   canvas.TextOut(titleX, titleY,
@@ -245,7 +264,9 @@ ui::LResult CGameDialog::OnMouseMove(ui::WParam wParam, ui::LParam lParam) {
 
 bool CGameDialog::OnTitleStripDoubleClick(const ui::Message& message) {
   ui::Placement placement;
-  if (!GetWindowPlacement(&placement)) return false;
+  if (!GetWindowPlacement(&placement)) {
+    return false;
+  }
   if (!InTitleStrip(message.screenPoint.y, placement.normal.top, pieces.StripHeight())) {
     return false;
   }
@@ -267,7 +288,9 @@ bool CGameDialog::PreTranslateMessage(ui::Message& message) {
     const auto key = static_cast<unsigned>(message.wParam);
     // Enter and Escape belong to the page: they skip the dialog manager, so neither closes
     // the window.
-    if (key == ui::kVkReturn || key == ui::kVkEscape) return false;
+    if (key == ui::kVkReturn || key == ui::kVkEscape) {
+      return false;
+    }
     // F10 is the platform's menu key and never counts as a shortcut; the others are taken
     // here whether or not their slot has an operation, so the page never sees them (F5 does
     // not reload it).
@@ -282,11 +305,17 @@ bool CGameDialog::PreTranslateMessage(ui::Message& message) {
 ui::LResult CGameDialog::WindowProc(unsigned message, ui::WParam wParam, ui::LParam lParam) {
   switch (message) {
     case ui::kWmPaint:
-      if (auto* canvas = reinterpret_cast<ui::Canvas*>(lParam)) OnPaint(*canvas);
+      if (auto* canvas = reinterpret_cast<ui::Canvas*>(lParam)) {
+        OnPaint(*canvas);
+      }
       return ui::Dialog::WindowProc(message, wParam, lParam);
     case ui::kWmSize:
-      if (!initialized) return 0;
-      if (!fullScreen) LayoutChildren();
+      if (!initialized) {
+        return 0;
+      }
+      if (!fullScreen) {
+        LayoutChildren();
+      }
       if (browser) {
         browser->Invalidate(true);
         browser->UpdateWindow();

@@ -9,8 +9,12 @@ namespace {
 using Wide = std::int64_t;
 
 int Clamp(Wide v) {
-  if (v > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
-  if (v < std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
+  if (v > std::numeric_limits<int>::max()) {
+    return std::numeric_limits<int>::max();
+  }
+  if (v < std::numeric_limits<int>::min()) {
+    return std::numeric_limits<int>::min();
+  }
   return static_cast<int>(v);
 }
 
@@ -23,9 +27,13 @@ ui::Rect RectOf(Wide x, Wide y, Wide width, Wide height) {
 
 std::optional<std::size_t> FramePieceEntry(const std::vector<int>& edgeImages,
                                            const std::vector<GamePicInfo>& gamePics, int piece) {
-  if (piece < 1 || piece > static_cast<int>(edgeImages.size())) return std::nullopt;
+  if (piece < 1 || piece > static_cast<int>(edgeImages.size())) {
+    return std::nullopt;
+  }
   const Wide index = static_cast<Wide>(edgeImages[static_cast<std::size_t>(piece - 1)]) - 1;
-  if (index < 0 || index >= static_cast<Wide>(gamePics.size())) return std::nullopt;
+  if (index < 0 || index >= static_cast<Wide>(gamePics.size())) {
+    return std::nullopt;
+  }
   return static_cast<std::size_t>(index);
 }
 
@@ -44,7 +52,9 @@ FramePieces FramePiecesFromConfig(const std::vector<int>& edgeImages,
 std::vector<PieceDraw> FramePaintPlan(const FramePieces& p, ui::Size client, bool maximized) {
   const Wide w = client.cx;
   const Wide h = client.cy;
-  if (maximized) return {{2, RectOf(0, 0, w, p.H(2))}};
+  if (maximized) {
+    return {{2, RectOf(0, 0, w, p.H(2))}};
+  }
   return {
       {1, RectOf(0, 0, p.W(1), p.H(1))},
       {3, RectOf(w - p.W(3), 0, p.W(3), p.H(3))},
@@ -58,25 +68,43 @@ std::vector<PieceDraw> FramePaintPlan(const FramePieces& p, ui::Size client, boo
 }
 
 int FrameHitTest(const FramePieces& p, const ui::Rect& window, ui::Point screen, bool framed) {
-  if (!framed) return ui::kHtClient;
+  if (!framed) {
+    return ui::kHtClient;
+  }
   const Wide x = screen.x;
   const Wide y = screen.y;
   const Wide l = window.left;
   const Wide t = window.top;
   const Wide r = window.right;
   const Wide b = window.bottom;
-  if (x <= l + p.W(1) && y <= t + p.H(1)) return ui::kHtTopLeft;
-  if (x >= r - p.W(3) && y <= t + p.H(3)) return ui::kHtTopRight;
-  if (x <= l + p.W(6) && y >= b - p.H(6)) return ui::kHtBottomLeft;
-  if (x >= r - p.W(8) && y >= b - p.H(8)) return ui::kHtBottomRight;
-  if (x <= l + p.W(4)) return ui::kHtLeft;
-  if (x >= r - p.W(5)) return ui::kHtRight;
-  if (y >= b - p.H(7)) return ui::kHtBottom;
+  if (x <= l + p.W(1) && y <= t + p.H(1)) {
+    return ui::kHtTopLeft;
+  }
+  if (x >= r - p.W(3) && y <= t + p.H(3)) {
+    return ui::kHtTopRight;
+  }
+  if (x <= l + p.W(6) && y >= b - p.H(6)) {
+    return ui::kHtBottomLeft;
+  }
+  if (x >= r - p.W(8) && y >= b - p.H(8)) {
+    return ui::kHtBottomRight;
+  }
+  if (x <= l + p.W(4)) {
+    return ui::kHtLeft;
+  }
+  if (x >= r - p.W(5)) {
+    return ui::kHtRight;
+  }
+  if (y >= b - p.H(7)) {
+    return ui::kHtBottom;
+  }
   return ui::kHtClient;
 }
 
 unsigned SizeCommandForHit(int hit) {
-  if (hit < ui::kHtLeft || hit > ui::kHtBottomRight) return 0;
+  if (hit < ui::kHtLeft || hit > ui::kHtBottomRight) {
+    return 0;
+  }
   // The directions follow the hit codes: left 1, right 2, top 3, ... bottom-right 8.
   return ui::kScSize + static_cast<unsigned>(hit - ui::kHtLeft + 1);
 }
@@ -103,14 +131,18 @@ ui::Cursor CursorForFrameHit(int hit) {
 ui::Rect GameButtonRect(ui::Size window, const FramePieces& pieces, const GameButtonInfo& button,
                         const GamePicInfo& picture, bool maximized) {
   Wide left = static_cast<Wide>(window.cx) + button.x;
-  if (!maximized) left -= pieces.W(5);
+  if (!maximized) {
+    left -= pieces.W(5);
+  }
   return RectOf(left, button.y, picture.width, picture.height);
 }
 
 ui::Rect GamePageRect(ui::Size window, const FramePieces& p, bool maximized) {
   const Wide w = window.cx;
   const Wide h = window.cy;
-  if (maximized) return RectOf(0, p.H(2), w, h - p.H(2));
+  if (maximized) {
+    return RectOf(0, p.H(2), w, h - p.H(2));
+  }
   return RectOf(p.W(4), p.H(2), w - p.W(4) - p.W(5), h - p.H(2) - p.H(7));
 }
 
@@ -118,8 +150,12 @@ ui::Rect FirstRestoreRect(const ui::Rect& workArea, int minGameWidth, int minGam
   // Integer division truncates toward zero, as the rule asks.
   Wide left = (static_cast<Wide>(workArea.Width()) - minGameWidth) / 2;
   Wide top = (static_cast<Wide>(workArea.Height()) - minGameHeight) / 2;
-  if (left < 0) left = 0;
-  if (top < 0) top = 0;
+  if (left < 0) {
+    left = 0;
+  }
+  if (top < 0) {
+    top = 0;
+  }
   return RectOf(left, top, minGameWidth, minGameHeight);
 }
 

@@ -55,8 +55,7 @@ std::vector<PieceDraw> FramePaintPlan(const FramePieces& pieces, ui::Size client
 // Hit code (ui::kHt*) of a screen point for a framed window at window (screen coordinates).
 // Without a frame (maximized or full screen) everything is client area. There is no top edge and
 // no caption: the top corners reach down the whole strip, and the strip drags the window itself.
-int FrameHitTest(const FramePieces& pieces, const ui::Rect& window, ui::Point screen,
-                 bool framed);
+int FrameHitTest(const FramePieces& pieces, const ui::Rect& window, ui::Point screen, bool framed);
 
 // The system command that starts sizing from a frame hit code (kScSize plus the direction), or 0
 // for codes that size nothing.

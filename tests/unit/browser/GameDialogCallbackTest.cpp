@@ -61,7 +61,10 @@ TEST(JsCallArguments, TheCommandIsReadFromTextOnly) {
       {{ScriptValue::Text("-1")}, -1},
       {{ScriptValue::Text("abc")}, 0},
       {{ScriptValue::Text("")}, 0},
-      {{ScriptValue::Text(std::string("2\0" "1", 3))}, 2},
+      {{ScriptValue::Text(std::string("2\0"
+                                      "1",
+                                      3))},
+       2},
       {{ScriptValue::Text("99999999999999")}, 2147483647},
       // Script numbers and everything else are 0: a page passes the command as text.
       {{ScriptValue::Number(6)}, 0},

@@ -81,7 +81,7 @@ TEST(SettingsMenu, ItemsInOrderWithTheVersionItemCutAt63Bytes) {
   EXPECT_EQ(items[4].text, "seven");
 
   // 30 bytes of title and a long version: whole characters up to 63 bytes.
-  std::string title = ui::Gbk("版本号版本号版本号版本号版本号");           // 30 bytes
+  std::string title = ui::Gbk("版本号版本号版本号版本号版本号");              // 30 bytes
   std::string version = ui::Gbk("星辰远征星辰远征星辰远征星辰远征星辰远征");  // 40 bytes
   const auto cut = SettingsMenuItems({{title, 4, 0}}, version);
   EXPECT_EQ(cut[0].text.size(), 62u) << "the 17th character would end at byte 64";
@@ -138,8 +138,8 @@ TEST_F(GameCommandsTest, FunctionKeysAreTakenFromThePageEnterAndEscapeReachIt) {
 }
 
 TEST_F(GameCommandsTest, F10IsTheMenuKeyAndRunsNoShortcut) {
-  Load(GameFiles(GameConfig(gametest::PackagedButtons(),
-                            "[menu1]\ntitle=full\ntype=3\nshortCut=10\n", 1)));
+  Load(GameFiles(
+      GameConfig(gametest::PackagedButtons(), "[menu1]\ntitle=full\ntype=3\nshortCut=10\n", 1)));
   Run([&](CGameDialog& dialog) {
     EXPECT_EQ(dialog.GetShortcutSlots()[9], A::kFullScreen);
     ui::fake::FocusIn(*dialog.GetBrowser());
@@ -316,12 +316,12 @@ TEST_F(GameCommandsTest, SettingsMenuBelowItsButtonAndItsCommands) {
       int clearings;
       bool fullScreen;
     } cases[] = {
-        {0, 0, ui::kIdOk, 0, false},        // dismissed
-        {2038, 0, ui::kIdOk, 0, false},     // the version
-        {2036, 1, ui::kIdCancel, 0, false}, // cache, Cancel
-        {2036, 1, ui::kIdOk, 1, false},     // cache, OK
-        {2035, 1, ui::kIdCancel, 0, false}, // restart, Cancel
-        {2037, 0, ui::kIdOk, 0, true},      // full screen
+        {0, 0, ui::kIdOk, 0, false},         // dismissed
+        {2038, 0, ui::kIdOk, 0, false},      // the version
+        {2036, 1, ui::kIdCancel, 0, false},  // cache, Cancel
+        {2036, 1, ui::kIdOk, 1, false},      // cache, OK
+        {2035, 1, ui::kIdCancel, 0, false},  // restart, Cancel
+        {2037, 0, ui::kIdOk, 0, true},       // full screen
     };
     for (const Case& c : cases) {
       SCOPED_TRACE(c.choice);
@@ -447,14 +447,12 @@ TEST_F(GameBridgeTest, CommandFourPutsOnlyWebAddressesOnTheFirstPageLinkButton) 
         {{ScriptValue::Text("4"), ScriptValue::Number(1)}, "http://127.0.0.1/pay&a=1"},
         {{ScriptValue::Text("4"), ScriptValue::Text("file:///etc/passwd")},
          "http://127.0.0.1/pay&a=1"},
-        {{ScriptValue::Text("4"), ScriptValue::Text("/usr/bin/xterm")},
-         "http://127.0.0.1/pay&a=1"},
+        {{ScriptValue::Text("4"), ScriptValue::Text("/usr/bin/xterm")}, "http://127.0.0.1/pay&a=1"},
         {{ScriptValue::Text("4"), ScriptValue::Text("https://shop.test/?u=1;v=2")},
          "https://shop.test/?u=1&v=2"},
         {{ScriptValue::Text("4"), ScriptValue::Text("http://" + std::string(249, 'a'))},
          "https://shop.test/?u=1&v=2"},
-        {{ScriptValue::Text("4"), ScriptValue::Text("HTTP://127.0.0.1/x")},
-         "HTTP://127.0.0.1/x"},
+        {{ScriptValue::Text("4"), ScriptValue::Text("HTTP://127.0.0.1/x")}, "HTTP://127.0.0.1/x"},
     };
     for (const Case& c : cases) {
       Call(dialog, c.args);

@@ -162,8 +162,7 @@ TEST_F(GameDialogTest, ButtonsAndPageOfA1000WideWindowInBothStates) {
 TEST_F(GameDialogTest, PaintsTheFramedAndMaximizedStatesAsPlanned) {
   ui::fake::SetWorkArea({0, 0, 1000, 630});
   Run([&](CGameDialog& dialog) {
-    EXPECT_EQ(PaintedPieces(dialog),
-              (std::vector<PieceDraw>{{2, Rect::FromSize(0, 0, 1000, 27)}}));
+    EXPECT_EQ(PaintedPieces(dialog), (std::vector<PieceDraw>{{2, Rect::FromSize(0, 0, 1000, 27)}}));
 
     // The restored rectangle is the work area here: no size change, laid out all the same.
     dialog.Restore();

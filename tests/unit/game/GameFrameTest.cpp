@@ -77,19 +77,19 @@ TEST(FrameHitTest, ZoneBordersOfAFramedWindow) {
     Point at;
     int hit;
   } cases[] = {
-      {{100, 50}, ui::kHtTopLeft},        {{106, 77}, ui::kHtTopLeft},  // x <= L+6, y <= T+27
-      {{107, 77}, ui::kHtClient},         {{106, 78}, ui::kHtClient},
-      {{103, 78}, ui::kHtLeft},           {{104, 78}, ui::kHtClient},   // x <= L+3
-      {{1094, 50}, ui::kHtTopRight},      {{1094, 77}, ui::kHtTopRight},
-      {{1093, 60}, ui::kHtClient},        {{1100, 78}, ui::kHtRight},
-      {{104, 675}, ui::kHtBottomLeft},    {{105, 675}, ui::kHtClient},  // x <= L+4, y >= B-5
-      {{105, 677}, ui::kHtBottom},        {{104, 674}, ui::kHtClient},
-      {{103, 674}, ui::kHtLeft},          {{1096, 675}, ui::kHtBottomRight},
-      {{1095, 675}, ui::kHtClient},       {{1096, 674}, ui::kHtClient},
-      {{1097, 674}, ui::kHtRight},        {{1097, 400}, ui::kHtRight},  // x >= R-3
-      {{1096, 400}, ui::kHtClient},       {{600, 677}, ui::kHtBottom},  // y >= B-3
-      {{600, 676}, ui::kHtClient},        {{600, 50}, ui::kHtClient},   // no top edge
-      {{1100, 680}, ui::kHtBottomRight},  {{5000, 5000}, ui::kHtBottomRight},
+      {{100, 50}, ui::kHtTopLeft},       {{106, 77}, ui::kHtTopLeft},  // x <= L+6, y <= T+27
+      {{107, 77}, ui::kHtClient},        {{106, 78}, ui::kHtClient},
+      {{103, 78}, ui::kHtLeft},          {{104, 78}, ui::kHtClient},  // x <= L+3
+      {{1094, 50}, ui::kHtTopRight},     {{1094, 77}, ui::kHtTopRight},
+      {{1093, 60}, ui::kHtClient},       {{1100, 78}, ui::kHtRight},
+      {{104, 675}, ui::kHtBottomLeft},   {{105, 675}, ui::kHtClient},  // x <= L+4, y >= B-5
+      {{105, 677}, ui::kHtBottom},       {{104, 674}, ui::kHtClient},
+      {{103, 674}, ui::kHtLeft},         {{1096, 675}, ui::kHtBottomRight},
+      {{1095, 675}, ui::kHtClient},      {{1096, 674}, ui::kHtClient},
+      {{1097, 674}, ui::kHtRight},       {{1097, 400}, ui::kHtRight},  // x >= R-3
+      {{1096, 400}, ui::kHtClient},      {{600, 677}, ui::kHtBottom},  // y >= B-3
+      {{600, 676}, ui::kHtClient},       {{600, 50}, ui::kHtClient},   // no top edge
+      {{1100, 680}, ui::kHtBottomRight}, {{5000, 5000}, ui::kHtBottomRight},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(FrameHitTest(Packaged(), window, c.at, true), c.hit) << c.at.x << "," << c.at.y;
@@ -165,10 +165,8 @@ TEST(SizingLimit, TooSmallMovesTheRightAndBottomEdgesOut) {
     const char* expected;
   } cases[] = {
       // A bottom-left drag past the minimum: the left edge stays where dragged.
-      {{700, 100, 1500, 730}, "(700,100,1700,730)"},
-      {{100, 300, 1100, 700}, "(100,300,1100,930)"},
-      {{100, 100, 1100, 730}, "(100,100,1100,730)"},
-      {{100, 100, 1300, 900}, "(100,100,1300,900)"},
+      {{700, 100, 1500, 730}, "(700,100,1700,730)"}, {{100, 300, 1100, 700}, "(100,300,1100,930)"},
+      {{100, 100, 1100, 730}, "(100,100,1100,730)"}, {{100, 100, 1300, 900}, "(100,100,1300,900)"},
       {{500, 500, 400, 400}, "(500,500,1500,1130)"},
   };
   for (const Case& c : cases) {

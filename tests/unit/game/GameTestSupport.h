@@ -90,11 +90,21 @@ inline std::string GameConfig(const std::vector<ButtonSpec>& buttons = PackagedB
   std::string text = "[global]\ngameButtonCount=" + std::to_string(buttons.size()) +
                      "\nmenuCount=" + std::to_string(menuCount) +
                      "\nlinkCount=1\ntitle=T\nversion=1.34\npicCount=16\n"
-                     "closeMsg=" + ui::Gbk("此操作将退出游戏，是否继续？") + "\n"
-                     "notityTitle=" + ui::Gbk("星辰远征 - 点击图标返回游戏") + "\n"
-                     "notifyCloseTitle=" + ui::Gbk("退出游戏") + "\n"
-                     "clearFlashTitle=" + ui::Gbk("清除缓存") + "\n"
-                     "clearFlashMsg=" + ui::Gbk("将清除游戏缓存文件") + "\n"
+                     "closeMsg=" +
+                     ui::Gbk("此操作将退出游戏，是否继续？") +
+                     "\n"
+                     "notityTitle=" +
+                     ui::Gbk("星辰远征 - 点击图标返回游戏") +
+                     "\n"
+                     "notifyCloseTitle=" +
+                     ui::Gbk("退出游戏") +
+                     "\n"
+                     "clearFlashTitle=" +
+                     ui::Gbk("清除缓存") +
+                     "\n"
+                     "clearFlashMsg=" +
+                     ui::Gbk("将清除游戏缓存文件") +
+                     "\n"
                      "minGameWidth=1000\nminGameHeight=630\ntitleColor=11723508\n"
                      "logx=8\nlogy=3\ntitlex=38\ntitley=7\n"
                      "edgeImage1=9\nedgeImage2=10\nedgeImage3=11\nedgeImage4=12\n"
@@ -114,9 +124,8 @@ inline std::string With(std::string config, const std::string& from, const std::
 inline std::map<std::string, std::string> GameFiles(const std::string& config = GameConfig()) {
   return {{"config/cg.txt", config},
           {"config/style.png", testsupport::MakePng(300, 120, false, SheetPixel)},
-          {"config/logo.png", testsupport::MakePng(24, 20, true, [](int, int) {
-             return 0xFFCC00FFu;
-           })}};
+          {"config/logo.png",
+           testsupport::MakePng(24, 20, true, [](int, int) { return 0xFFCC00FFu; })}};
 }
 
 // Loads a packed skin and runs a game window on it modally; body drives the window.
@@ -137,9 +146,8 @@ class GameWindowTest : public ::testing::Test {
     exe = dir / "Star.Launcher.exe";
     testsupport::WriteFile(exe, testsupport::PackBytes(files), 0755);
     config = std::make_unique<LauncherConfig>();
-    config->SetMessageSink([](std::string_view m) {
-      ui::MessageBox(nullptr, m, ui::Gbk("启动失败"), ui::kMbOk);
-    });
+    config->SetMessageSink(
+        [](std::string_view m) { ui::MessageBox(nullptr, m, ui::Gbk("启动失败"), ui::kMbOk); });
     ASSERT_TRUE(config->OpenArchiveAt(exe) && config->LoadConfigFile("config/cg.txt"));
     ASSERT_TRUE(config->ParseConfig());
   }
