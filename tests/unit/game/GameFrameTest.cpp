@@ -54,12 +54,6 @@ TEST(FramePaintPlan, FramedWindowOf1000x630) {
   EXPECT_EQ(R(GamePageRect({1000, 630}, Packaged(), false)), R(Rect::FromSize(3, 27, 994, 600)));
 }
 
-TEST(FramePaintPlan, MaximizedWindowPaintsTheStripAlone) {
-  const std::vector<PieceDraw> expected{{2, Rect::FromSize(0, 0, 1920, 27)}};
-  EXPECT_EQ(FramePaintPlan(Packaged(), {1920, 1040}, true), expected);
-  EXPECT_EQ(R(GamePageRect({1920, 1040}, Packaged(), true)), R(Rect::FromSize(0, 27, 1920, 1013)));
-}
-
 TEST(FramePaintPlan, HugePiecesGiveEmptyAreasNotOverflows) {
   // The sanitizer build stops on any signed overflow in the arithmetic.
   FramePieces p;
@@ -125,22 +119,6 @@ TEST(FrameHitTest, SizingDirectionsAndCursors) {
   }
 }
 
-TEST(GameButtonRect, CountsFromTheRightEndAndInsideTheRightEdgeWhenFramed) {
-  GamePicInfo close{84, 0, 28, 26, 0, 3};
-  GameButtonInfo entry;
-  entry.x = -28;
-  entry.y = 0;
-  EXPECT_EQ(R(GameButtonRect({1000, 630}, Packaged(), entry, close, false)), "(969,0,997,26)");
-  EXPECT_EQ(R(GameButtonRect({1000, 630}, Packaged(), entry, close, true)), "(972,0,1000,26)");
-  entry.x = -263;
-  entry.y = 4;
-  EXPECT_EQ(R(GameButtonRect({1000, 630}, Packaged(), entry, {112, 0, 43, 19, 0, 3}, true)),
-            "(737,4,780,23)");
-  entry.x = std::numeric_limits<int>::min();
-  Rect far = GameButtonRect({0, 630}, Packaged(), entry, close, false);
-  EXPECT_EQ(far.left, std::numeric_limits<int>::min()) << "clamped, not wrapped";
-}
-
 TEST(RestoreRect, FirstRestoreCentresTheMinimumSizeOnTheWorkArea) {
   struct Case {
     Rect work;
@@ -176,14 +154,6 @@ TEST(SizingLimit, TooSmallMovesTheRightAndBottomEdgesOut) {
   }
 }
 
-TEST(TitleStrip, DoubleClickZoneLiesStrictlyInsideTheStrip) {
-  EXPECT_FALSE(InTitleStrip(100, 100, 27));
-  EXPECT_TRUE(InTitleStrip(101, 100, 27));
-  EXPECT_TRUE(InTitleStrip(126, 100, 27));
-  EXPECT_FALSE(InTitleStrip(127, 100, 27));
-  EXPECT_FALSE(InTitleStrip(5, 0, 0));
-}
-
 TEST(ButtonFaces, StackedBelowOneAnotherWithTheirInterval) {
   auto faces = GameButtonFaces({84, 10, 28, 26, 2, 3});
   ASSERT_TRUE(faces);
@@ -191,14 +161,6 @@ TEST(ButtonFaces, StackedBelowOneAnotherWithTheirInterval) {
   EXPECT_EQ(R(faces->pressed), "(84,38,112,64)");
   EXPECT_EQ(R(faces->hover), "(84,66,112,92)");
   EXPECT_FALSE(GameButtonFaces({0, 0, 10, std::numeric_limits<int>::max(), 0, 3}));
-}
-
-TEST(FullScreenRect, ClientAreaCoversTheScreen) {
-  EXPECT_EQ(R(FullScreenWindowRect({460, 205, 1460, 835}, {460, 205, 1460, 835}, {1920, 1080})),
-            "(0,0,1920,1080)");
-  // A window with a frame puts the frame outside the screen.
-  EXPECT_EQ(R(FullScreenWindowRect({100, 100, 900, 700}, {103, 127, 897, 697}, {1920, 1080})),
-            "(-3,-27,1923,1083)");
 }
 
 }  // namespace
