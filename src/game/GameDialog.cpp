@@ -63,8 +63,8 @@ bool CGameDialog::OnInitDialog() {
   }
 
   auto page = std::make_unique<CWebBrowserEx>();
-  const ui::Rect pageRect{pieces.W(4), pieces.H(2), work.Width() - pieces.W(5),
-                          work.Height() - pieces.H(7)};
+  // Its first place: inside the frame of a window the size of the work area.
+  const ui::Rect pageRect = GamePageRect({work.Width(), work.Height()}, pieces, false);
   if (!page->Create("", ui::kWsChild | ui::kWsVisible, pageRect, this, kGameBrowserId)) {
     return false;
   }
