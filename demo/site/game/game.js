@@ -11,8 +11,16 @@
   document.getElementById("pilot").textContent = "驾驶员 " + pilot;
   document.getElementById("zone").textContent = zone;
 
+  // What the operator's statistics would count: the page loaded, a pause, a new flight.
+  function report(event) {
+    fetch("/beacon?event=" + encodeURIComponent(event)).catch(function () {});
+  }
   window.addEventListener("load", function () {
-    fetch("/beacon?event=game").catch(function () {});
+    report("game");
+    // The zone goes into the window's title, as operators do once the player is in.
+    if (window.external && typeof window.external.JsCallClient === "function") {
+      callClient("6", "-" + pilot + " · " + zone.split(" ")[0]);
+    }
   });
 
   // ------------------------------------------------------------------ client commands ---
@@ -585,10 +593,16 @@
     held.add(event.code);
     pointer.active = false;
     if (event.key === "Escape") {
-      if (state === "play") state = "paused";
-      else if (state === "paused") state = "play";
+      if (state === "play") {
+        state = "paused";
+        report("pause");
+      } else if (state === "paused") {
+        state = "play";
+        report("resume");
+      }
     } else if (event.key === "Enter" && state !== "play") {
       restart();
+      report("restart");
     }
   }, true);
   window.addEventListener("keyup", function (event) { held.delete(event.code); }, true);
