@@ -19,7 +19,7 @@
     report("game");
     // The zone goes into the window's title, as operators do once the player is in.
     if (window.external && typeof window.external.JsCallClient === "function") {
-      callClient("6", "-" + pilot + " · " + zone.split(" ")[0]);
+      callClient("6", pilot + " · " + zone.split(" ")[0]);
     }
   });
 
