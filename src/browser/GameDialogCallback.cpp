@@ -1,6 +1,5 @@
 #include "browser/GameDialogCallback.h"
 
-#include <cctype>
 
 #include "config/LauncherConfig.h"
 #include "ui/Text.h"
@@ -68,18 +67,7 @@ std::string ExtendedTitle(std::string_view title, std::string_view value) {
 }
 
 bool IsPageSettableLink(std::string_view address) {
-  auto startsWith = [address](std::string_view prefix) {
-    if (address.size() < prefix.size()) {
-      return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-      if (std::tolower(static_cast<unsigned char>(address[i])) != prefix[i]) {
-        return false;
-      }
-    }
-    return true;
-  };
-  return startsWith("http://") || startsWith("https://");
+  return ui::StartsWithNoCase(address, "http://") || ui::StartsWithNoCase(address, "https://");
 }
 
 }  // namespace launcher

@@ -1,7 +1,6 @@
 #include "update/UpdateRules.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "config/LauncherConfig.h"
 #include "ui/Text.h"
@@ -9,18 +8,6 @@
 
 namespace launcher {
 namespace {
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) {
-      return false;
-    }
-  }
-  return true;
-}
 
 // Every "\" doubled, GBK second bytes left alone.
 std::string DoubleBackslashes(std::string_view gbk) {
@@ -57,7 +44,7 @@ std::string BuildUpdateUrl(std::string_view server, int port, std::string_view p
     return {};
   }
   std::string url;
-  if (!StartsWithNoCase(server, "http://") && !StartsWithNoCase(server, "https://")) {
+  if (!ui::StartsWithNoCase(server, "http://") && !ui::StartsWithNoCase(server, "https://")) {
     url = "http://";
   }
   url += server;
