@@ -11,53 +11,12 @@
 set -euo pipefail
 build=$1
 source=$2
-[ -n "${DISPLAY:-}" ] || { echo "no display: skipped"; exit 0; }
-
-work=$(mktemp -d)
-pid=""
-site=""
-cleanup() {
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
-  pkill -f "^$work/demo" 2>/dev/null || true
-  [ -n "$site" ] && kill "$site" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  import -window root "${TEST_SCREENSHOT:-$work/failure.png}" 2>/dev/null || true
-  echo "requests:"; cat "$work/requests" 2>/dev/null || true
-  exit 1
-}
+source "$(dirname "$0")/lib.sh"
 
 # The site, with a login page that takes 3 s to arrive.
-python3 "$source/demo/site/server.py" --port 0 --quiet --request-log "$work/requests" \
-  --beacon-log "$work/beacons" --delay /login.html=3 >"$work/site.out" &
-site=$!
-for _ in $(seq 1 50); do
-  [ -s "$work/site.out" ] && break
-  sleep 0.1
-done
-port=$(awk '{print $2}' "$work/site.out")
-[ -n "$port" ] || fail "the demo site did not start"
+start_site --delay /login.html=3
+start_demo
 
-cp -r "$source/demo/skin" "$work/skin"
-sed -i -e "s#127\.0\.0\.1:8765#127.0.0.1:$port#g" -e "s#^port=8765#port=$port#" "$work/skin/cg.txt"
-"$build/launcher-pack" build "$work/skin" -o "$work/demo" --exe "$build/launcher" >/dev/null
-xsetroot -solid '#204080'
-mkdir -p "$work/home"
-(cd "$work" && HOME="$work/home" ASAN_OPTIONS=detect_leaks=0 \
-  LAUNCHER_SHELL_OPEN_LOG="$work/opened" exec ./demo) &
-pid=$!
-
-window=$(timeout 20 xdotool search --sync --onlyvisible --name '^星辰远征$' | head -n 1) ||
-  fail "no launcher window"
-eval "$(xdotool getwindowgeometry --shell "$window")"
-
-pixel() {  # pixel X Y -> rrggbb of the screen
-  import -window root -crop "1x1+$1+$2" -depth 8 txt:- | tail -n 1 | grep -o '#[0-9A-F]\{6\}' | head -n 1
-}
 # The login page's submit button, in the page area (34,132)-(719,515).
 bx=$((X + 573))
 by=$((Y + 374))

@@ -1,0 +1,62 @@
+# Shared by the launcher's X tests: a scratch folder cleaned at exit, failure with a screenshot,
+# screen pixels, and the packed demo started from that folder.
+# Source it after setting build and source; it sets work.
+[ -n "${DISPLAY:-}" ] || { echo "no display: skipped"; exit 0; }
+
+work=$(mktemp -d)
+pid=""
+site=""
+cleanup() {
+  [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
+  pkill -f "^$work/demo" 2>/dev/null || true
+  [ -n "$site" ] && kill "$site" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  import -window root "${TEST_SCREENSHOT:-$work/failure.png}" 2>/dev/null || true
+  if [ -s "$work/requests" ]; then
+    echo "requests:"
+    cat "$work/requests"
+  fi
+  exit 1
+}
+
+pixel() {  # pixel X Y -> rrggbb of the screen
+  import -window root -crop "1x1+$1+$2" -depth 8 txt:- | tail -n 1 | grep -o '#[0-9A-F]\{6\}' | head -n 1
+}
+
+# Starts the demo site on a free port with the given extra options; sets site and port.
+start_site() {
+  python3 "$source/demo/site/server.py" --port 0 --quiet --request-log "$work/requests" \
+    --beacon-log "$work/beacons" "$@" >"$work/site.out" &
+  site=$!
+  local _
+  for _ in $(seq 1 50); do
+    [ -s "$work/site.out" ] && break
+    sleep 0.1
+  done
+  port=$(awk '{print $2}' "$work/site.out")
+  [ -n "$port" ] || fail "the demo site did not start"
+}
+
+# Packs the demo skin (naming the site's port when one runs) as $work/demo and starts it from
+# $work on a blue desktop; sets pid and window (the launcher's picture window) and X, Y of it.
+start_demo() {
+  cp -r "$source/demo/skin" "$work/skin"
+  if [ -n "${port:-}" ]; then
+    sed -i -e "s#127\.0\.0\.1:8765#127.0.0.1:$port#g" -e "s#^port=8765#port=$port#" \
+      "$work/skin/cg.txt"
+  fi
+  "$build/launcher-pack" build "$work/skin" -o "$work/demo" --exe "$build/launcher" >/dev/null
+  xsetroot -solid '#204080'
+  mkdir -p "$work/home"
+  (cd "$work" && HOME="$work/home" ASAN_OPTIONS=detect_leaks=0 \
+    LAUNCHER_SHELL_OPEN_LOG="$work/opened" exec ./demo) &
+  pid=$!
+  window=$(timeout 20 xdotool search --sync --onlyvisible --name '^星辰远征$' | head -n 1) ||
+    fail "no launcher window"
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+}
