@@ -191,4 +191,29 @@ for _ in $(seq 1 100); do
   sleep 0.1
 done
 [ "$(grep -c '^login ' "$work/beacons")" -ge 2 ] || fail "the restarted program did not show the login page"
+
+# The new run goes the road again, and the close button answered OK ends it.
+pid=$(pgrep -n -f "^$work/demo") || fail "the restarted program is not running"
+window=$(xdotool search --onlyvisible --name '^星辰远征$' | head -n 1)
+eval "$(xdotool getwindowgeometry --shell "$window")"
+for _ in $(seq 1 60); do
+  gold "$(pixel $((X + 573)) $((Y + 374)))" && break
+  sleep 0.25
+done
+xdotool mousemove $((X + 573)) $((Y + 374)) click 1
+for _ in $(seq 1 150); do
+  [ "$(grep -c '^game ' "$work/beacons")" -ge 2 ] && break
+  sleep 0.1
+done
+[ "$(grep -c '^game ' "$work/beacons")" -ge 2 ] || fail "the restarted program did not reach the game"
+sleep 1
+xdotool mousemove $((${screen%x*} - 14)) 13 click 1
+question || fail "the close button asked nothing in the new run"
+answer ok
+for _ in $(seq 1 100); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+kill -0 "$pid" 2>/dev/null && fail "OK on the close question did not end the program"
+pgrep -f "^$work/demo" >/dev/null && fail "a launcher process is left after the close"
 echo "PASS"
