@@ -1,92 +1,15 @@
 #include "WebKitHarness.h"
 
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
 #include <gtk/gtk.h>
 
-#include <cstdlib>
-#include <thread>
-
 #include "ui/Canvas.h"
-#include "ui/Platform.h"
 #include "ui/gtk/GtkWebView.h"
 
 namespace browsertest {
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-Display* X(void* display) { return static_cast<Display*>(display); }
-
-void SyncUi() {
-  if (GdkDisplay* d = gdk_display_get_default()) gdk_display_sync(d);
-}
-
-}  // namespace
-
-bool DisplayReady() {
-  const char* display = std::getenv("DISPLAY");
-  if (!display || !*display) return false;
-  static const bool ready = ui::InitPlatform();
-  return ready;
-}
-
-bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-  const auto end = Clock::now() + timeout;
-  for (;;) {
-    while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
-    if (done()) return true;
-    if (Clock::now() >= end) return false;
-    std::this_thread::sleep_for(2ms);
-  }
-}
-
-void Pump(std::chrono::milliseconds duration) {
-  PumpUntil([] { return false; }, duration);
-}
-
-XInput::XInput() : display_(XOpenDisplay(nullptr)) {}
-
-XInput::~XInput() {
-  if (display_) XCloseDisplay(X(display_));
-}
-
-void XInput::MoveTo(ui::Point screen) {
-  XTestFakeMotionEvent(X(display_), -1, screen.x, screen.y, CurrentTime);
-  XSync(X(display_), False);
-  Pump(30ms);
-}
-
-void XInput::Click(ui::Point screen, int button) {
-  MoveTo(screen);
-  XTestFakeButtonEvent(X(display_), static_cast<unsigned>(button), True, CurrentTime);
-  XSync(X(display_), False);
-  Pump(20ms);
-  XTestFakeButtonEvent(X(display_), static_cast<unsigned>(button), False, CurrentTime);
-  XSync(X(display_), False);
-  Pump(30ms);
-}
-
-void XInput::WheelDown(ui::Point screen) { Click(screen, 5); }
-
-void XInput::Tap(const char* keysym) {
-  const KeyCode code = XKeysymToKeycode(X(display_), XStringToKeysym(keysym));
-  XTestFakeKeyEvent(X(display_), code, True, CurrentTime);
-  XTestFakeKeyEvent(X(display_), code, False, CurrentTime);
-  XSync(X(display_), False);
-  Pump(20ms);
-}
-
 std::uint32_t ScreenPixel(ui::Point screen) {
-  SyncUi();
-  GdkPixbuf* pixbuf =
-      gdk_pixbuf_get_from_window(gdk_get_default_root_window(), screen.x, screen.y, 1, 1);
-  if (!pixbuf) return 0xFFFFFFFF;
-  const guchar* p = gdk_pixbuf_get_pixels(pixbuf);
-  const std::uint32_t rgb = (static_cast<std::uint32_t>(p[0]) << 16) | (p[1] << 8) | p[2];
-  g_object_unref(pixbuf);
-  return rgb;
+  static uitest::XScreen display;
+  return display.Pixel(screen);
 }
 
 WebKitWebView* ViewOf(const ui::BrowserControl& control) {

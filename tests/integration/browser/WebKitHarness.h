@@ -15,32 +15,43 @@
 #include "browser/ScriptExternal.h"
 #include "ui/Browser.h"
 #include "ui/Window.h"
+#include "XScreen.h"
 
 namespace browsertest {
 
 using namespace std::chrono_literals;
 
-// True when a display is there and the toolkit started on it.
-bool DisplayReady();
+using uitest::DisplayReady;
+using uitest::Pump;
 
-bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s);
-void Pump(std::chrono::milliseconds duration);
+// Page loads take longer than the window tests' default wait.
+inline bool PumpUntil(const std::function<bool()>& done,
+                      std::chrono::milliseconds timeout = 10s) {
+  return uitest::PumpUntil(done, timeout);
+}
 
-class XInput {
+// The user's pointer and keys, each followed by a moment of the UI loop so that the page has
+// them before the test looks.
+class XInput : public uitest::XScreen {
  public:
-  XInput();
-  ~XInput();
-  XInput(const XInput&) = delete;
-  XInput& operator=(const XInput&) = delete;
-  void MoveTo(ui::Point screen);
-  void Click(ui::Point screen, int button = 1);
+  void MoveTo(ui::Point screen) {
+    XScreen::MoveTo(screen);
+    Pump(30ms);
+  }
+  void Click(ui::Point screen, int button = 1) {
+    MoveTo(screen);
+    Button(button, true);
+    Pump(20ms);
+    Button(button, false);
+    Pump(30ms);
+  }
   // One notch of the wheel, downwards.
-  void WheelDown(ui::Point screen);
+  void WheelDown(ui::Point screen) { Click(screen, 5); }
   // keysym names as X knows them ("a", "Return").
-  void Tap(const char* keysym);
-
- private:
-  void* display_;
+  void Tap(const char* keysym) {
+    TapKey(keysym);
+    Pump(20ms);
+  }
 };
 
 // 0xRRGGBB of a screen pixel, once the UI's requests reached the server.
