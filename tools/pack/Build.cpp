@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "config/Archive.h"
+#include "pack/WriteAll.h"
 #include "pack/ZipWriter.h"
 
 namespace launcher::pack {
@@ -48,19 +49,7 @@ class PendingFile {
   bool Opened() const { return fd_ >= 0; }
   const std::string& TemporaryPath() const { return temporary_; }
 
-  bool Write(std::string_view bytes) {
-    while (!bytes.empty()) {
-      ssize_t n = write(fd_, bytes.data(), bytes.size());
-      if (n < 0 && errno == EINTR) {
-        continue;
-      }
-      if (n <= 0) {
-        return false;
-      }
-      bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-  }
+  bool Write(std::string_view bytes) { return WriteAll(fd_, bytes); }
 
   // Mode, contents on disk, then the name: a reader of destination sees the old file or the
   // whole new one.

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <utility>
 
+#include "pack/WriteAll.h"
+
 namespace launcher::pack {
 
 namespace {
@@ -67,16 +69,9 @@ bool WriteBelow(int root, std::string_view path, std::string_view bytes, std::st
     *error = std::strerror(errno);
     return false;
   }
-  while (!bytes.empty()) {
-    ssize_t n = write(file.Get(), bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      *error = std::strerror(errno);
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
+  if (!WriteAll(file.Get(), bytes)) {
+    *error = std::strerror(errno);
+    return false;
   }
   return true;
 }
