@@ -25,11 +25,7 @@ early=$(pixel "$bx" "$by")
 [ ! -s "$work/beacons" ] || fail "the login page loaded before it was looked at (delay ignored?)"
 [ "$early" = "#101228" ] || fail "while loading the page area shows $early, not the placeholder #101228"
 
-for _ in $(seq 1 100); do
-  grep -q '^login ' "$work/beacons" 2>/dev/null && break
-  sleep 0.1
-done
-grep -q '^login ' "$work/beacons" || fail "the login page never loaded"
+wait_until 10 seen login || fail "the login page never loaded"
 # The engine draws the page's first frame a moment after it is shown (seconds with a software
 # renderer under Xvfb); until then the placeholder stays.
 gold() {
@@ -80,11 +76,7 @@ screen=$(xdpyinfo | awk '/dimensions:/ {print $2}')
   fail "game window at $X,$Y ${WIDTH}x$HEIGHT, not maximised on $screen"
 
 want="GET /game/index.html?user=%E8%88%B0%E9%95%BF&zone=1 "
-for _ in $(seq 1 150); do
-  grep -q '^game ' "$work/beacons" 2>/dev/null && break
-  sleep 0.1
-done
-grep -q '^game ' "$work/beacons" || fail "the game page never loaded"
+wait_until 15 seen game || fail "the game page never loaded"
 grep -qF "$want" "$work/requests" || fail "the game page was not requested as $want"
 sleep 1
 
@@ -122,11 +114,7 @@ echo "drawn title spans $span pixels"
 xdotool mousemove 960 500 click 1
 sleep 0.3
 xdotool key Escape
-for _ in $(seq 1 50); do
-  grep -q '^pause ' "$work/beacons" && break
-  sleep 0.1
-done
-grep -q '^pause ' "$work/beacons" || fail "Escape did not reach the page"
+wait_until 5 seen pause || fail "Escape did not reach the page"
 kill -0 "$pid" 2>/dev/null || fail "Escape closed the game"
 
 question() {  # waits for the question box and sets QX QY QW QH
@@ -179,18 +167,10 @@ kill -0 "$pid" 2>/dev/null || fail "Cancel on the close question ended the game"
 xdotool mousemove 960 600 key F5
 question || fail "F5 asked nothing the second time"
 answer ok
-for _ in $(seq 1 100); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && fail "the game did not end after the restart was confirmed"
+wait_until 10 ended "$pid" || fail "the game did not end after the restart was confirmed"
 timeout 20 xdotool search --sync --onlyvisible --name '^星辰远征$' >/dev/null ||
   fail "no launcher from the restarted program"
-for _ in $(seq 1 100); do
-  [ "$(grep -c '^login ' "$work/beacons")" -ge 2 ] && break
-  sleep 0.1
-done
-[ "$(grep -c '^login ' "$work/beacons")" -ge 2 ] || fail "the restarted program did not show the login page"
+wait_until 10 seen login 2 || fail "the restarted program did not show the login page"
 
 # The new run goes the road again, and the close button answered OK ends it.
 pid=$(pgrep -n -f "^$work/demo") || fail "the restarted program is not running"
@@ -201,19 +181,11 @@ for _ in $(seq 1 60); do
   sleep 0.25
 done
 xdotool mousemove $((X + 573)) $((Y + 374)) click 1
-for _ in $(seq 1 150); do
-  [ "$(grep -c '^game ' "$work/beacons")" -ge 2 ] && break
-  sleep 0.1
-done
-[ "$(grep -c '^game ' "$work/beacons")" -ge 2 ] || fail "the restarted program did not reach the game"
+wait_until 15 seen game 2 || fail "the restarted program did not reach the game"
 sleep 1
 xdotool mousemove $((${screen%x*} - 14)) 13 click 1
 question || fail "the close button asked nothing in the new run"
 answer ok
-for _ in $(seq 1 100); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && fail "OK on the close question did not end the program"
+wait_until 10 ended "$pid" || fail "OK on the close question did not end the program"
 pgrep -f "^$work/demo" >/dev/null && fail "a launcher process is left after the close"
 echo "PASS"
