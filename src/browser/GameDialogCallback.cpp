@@ -1,6 +1,6 @@
 #include "browser/GameDialogCallback.h"
 
-
+#include "browser/WebBrowserEx.h"
 #include "config/LauncherConfig.h"
 #include "ui/Text.h"
 
@@ -66,8 +66,6 @@ std::string ExtendedTitle(std::string_view title, std::string_view value) {
   return text;
 }
 
-bool IsPageSettableLink(std::string_view address) {
-  return ui::StartsWithNoCase(address, "http://") || ui::StartsWithNoCase(address, "https://");
-}
+bool IsPageSettableLink(std::string_view address) { return IsWebAddress(address); }
 
 }  // namespace launcher

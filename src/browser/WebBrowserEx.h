@@ -12,6 +12,18 @@
 
 namespace launcher {
 
+// Whether an address is a web address (http:// or https://, scheme in any letter case): the
+// only addresses a page may hand to the desktop's browser.
+bool IsWebAddress(std::string_view address);
+
+// The page shown in place of the engine's when the server of url (a web address) cannot be
+// reached (GBK HTML): the product's text, a retry button, and a retry by itself every
+// kUnreachableRetryMs and when the network comes back; it leaves for url only once the server
+// answers, so a server that stays down keeps the page steady. It fits the launcher's small page
+// area and a whole screen alike.
+std::string UnreachablePage(std::string_view url);
+inline constexpr int kUnreachableRetryMs = 5000;
+
 class CWebBrowserEx : public ui::BrowserControl {
  public:
   CWebBrowserEx() = default;
@@ -37,6 +49,14 @@ class CWebBrowserEx : public ui::BrowserControl {
   void SetExternal(IScriptExternal* external) { controller_.SetExternal(external); }
 
   CWebUIController& Controller() { return controller_; }
+
+ protected:
+  // A page's new window: a web address goes to the desktop's browser, as the link buttons'
+  // addresses do; anything else (another scheme, an empty window) is ignored.
+  void OnNewWindow(std::string_view url) override;
+  // A web address whose server cannot be reached shows UnreachablePage instead of the engine's
+  // page (English, technical); other addresses keep the engine's.
+  bool OnNavigateError(std::string_view url) override;
 
  private:
   CWebUIController controller_;

@@ -122,7 +122,8 @@ void CLauncherStandardDlg::OnDocumentComplete() {
   Invalidate();
 }
 
-void CLauncherStandardDlg::OnBeforeNavigate(std::string_view address) {
+void CLauncherStandardDlg::OnBeforeNavigate(std::string_view address, bool sameOrigin) {
+  if (!sameOrigin) return;
   std::optional<std::string> gameAddress =
       GameAddressFromNavigation(address, config_.GetGameHeader());
   if (!gameAddress || gameAddress->size() > kMaxGameUrlBytes) return;
@@ -132,9 +133,9 @@ void CLauncherStandardDlg::OnBeforeNavigate(std::string_view address) {
 
 void CLauncherStandardDlg::AskToClose() {
   const std::string caption = ui::Gbk(CloseCaptionFromPath(app_.GetExecutablePath()));
-  int answer = ui::MessageBox(this, config_.GetSettings().closeMsg, caption,
-                              ui::kMbOkCancel | ui::kMbDefButton2 | ui::kMbSystemModal |
-                                  ui::kMbTaskModal);
+  int answer =
+      ui::MessageBox(this, config_.GetSettings().closeMsg, caption,
+                     ui::kMbOkCancel | ui::kMbDefButton2 | ui::kMbSystemModal | ui::kMbTaskModal);
   if (answer == ui::kIdOk) OnOK();
 }
 
@@ -170,7 +171,9 @@ ui::LResult CLauncherStandardDlg::WindowProc(unsigned message, ui::WParam wParam
     auto* event = reinterpret_cast<ui::BrowserEvent*>(lParam);
     if (event && event->controlId == kLinkPageIdBase) {
       if (event->dispid == ui::kDispidDocumentComplete) OnDocumentComplete();
-      if (event->dispid == ui::kDispidBeforeNavigate2) OnBeforeNavigate(event->url);
+      if (event->dispid == ui::kDispidBeforeNavigate2) {
+        OnBeforeNavigate(event->url, event->sameOrigin);
+      }
     }
     return 0;
   }
@@ -204,7 +207,11 @@ std::unique_ptr<CStandardDialog> CLauncherTranslucentDlg::CreateCompanionDialog(
 }
 
 bool CLauncherTranslucentDlg::PreTranslateMessage(ui::Message& message) {
-  if (message.message == ui::kWmKeyDown) {
+  // The rule is for keys this window has: keys of the companion's pages pass through here on
+  // their way up (the companion is owned by this window) and belong to the page whatever is
+  // held with them (capitals, paste, selection, Shift+Tab).
+  ui::Window* top = message.window ? message.window->GetTopLevel() : nullptr;
+  if (message.message == ui::kWmKeyDown && top == this) {
     const auto key = static_cast<unsigned>(message.wParam);
     if (key == ui::kVkReturn || key == ui::kVkEscape) return false;
     // Function keys, and any key with Ctrl or Shift held, are dropped.

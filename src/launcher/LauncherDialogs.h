@@ -58,9 +58,12 @@ class CLauncherStandardDlg : public CStandardDialog {
   const ui::Rect& GetPageRect() const { return pageRect; }
   const CUpdateInfo* GetUpdateInfo() const { return updateInfo.get(); }
 
-  // Events of the first page (identifier 150); the other pages are not watched.
+  // Events of the first page (identifier 150); the other pages are not watched. A navigation
+  // hands the game over only when the page's top document or a frame of its origin started it
+  // (or the launcher itself): a frame from elsewhere inside the login page cannot choose the
+  // game window's address.
   void OnDocumentComplete();
-  void OnBeforeNavigate(std::string_view address);
+  void OnBeforeNavigate(std::string_view address, bool sameOrigin = true);
 
  private:
   bool MakeButton(int number, const LinkInfo& link);

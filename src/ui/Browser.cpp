@@ -46,8 +46,9 @@ class BrowserControl::Events : public detail::BrowserEvents {
  public:
   explicit Events(BrowserControl& control) : control_(control) {}
 
-  bool OnBeforeNavigate(std::string_view url, bool topLevel) override {
+  bool OnBeforeNavigate(std::string_view url, bool topLevel, bool sameOrigin) override {
     BrowserEvent event = Make(kDispidBeforeNavigate2, url, topLevel);
+    event.sameOrigin = sameOrigin;
     Fire(event);
     return !event.cancel;
   }
@@ -88,6 +89,14 @@ class BrowserControl::Events : public detail::BrowserEvents {
 
   void OnFocusIn() override {
     if (control_.IsCreated() && GetFocus() != &control_) control_.SetFocus();
+  }
+
+  void OnNewWindow(std::string_view url) override {
+    if (control_.IsCreated()) control_.OnNewWindow(PageTextToGbk(url));
+  }
+
+  bool OnNavigateError(std::string_view url) override {
+    return control_.IsCreated() && control_.OnNavigateError(PageTextToGbk(url));
   }
 
  private:
@@ -152,6 +161,15 @@ bool BrowserControl::Navigate(std::string_view url) {
   if (!IsCreated() || !browser_) return false;
   return browser_->Navigate(GbkToUtf8(url));
 }
+
+bool BrowserControl::LoadHtml(std::string_view html, std::string_view url) {
+  if (!IsCreated() || !browser_) return false;
+  return browser_->LoadHtml(GbkToUtf8(html), GbkToUtf8(url));
+}
+
+void BrowserControl::OnNewWindow(std::string_view /*url*/) {}
+
+bool BrowserControl::OnNavigateError(std::string_view /*url*/) { return false; }
 
 void BrowserControl::SetSilent(bool silent) {
   silent_ = silent;

@@ -60,8 +60,19 @@ struct BrowserEvent {
   // NavigateComplete2 and DocumentComplete: the page itself rather than one of its frames.
   // BeforeNavigate2: engines that do not say which frame navigates report true.
   bool topLevel = true;
+  // BeforeNavigate2: started by the control's own Navigate, by the page's top document or by a
+  // frame of the same origin as it. False when a document of another origin started it, and
+  // when the engine does not tell who did (such a navigation must not be trusted).
+  bool sameOrigin = true;
   bool cancel = false;  // BeforeNavigate2: a handler sets it to stop the navigation
 };
+
+// What a call of the external object carries: the first kMaxExternalArguments arguments (the
+// page's further ones are not looked at), and texts only up to kMaxExternalTextBytes as the page
+// holds them (UTF-16); a longer text arrives as ScriptValue::Other, never converted. A page can
+// then not hold the UI thread with one call.
+inline constexpr std::size_t kMaxExternalArguments = 2;
+inline constexpr std::size_t kMaxExternalTextBytes = 64 * 1024;
 
 // Host information flags a document handler may set (the platform's values).
 inline constexpr unsigned kDocHostUiFlagNo3DBorder = 0x4;
@@ -113,6 +124,11 @@ class BrowserControl : public Window {
   // given, without escaping or checks. False only when the control has no web view.
   bool Navigate(std::string_view url);
 
+  // Shows html (GBK) as the document of the address url in place of what the engine would show,
+  // for instance the host's own page when the address cannot be reached. Returns at once; false
+  // only when the control has no web view.
+  bool LoadHtml(std::string_view html, std::string_view url);
+
   // Silent: the page raises no dialog boxes for its own script errors. Kept across Create.
   void SetSilent(bool silent);
   bool GetSilent() const { return silent_; }
@@ -126,6 +142,15 @@ class BrowserControl : public Window {
   void DocumentHandlerChanged();
 
   LResult WindowProc(unsigned message, WParam wParam, LParam lParam) override;
+
+ protected:
+  // The page asked for a new window (a link with a new-window target, window.open) on url
+  // (GBK). The control never opens one; by default nothing happens.
+  virtual void OnNewWindow(std::string_view url);
+  // The page's top document could not be loaded from url (GBK): the server cannot be reached.
+  // True when the control put a page of its own there (LoadHtml, during this call) in place of
+  // the engine's; by default false. Neither call may destroy the control.
+  virtual bool OnNavigateError(std::string_view url);
 
  private:
   class Events;
@@ -163,8 +188,9 @@ struct DocumentPresentation {
 class BrowserEvents {
  public:
   virtual ~BrowserEvents() = default;
-  // Before a navigation of the page or one of its frames; false cancels it.
-  virtual bool OnBeforeNavigate(std::string_view url, bool topLevel) = 0;
+  // Before a navigation of the page or one of its frames; false cancels it. sameOrigin: see
+  // BrowserEvent.
+  virtual bool OnBeforeNavigate(std::string_view url, bool topLevel, bool sameOrigin) = 0;
   // A document exists for the page or one of its frames (after it was created with
   // Presentation()'s answer of that time).
   virtual void OnNavigateComplete(std::string_view url, bool topLevel) = 0;
@@ -178,6 +204,11 @@ class BrowserEvents {
   // The web view took the keyboard (a click in the page): the framework's focus follows, so
   // that keys nobody pre-translates reach the page.
   virtual void OnFocusIn() = 0;
+  // The page asked for a new window on url; the backend opens none itself.
+  virtual void OnNewWindow(std::string_view url) = 0;
+  // The top document's load failed for want of the server (not cancelled, not refused by a
+  // policy); true when the control showed its own page in place of the engine's.
+  virtual bool OnNavigateError(std::string_view url) = 0;
 };
 
 class NativeBrowser : public NativeChild {
@@ -185,6 +216,8 @@ class NativeBrowser : public NativeChild {
   // True once attached to a top-level that can hold a web view.
   virtual bool Ready() const = 0;
   virtual bool Navigate(const std::string& url) = 0;
+  // html and url UTF-8; see BrowserControl::LoadHtml.
+  virtual bool LoadHtml(const std::string& html, const std::string& url) = 0;
   virtual void SetSilent(bool silent) = 0;
   // Presentation() may answer differently now; documents created from now on ask again.
   virtual void PresentationChanged() = 0;

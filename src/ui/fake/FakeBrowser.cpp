@@ -29,6 +29,11 @@ class FakeNativeBrowser : public detail::NativeBrowser {
     state.navigations.push_back(url);
     return true;
   }
+  bool LoadHtml(const std::string& html, const std::string& url) override {
+    if (!state.attached) return false;
+    state.htmlLoads.push_back({html, url});
+    return true;
+  }
   void SetSilent(bool silent) override { state.silent = silent; }
   void PresentationChanged() override { ++state.presentationChanges; }
 
@@ -73,8 +78,8 @@ int CacheClearings() { return Globals().cacheClearings; }
 
 const BrowserState& Browser(const BrowserControl& control) { return NativeOf(control).state; }
 
-bool BeforeNavigate(BrowserControl& control, std::string_view url, bool topLevel) {
-  return NativeOf(control).events->OnBeforeNavigate(url, topLevel);
+bool BeforeNavigate(BrowserControl& control, std::string_view url, bool topLevel, bool sameOrigin) {
+  return NativeOf(control).events->OnBeforeNavigate(url, topLevel, sameOrigin);
 }
 
 void NavigateComplete(BrowserControl& control, std::string_view url, bool topLevel) {
@@ -88,6 +93,14 @@ void DocumentComplete(BrowserControl& control, std::string_view url) {
 }
 
 void FocusIn(BrowserControl& control) { NativeOf(control).events->OnFocusIn(); }
+
+void NewWindow(BrowserControl& control, std::string_view url) {
+  NativeOf(control).events->OnNewWindow(url);
+}
+
+bool NavigateError(BrowserControl& control, std::string_view url) {
+  return NativeOf(control).events->OnNavigateError(url);
+}
 
 std::optional<ScriptValue> CallExternal(BrowserControl& control, std::string_view name,
                                         const std::vector<ScriptValue>& args) {

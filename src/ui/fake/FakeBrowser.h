@@ -26,8 +26,13 @@ struct BrowserState {
   bool silent = false;
   int focusRequests = 0;
   std::vector<std::string> navigations;  // UTF-8, as asked, in order
-  std::vector<FakeDocument> documents;   // every document created, in order
-  int presentationChanges = 0;           // times the control said its answers changed
+  struct HtmlLoad {
+    std::string html;  // UTF-8
+    std::string url;   // UTF-8
+  };
+  std::vector<HtmlLoad> htmlLoads;      // LoadHtml calls, in order
+  std::vector<FakeDocument> documents;  // every document created, in order
+  int presentationChanges = 0;          // times the control said its answers changed
 };
 
 // Whether web views can be made (default true); false makes BrowserControl::Create fail.
@@ -42,11 +47,17 @@ const BrowserState& Browser(const BrowserControl& control);
 // The engine's events. BeforeNavigate answers whether the navigation goes on. NavigateComplete
 // creates a document (asking the control for its presentation, as an engine does when it makes
 // one) and then reports it.
-bool BeforeNavigate(BrowserControl& control, std::string_view url, bool topLevel = true);
+bool BeforeNavigate(BrowserControl& control, std::string_view url, bool topLevel = true,
+                    bool sameOrigin = true);
 void NavigateComplete(BrowserControl& control, std::string_view url, bool topLevel = true);
 void DocumentComplete(BrowserControl& control, std::string_view url);
 // The user clicked into the page.
 void FocusIn(BrowserControl& control);
+// The page asked for a new window on url (a new-window link, window.open).
+void NewWindow(BrowserControl& control, std::string_view url);
+// The top document's server could not be reached; true when the control showed its own page
+// (then the last of htmlLoads), false when the engine's error page would show.
+bool NavigateError(BrowserControl& control, std::string_view url);
 
 // Page script of the current top-level document calling window.external.<name>(args...). As in
 // a page, only the members the document was created with can be called; anything else fails

@@ -23,15 +23,55 @@ struct ReplyUnref {
   void operator()(WebKitScriptMessageReply* r) const { webkit_script_message_reply_unref(r); }
 };
 
-// The channel page-side scripts post to: window.webkit.messageHandlers.launcherHost in the page
-// (the scripts below and the signal's detail name it too).
+// The channel our scripts post to: window.webkit.messageHandlers.launcherHost, which exists in
+// our own script world only (the scripts below and the signal's detail name it too). The page's
+// scripts live in another world and cannot reach it.
 constexpr char kChannel[] = "launcherHost";
+constexpr char kWorld[] = "launcher";
 
-// Runs at the start of every document; reports the documents of frames (the page's own comes
-// from the load events).
-constexpr char kFrameScript[] = R"js((() => {
-  if (window === window.top) return;
-  window.webkit.messageHandlers.launcherHost.postMessage({kind: 'frame', url: document.URL});
+// Whether a document may have the external object: the page's top document, or a frame of
+// exactly the top document's origin (reading the top's origin throws in any other frame).
+constexpr char kTrustedTest[] = R"js(
+  let trusted = window === window.top;
+  if (!trusted) {
+    try { trusted = window.origin === window.top.origin; } catch (e) {}
+  }
+)js";
+
+// Runs in our world at the start of every document: reports the documents of frames (the
+// page's own comes from the load events), and carries the external object's calls of trusted
+// documents to the host, at most kMaxExternalArguments of them, texts within the limit, each as
+// {type, value} (value for texts, numbers and booleans). Calls come from the page's world as
+// events on the document, answers go back the same way.
+constexpr char kWorldScript[] = R"js((() => {
+  const channel = window.webkit.messageHandlers.launcherHost;
+  const post = channel.postMessage.bind(channel);
+  if (window !== window.top) post({kind: 'frame', url: document.URL});
+  TRUSTED_TEST
+  if (!trusted) return;
+  const describe = (item) => {
+    const type = item !== null && typeof item === 'object' ? item.type : undefined;
+    const value = type === undefined ? undefined : item.value;
+    if (type === 'null' || type === 'undefined') return {type};
+    if (type === 'string' && typeof value === 'string' && value.length <= MAX_UNITS) {
+      return {type, value};
+    }
+    if ((type === 'number' || type === 'boolean') && typeof value === type) return {type, value};
+    return {type: 'other'};
+  };
+  const reply = (detail) => {
+    document.dispatchEvent(new CustomEvent('launcher-external-reply', {detail}));
+  };
+  document.addEventListener('launcher-external-call', (event) => {
+    const call = event.detail;
+    if (call === null || typeof call !== 'object') return;
+    const given = Array.isArray(call.args) ? call.args : [];
+    const args = [];
+    for (let i = 0; i < given.length && i < MAX_ARGS; ++i) args.push(describe(given[i]));
+    post({kind: 'call', name: String(call.name), args}).then(
+        (value) => reply({id: call.id, value}),
+        (error) => reply({id: call.id, error: String(error && error.message)}));
+  });
 })();)js";
 
 // Parts of the presentation script. Everything the parts use is taken before the page's own
@@ -51,28 +91,69 @@ constexpr char kNoContextMenu[] = R"js(
   } catch (e) {}
 )js";
 
-// Expects `members`, the names the object has.
+// Expects `members`, the names the object has. Only trusted documents get the object; a member
+// looks at no more arguments than a call carries and describes texts over the limit without
+// copying them, so that a call costs the page little and the host nothing.
 constexpr char kExternal[] = R"js(
   try {
-    const channel = window.webkit.messageHandlers.launcherHost;
-    const post = channel.postMessage.bind(channel);
-    const describe = (value) => {
-      if (value === null) return {type: 'null'};
-      const type = typeof value;
-      return type === 'string' || type === 'number' || type === 'boolean' ? {type, value} : {type};
-    };
-    const external = Object.create(null);
-    for (const name of members) {
-      Object.defineProperty(external, name, {enumerable: true, value: (...args) => {
-        const list = [];
-        for (let i = 0; i < args.length; ++i) list.push(describe(args[i]));
-        return post({kind: 'call', name, args: list});
-      }});
+    TRUSTED_TEST
+    if (trusted) {
+      const dispatch = EventTarget.prototype.dispatchEvent.bind(document);
+      const Custom = CustomEvent;
+      const pending = new Map();
+      let next = 1;
+      document.addEventListener('launcher-external-reply', (event) => {
+        const answer = event.detail;
+        const waiting = answer !== null && typeof answer === 'object' && pending.get(answer.id);
+        if (!waiting) return;
+        pending.delete(answer.id);
+        if ('error' in answer) {
+          waiting.reject(new Error(answer.error));
+        } else {
+          waiting.resolve(answer.value);
+        }
+      });
+      const describe = (value) => {
+        if (value === null) return {type: 'null'};
+        const type = typeof value;
+        if (type === 'string') return value.length <= MAX_UNITS ? {type, value} : {type: 'other'};
+        if (type === 'number' || type === 'boolean') return {type, value};
+        return {type: type === 'undefined' ? type : 'other'};
+      };
+      const external = Object.create(null);
+      for (const name of members) {
+        Object.defineProperty(external, name, {enumerable: true, value: function () {
+          const count = Math.min(arguments.length, MAX_ARGS);
+          const args = [];
+          for (let i = 0; i < count; ++i) args.push(describe(arguments[i]));
+          return new Promise((resolve, reject) => {
+            const id = next++;
+            pending.set(id, {resolve, reject});
+            dispatch(new Custom('launcher-external-call', {detail: {id, name, args}}));
+          });
+        }});
+      }
+      Object.freeze(external);
+      Object.defineProperty(window, 'external', {value: external, enumerable: true});
     }
-    Object.freeze(external);
-    Object.defineProperty(window, 'external', {value: external, enumerable: true});
   } catch (e) {}
 )js";
+
+// A script's text with the shared parts and limits put in.
+std::string WithLimits(std::string source) {
+  const std::pair<std::string_view, std::string> parts[] = {
+      {"TRUSTED_TEST", kTrustedTest},
+      {"MAX_ARGS", std::to_string(kMaxExternalArguments)},
+      {"MAX_UNITS", std::to_string(kMaxExternalTextBytes / 2)},  // UTF-16 units
+  };
+  for (const auto& [name, value] : parts) {
+    for (std::size_t at = source.find(name); at != std::string::npos;
+         at = source.find(name, at + value.size())) {
+      source.replace(at, name.size(), value);
+    }
+  }
+  return source;
+}
 
 // A JavaScript string literal holding text (UTF-8).
 std::string ScriptString(std::string_view text) {
@@ -119,7 +200,7 @@ std::string PresentationSource(const detail::DocumentPresentation& presentation)
     source += "];";
     source += kExternal;
   }
-  return source + "})();";
+  return WithLimits(source + "})();");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -148,7 +229,10 @@ ScriptValue ArgumentOf(JSCValue* described) {
     return ScriptValue::Number(jsc_value_to_double(value.get()));
   }
   if (type == "string" && value && jsc_value_is_string(value.get())) {
-    return ScriptValue::Text(PageTextToGbk(StringOf(value.get())));
+    // Our world's script sent nothing longer; this only keeps the contract without it.
+    std::string text = StringOf(value.get());
+    if (text.size() > kMaxExternalTextBytes * 3 / 2) return ScriptValue::Other();
+    return ScriptValue::Text(PageTextToGbk(text));
   }
   return ScriptValue::Other();
 }
@@ -158,7 +242,8 @@ std::vector<ScriptValue> ArgumentsOf(JSCValue* message) {
   ObjectPtr<JSCValue> list = Property(message, "args");
   if (!list || !jsc_value_is_array(list.get())) return args;
   ObjectPtr<JSCValue> length = Property(list.get(), "length");
-  const int count = length ? jsc_value_to_int32(length.get()) : 0;
+  const int count = std::min(length ? jsc_value_to_int32(length.get()) : 0,
+                             static_cast<int>(kMaxExternalArguments));
   for (int i = 0; i < count; ++i) {
     ObjectPtr<JSCValue> item(jsc_value_object_get_property_at_index(list.get(), i));
     args.push_back(ArgumentOf(item.get()));
@@ -179,6 +264,27 @@ ObjectPtr<JSCValue> ScriptValueIn(JSCContext* context, const ScriptValue& value)
     default:
       return ObjectPtr<JSCValue>(jsc_value_new_undefined(context));
   }
+}
+
+// scheme://host[:port] of an address (default ports left out); empty when it has no host.
+std::string OriginOf(const char* address) {
+  GUri* uri = g_uri_parse(address, G_URI_FLAGS_SCHEME_NORMALIZE, nullptr);
+  if (!uri) return {};
+  std::string origin;
+  const char* scheme = g_uri_get_scheme(uri);
+  const char* host = g_uri_get_host(uri);
+  if (scheme && host && *host) {
+    origin = std::string(scheme) + "://" + host;
+    if (g_uri_get_port(uri) > 0) origin += ":" + std::to_string(g_uri_get_port(uri));
+  }
+  g_uri_unref(uri);
+  return origin;
+}
+
+// Every download a page starts is refused: nothing is saved behind the player's back, and the
+// launcher offers no way to choose where a file goes.
+void RefuseDownload(WebKitWebContext*, WebKitDownload* download, gpointer) {
+  webkit_download_cancel(download);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -220,6 +326,7 @@ Engine MakeEngine() {
   webkit_web_context_set_sandbox_enabled(engine.context.get(), TRUE);
   // One page at a time, never a way back: a moderate memory cache, no page cache.
   webkit_web_context_set_cache_model(engine.context.get(), WEBKIT_CACHE_MODEL_DOCUMENT_BROWSER);
+  g_signal_connect(engine.context.get(), "download-started", G_CALLBACK(RefuseDownload), nullptr);
 
   engine.settings.reset(webkit_settings_new());
   // No requests of our own making beyond what the page asks for: no name look-ups ahead.
@@ -289,11 +396,11 @@ void GtkWebView::MakeView(GtkFixed* container) {
   g_signal_connect(content_.get(), "script-message-with-reply-received::launcherHost",
                    G_CALLBACK(OnHostMessage), this);
   webkit_user_content_manager_register_script_message_handler_with_reply(content_.get(), kChannel,
-                                                                         nullptr);
-  UserScriptPtr frames(webkit_user_script_new(kFrameScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
-                                              WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr,
-                                              nullptr));
-  webkit_user_content_manager_add_script(content_.get(), frames.get());
+                                                                         kWorld);
+  UserScriptPtr world(webkit_user_script_new_for_world(
+      WithLimits(kWorldScript).c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+      WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, kWorld, nullptr, nullptr));
+  webkit_user_content_manager_add_script(content_.get(), world.get());
   presentationSource_.clear();
   presentationScript_.reset();
 
@@ -308,6 +415,8 @@ void GtkWebView::MakeView(GtkFixed* container) {
   g_signal_connect(view, "load-changed", G_CALLBACK(OnLoadChanged), this);
   g_signal_connect(view, "load-failed", G_CALLBACK(OnLoadFailed), this);
   g_signal_connect(view, "focus-in-event", G_CALLBACK(OnFocusIn), this);
+  g_signal_connect(view, "button-press-event", G_CALLBACK(OnButtonPress), this);
+  g_signal_connect(view, "create", G_CALLBACK(OnCreate), this);
   gtk_fixed_put(container_, GTK_WIDGET(view), bounds_.left, bounds_.top);
   Place();
 }
@@ -317,7 +426,8 @@ void GtkWebView::DropView() {
   GtkWidget* view = GTK_WIDGET(view_.get());
   g_signal_handlers_disconnect_by_data(view, this);
   g_signal_handlers_disconnect_by_data(content_.get(), this);
-  webkit_user_content_manager_unregister_script_message_handler(content_.get(), kChannel);
+  webkit_user_content_manager_unregister_script_message_handler_in_world(content_.get(), kChannel,
+                                                                         kWorld);
   gtk_widget_hide(view);
   // The view may be in the middle of one of its own signals: it leaves its container and goes
   // once that is over.
@@ -354,6 +464,20 @@ bool GtkWebView::Navigate(const std::string& url) {
   if (!view_) return false;
   ++pendingNavigations_;
   webkit_web_view_load_uri(view_.get(), url.c_str());
+  // The engine's own spelling of the address (the view takes it at once) is what its decision
+  // on the navigation will name.
+  const char* asked = webkit_web_view_get_uri(view_.get());
+  hostNavigations_.emplace_back(asked ? asked : url);
+  return true;
+}
+
+bool GtkWebView::LoadHtml(const std::string& html, const std::string& url) {
+  if (!view_) return false;
+  ++pendingNavigations_;
+  substituteUri_ = url;
+  webkit_web_view_load_alternate_html(view_.get(), html.c_str(), url.c_str(), url.c_str());
+  const char* asked = webkit_web_view_get_uri(view_.get());
+  if (asked) substituteUri_ = asked;
   return true;
 }
 
@@ -382,15 +506,25 @@ void GtkWebView::InstallPresentation() {
 
 gboolean GtkWebView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
                                     WebKitPolicyDecisionType type, gpointer data) {
-  // New windows and responses keep the engine's own handling.
+  // New windows come through the create signal; responses keep the engine's own handling (what
+  // it cannot show becomes a download, which the engine's context refuses).
   if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) return FALSE;
   auto* self = static_cast<GtkWebView*>(data);
   WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
       WEBKIT_NAVIGATION_POLICY_DECISION(decision));
-  const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
-  // The engine does not say which frame navigates.
+  WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+  const char* uri = webkit_uri_request_get_uri(request);
+  const std::string address = uri ? uri : "";
   ObjectPtr<WebKitPolicyDecision> keep(WEBKIT_POLICY_DECISION(g_object_ref(decision)));
-  const bool proceed = self->events_->OnBeforeNavigate(uri ? uri : "", true);
+  // Our own page in place of one that could not be reached is no navigation of the page.
+  if (!self->substituteUri_.empty() && address == self->substituteUri_) {
+    self->substituteUri_.clear();
+    webkit_policy_decision_use(keep.get());
+    return TRUE;
+  }
+  const bool sameOrigin = self->StartedBySameOrigin(action, request, address);
+  // The engine does not say which frame navigates.
+  const bool proceed = self->events_->OnBeforeNavigate(address, true, sameOrigin);
   if (proceed) {
     webkit_policy_decision_use(keep.get());
   } else {
@@ -399,14 +533,38 @@ gboolean GtkWebView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decisi
   return TRUE;
 }
 
+// Who started a navigation, as far as the engine tells: the decision names neither the frame nor
+// the document that asked, but its request carries the Referer the engine computed from that
+// document (the redirect of a request keeps it). Our own Navigate calls carry none; neither does
+// a redirect while our own load of the page has not yet made a document (no page script exists
+// then). A document that withholds its Referer is not trusted.
+bool GtkWebView::StartedBySameOrigin(WebKitNavigationAction* action, WebKitURIRequest* request,
+                                     const std::string& address) {
+  SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(request);
+  const char* referer = headers ? soup_message_headers_get_one(headers, "Referer") : nullptr;
+  if (referer && *referer) {
+    const std::string origin = OriginOf(referer);
+    return !origin.empty() && origin == topOrigin_;
+  }
+  if (webkit_navigation_action_is_redirect(action)) return hostLoadInFlight_;
+  auto own = std::find(hostNavigations_.begin(), hostNavigations_.end(), address);
+  if (own == hostNavigations_.end()) return false;
+  hostNavigations_.erase(hostNavigations_.begin(), own + 1);
+  hostLoadInFlight_ = true;
+  return true;
+}
+
 void GtkWebView::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
   auto* self = static_cast<GtkWebView*>(data);
   const char* uri = webkit_web_view_get_uri(view);
   if (event == WEBKIT_LOAD_STARTED) {
     if (self->pendingNavigations_ > 0) --self->pendingNavigations_;
   } else if (event == WEBKIT_LOAD_COMMITTED) {
+    self->hostLoadInFlight_ = false;
+    self->topOrigin_ = OriginOf(uri ? uri : "");
     self->events_->OnNavigateComplete(uri ? uri : "", true);
   } else if (event == WEBKIT_LOAD_FINISHED) {
+    self->hostLoadInFlight_ = false;
     // A load replaced by a navigation asked for after it completes nothing; a load that failed
     // otherwise still leaves a document (the engine's empty one) and is reported like one.
     if (std::exchange(self->loadCancelled_, false) || self->pendingNavigations_ > 0) return;
@@ -414,17 +572,44 @@ void GtkWebView::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpoin
   }
 }
 
-gboolean GtkWebView::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError* error,
+gboolean GtkWebView::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error,
                                   gpointer data) {
+  auto* self = static_cast<GtkWebView*>(data);
   if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)) {
-    static_cast<GtkWebView*>(data)->loadCancelled_ = true;
+    self->loadCancelled_ = true;
+    return FALSE;
   }
-  return FALSE;
+  // Loads stopped on purpose (a refused download, a policy) are not a server out of reach.
+  if (error->domain == WEBKIT_POLICY_ERROR || error->domain == WEBKIT_DOWNLOAD_ERROR ||
+      error->domain == WEBKIT_PLUGIN_ERROR) {
+    return FALSE;
+  }
+  // The control may put its own page there, from inside this call.
+  return self->events_->OnNavigateError(uri ? uri : "") ? TRUE : FALSE;
 }
 
 gboolean GtkWebView::OnFocusIn(GtkWidget*, GdkEventFocus*, gpointer data) {
   static_cast<GtkWebView*>(data)->events_->OnFocusIn();
   return FALSE;
+}
+
+// A click into the page gives it the keyboard, also where no window manager gives the window
+// the keyboard on a click: the top-level takes the focus first (the view itself takes it inside
+// its top-level as the engine handles the press).
+gboolean GtkWebView::OnButtonPress(GtkWidget* widget, GdkEventButton* event, gpointer) {
+  GtkWidget* top = gtk_widget_get_toplevel(widget);
+  if (GTK_IS_WINDOW(top) && !gtk_window_is_active(GTK_WINDOW(top))) {
+    gtk_window_present_with_time(GTK_WINDOW(top), event->time);
+  }
+  return FALSE;
+}
+
+// A page asks for a new window: the control decides what becomes of the address; the engine
+// never gets a view for it.
+GtkWidget* GtkWebView::OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer data) {
+  const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+  static_cast<GtkWebView*>(data)->events_->OnNewWindow(uri ? uri : "");
+  return nullptr;
 }
 
 gboolean GtkWebView::OnHostMessage(WebKitUserContentManager*, JSCValue* message,

@@ -26,6 +26,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ui/Browser.h"
 #include "ui/gtk/GtkHandles.h"
@@ -51,6 +52,7 @@ class GtkWebView final : public detail::NativeBrowser {
   void Focus() override;
   bool Ready() const override { return view_ != nullptr; }
   bool Navigate(const std::string& url) override;
+  bool LoadHtml(const std::string& html, const std::string& url) override;
   void SetSilent(bool silent) override;
   void PresentationChanged() override;
 
@@ -62,6 +64,8 @@ class GtkWebView final : public detail::NativeBrowser {
   void DropView();
   void Place();
   void InstallPresentation();
+  bool StartedBySameOrigin(WebKitNavigationAction* action, WebKitURIRequest* request,
+                           const std::string& address);
 
   static gboolean OnDecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision,
                                  WebKitPolicyDecisionType type, gpointer self);
@@ -69,6 +73,8 @@ class GtkWebView final : public detail::NativeBrowser {
   static gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent event, gchar* uri,
                                GError* error, gpointer self);
   static gboolean OnFocusIn(GtkWidget* widget, GdkEventFocus* event, gpointer self);
+  static gboolean OnButtonPress(GtkWidget* widget, GdkEventButton* event, gpointer self);
+  static GtkWidget* OnCreate(WebKitWebView* view, WebKitNavigationAction* action, gpointer self);
   static gboolean OnHostMessage(WebKitUserContentManager* manager, JSCValue* message,
                                 WebKitScriptMessageReply* reply, gpointer self);
 
@@ -87,6 +93,14 @@ class GtkWebView final : public detail::NativeBrowser {
   // The load that is ending was cancelled (another navigation replaced it): its end is no
   // document either.
   bool loadCancelled_ = false;
+  // Addresses of our own Navigate calls whose decision has not come yet, in the engine's
+  // spelling; and whether the load of the last one has made no document yet.
+  std::vector<std::string> hostNavigations_;
+  bool hostLoadInFlight_ = false;
+  // The address LoadHtml put our own page at, until its decision came.
+  std::string substituteUri_;
+  // Origin of the page's top document (scheme://host[:port]), set as each one commits.
+  std::string topOrigin_;
 };
 
 // The engine every web view of the process shares, made on first use (so that nothing of it

@@ -24,9 +24,11 @@ std::string Png(int w, int h) {
 // Links as the packaged demo lays them out: four open buttons, a page, minimise and close.
 std::string DemoLikeConfig(const std::string& extra = "") {
   return "[global]\nlinkCount=7\ngameheader=http://game/?\ntitle=T\nloginCenterColor=2626064\n"
-         "closeMsg=" + ui::Gbk("此操作将退出游戏，是否继续？") + "\n" + extra +
+         "closeMsg=" +
+         ui::Gbk("此操作将退出游戏，是否继续？") + "\n" + extra +
          "[link1]\ntype=1\nx=58\ny=90\nurl=http://a/1;b=2;c=3\n"
-         "[link2]\ntype=1\nx=182\ny=90\n[link3]\ntype=1\nx=306\ny=90\n[link4]\ntype=1\nx=430\ny=90\n"
+         "[link2]\ntype=1\nx=182\ny=90\n[link3]\ntype=1\nx=306\ny=90\n[link4]\ntype=1\nx=430\ny="
+         "90\n"
          "[link5]\ntype=4\nx=34\ny=132\nwidth=685\nheight=383\nurl=http://login/\n"
          "[link6]\ntype=2\nx=675\ny=65\n[link7]\ntype=3\nx=704\ny=64\nurl=\n";
 }
@@ -58,9 +60,8 @@ class LauncherWindowTest : public ::testing::Test {
     testsupport::WriteFile(exe, testsupport::PackBytes(files), 0755);
     app = std::make_unique<LauncherApp>(StartupPaths{exe, dir.Path(), std::nullopt});
     LauncherConfig& config = app->GetConfig();
-    config.SetMessageSink([](std::string_view m) {
-      ui::MessageBox(nullptr, m, ui::Gbk("启动失败"), ui::kMbOk);
-    });
+    config.SetMessageSink(
+        [](std::string_view m) { ui::MessageBox(nullptr, m, ui::Gbk("启动失败"), ui::kMbOk); });
     EXPECT_TRUE(config.OpenArchiveAt(exe) && config.LoadConfigFile("config/cg.txt"));
     config.ParseConfig();
     return *app;
@@ -206,14 +207,23 @@ TEST_F(LauncherWindowTest, EnterAndEscapeNeverCloseAndShortcutsAreDropped) {
     pair.SetFocus();
     EXPECT_TRUE(ui::fake::Key(pair, true, ui::kVkF1 + 4));
     EXPECT_TRUE(ui::fake::Key(pair, true, 'A', ui::kMkShift));
+    // Keys of the login page pass the picture window's rule on their way up: capitals, paste,
+    // select-all and Shift+Tab reach the page (nobody consumes them before it).
+    companion.GetPages()[0]->SetFocus();
+    EXPECT_FALSE(ui::fake::Key(companion, true, 'B', ui::kMkShift));
+    EXPECT_FALSE(ui::fake::Key(companion, true, 'V', ui::kMkControl));
+    EXPECT_FALSE(ui::fake::Key(companion, true, ui::kVkTab, ui::kMkShift));
+    EXPECT_FALSE(ui::fake::Key(companion, true, ui::kVkReturn));
+    EXPECT_FALSE(pair.IsEnded());
     ui::fake::RequestClose(pair);
   });
 }
 
 TEST_F(LauncherWindowTest, PagesLoadHiddenAndShowAtTheFirstDocumentOfPage150) {
   // Two page areas: the second is made as 151 and the placeholder covers the last one made.
-  const std::string second = "[link8]\ntype=4\nx=40\ny=400\nwidth=100\nheight=50\nurl=http://side/\n"
-                             "[link9]\ntype=9\nx=1\ny=1\n";
+  const std::string second =
+      "[link8]\ntype=4\nx=40\ny=400\nwidth=100\nheight=50\nurl=http://side/\n"
+      "[link9]\ntype=9\nx=1\ny=1\n";
   std::string config = DemoLikeConfig() + second;
   config.replace(config.find("linkCount=7"), 11, "linkCount=9");
   LauncherApp& launcherApp = Load(DemoLikeFiles(config));
