@@ -48,8 +48,7 @@ class TopLevelState : public TopLevelEvents {
 
   void OnExpose(Canvas& canvas, const Rect& damage) override { Paint(window_, canvas, damage); }
 
-  void OnMouse(MouseKind kind, int button, Point client, Point screen,
-               unsigned keyFlags) override;
+  void OnMouse(MouseKind kind, int button, Point client, Point screen, unsigned keyFlags) override;
   void OnPointerLeave() override { SetHover(nullptr); }
   bool OnKey(bool down, unsigned virtualKey, unsigned keyFlags) override;
   void OnFocusChange(bool focused) override;
@@ -322,8 +321,8 @@ void Window::RemoveChild(Window* child) {
   children_.erase(std::remove(children_.begin(), children_.end(), child), children_.end());
 }
 
-bool Window::Create(std::string_view text, unsigned style, const Rect& rect, Window* parent,
-                    int id, unsigned exStyle) {
+bool Window::Create(std::string_view text, unsigned style, const Rect& rect, Window* parent, int id,
+                    unsigned exStyle) {
   if (created_) return false;
   if ((style & kWsChild) && (!parent || !parent->created_)) return false;
   style_ = style;
@@ -471,7 +470,8 @@ bool Window::SetWindowPos(int x, int y, int width, int height, unsigned flags) {
   if (!created_) return false;
   Rect r = rect_;
   if (!(flags & kSwpNoMove)) r = Rect::FromSize(x, y, r.Width(), r.Height());
-  if (!(flags & kSwpNoSize)) r = Rect::FromSize(r.left, r.top, std::max(width, 0), std::max(height, 0));
+  if (!(flags & kSwpNoSize))
+    r = Rect::FromSize(r.left, r.top, std::max(width, 0), std::max(height, 0));
   ApplyBounds(r, !(flags & kSwpNoRedraw));
   return true;
 }
@@ -740,9 +740,9 @@ LResult Window::DefWindowProc(unsigned message, WParam wParam, LParam lParam) {
       unsigned command = static_cast<unsigned>(wParam) & 0xFFF0;
       Window* top = GetTopLevel();
       if ((command == kScMove || command == kScSize) && top->state_) {
-        top->state_->StartLoop(static_cast<unsigned>(wParam),
-                               lParam ? Point{XFromLParam(lParam), YFromLParam(lParam)}
-                                      : Input().cursor);
+        top->state_->StartLoop(
+            static_cast<unsigned>(wParam),
+            lParam ? Point{XFromLParam(lParam), YFromLParam(lParam)} : Input().cursor);
       } else if (command == kScMinimize) {
         ShowWindow(kSwMinimize);
       } else if (command == kScRestore) {
@@ -797,6 +797,11 @@ ColorRef GetSysColor(SysColor color) {
       return Rgb(255, 255, 255);
   }
   return 0;
+}
+
+std::string ShellAddress(std::string_view target) {
+  if (StartsWithNoCase(target, "www.")) return "http://" + std::string(target);
+  return std::string(target);
 }
 
 }  // namespace ui

@@ -29,11 +29,11 @@ class TopLevelState;
 
 // Handed to kWmCreate. A handler may change rect before the window is made.
 struct CreateParams {
-  Rect rect;            // screen coordinates for a top-level, parent client for a child
+  Rect rect;  // screen coordinates for a top-level, parent client for a child
   unsigned style = 0;
   unsigned exStyle = 0;
   int id = 0;
-  std::string text;     // GBK
+  std::string text;          // GBK
   Window* parent = nullptr;  // the owner of a top-level
 };
 
@@ -185,10 +185,10 @@ class Window : public MessageTarget {
   bool visible_ = false;
   bool minimized_ = false;
   std::optional<Region> region_;
-  std::unique_ptr<detail::NativeWindow> native_;        // top-levels
-  std::unique_ptr<detail::NativeChild> nativeChild_;    // native children
-  std::unique_ptr<detail::TopLevelState> state_;        // top-levels: input state
-  std::map<unsigned, unsigned> timers_;                  // timer id -> backend handle
+  std::unique_ptr<detail::NativeWindow> native_;      // top-levels
+  std::unique_ptr<detail::NativeChild> nativeChild_;  // native children
+  std::unique_ptr<detail::TopLevelState> state_;      // top-levels: input state
+  std::map<unsigned, unsigned> timers_;               // timer id -> backend handle
 };
 
 // Services of the desktop.
@@ -198,6 +198,9 @@ Point GetCursorPos();
 void SetCursor(Cursor cursor);
 // Opens an address (or file) with the desktop's default handler. Text in GBK.
 bool ShellOpen(std::string_view target);
+// The address the shell opens for a target: a target that starts with "www." (any letter case)
+// names a web site without its scheme and opens as http; anything else stays as it is.
+std::string ShellAddress(std::string_view target);
 // Starts the executable at path (named as the file system names it, like OwnExecutablePath) with
 // no arguments, in this process's environment and current directory, and does not wait for it;
 // nothing is left to reap when it ends. False when it cannot be started.
@@ -211,8 +214,8 @@ Size MeasureText(std::string_view text, FontKind font);
 Rect AdjustWindowRect(const Rect& client, unsigned style);
 
 struct MenuItem {
-  int id = 0;              // 0: separator
-  std::string text;        // GBK
+  int id = 0;        // 0: separator
+  std::string text;  // GBK
 };
 // Shows a pop-up menu at a screen point and returns the chosen item's id, 0 when none. The
 // owner receives kWmCommand with the id as well when nonzero.

@@ -14,12 +14,22 @@
 // defines window.external with exactly the members the answer names. The engine draws no border
 // around documents, so there is nothing to take away for that answer.
 //
-// The external object: each member posts {kind: "call", name, args} to the script message
-// channel, each argument as {type, value} with its script type (value only for text, numbers and
-// booleans), and returns a promise of the host's result: the host runs on the UI thread of this
-// process and a page cannot wait for it synchronously. A member the object does not have is not
-// there, so calling it throws a TypeError in the page at once. NavigateComplete2 of frames comes
-// from a second user script that every frame document runs at its start.
+// The external object exists in the page's top document and in frames of exactly its origin;
+// other frames have none. Our own scripts run in a script world of their own, the only one where
+// the engine's message channel to this process exists, so page script (of any frame) cannot
+// post to the host. A member of the external object describes its first kMaxExternalArguments
+// arguments ({type, value}, value only for texts, numbers and booleans; texts over the limit are
+// not copied) and hands them to our world as an event on the document; our world's script,
+// present in every document, forwards calls of trusted documents and reports the documents of
+// frames (NavigateComplete2 of frames). A member returns a promise of the host's result: the host
+// runs on the UI thread of this process and a page cannot wait for it synchronously. A member the
+// object does not have is not there, so calling it throws a TypeError in the page at once.
+//
+// Beyond presenting documents: a page's request for a new window is reported and never opens
+// one; a top document that cannot be loaded for want of its server is reported, and the control
+// may show its own page there; every download is refused (nothing is saved without the player
+// choosing where, and the launcher offers no such choice). A click into the page makes its
+// top-level the active window, so that the page has the keyboard even without a window manager.
 #pragma once
 
 #include <webkit2/webkit2.h>

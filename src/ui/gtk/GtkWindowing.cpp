@@ -22,10 +22,6 @@ GdkMonitor* PrimaryMonitor() {
   return monitor ? monitor : gdk_display_get_monitor(display, 0);
 }
 
-struct FileClose {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 struct GFree {
   void operator()(gpointer p) const { g_free(p); }
 };
@@ -53,15 +49,7 @@ void SetCursor(Cursor cursor) {
 }
 
 bool ShellOpen(std::string_view target) {
-  const std::string utf8 = GbkToUtf8(target);
-  // Tests (and anyone who wants to see what would open) name a file that collects the targets,
-  // one a line in UTF-8, instead of starting programs.
-  const char* log = g_getenv("LAUNCHER_SHELL_OPEN_LOG");
-  if (log && *log) {
-    std::unique_ptr<std::FILE, FileClose> file(std::fopen(log, "a"));
-    if (!file) return false;
-    return std::fprintf(file.get(), "%s\n", utf8.c_str()) > 0;
-  }
+  const std::string utf8 = GbkToUtf8(ShellAddress(target));
   if (utf8.empty()) return false;
   // An address goes to its scheme's handler; anything else is taken as a file the desktop
   // knows how to open. Neither failing is reported beyond the answer.

@@ -34,7 +34,7 @@ xdotool mousedown 1
 sleep 0.5
 pressed=$(pixel "$bx" "$by")
 [ "$pressed" != "$normal" ] || fail "the pressed face looks like the normal one ($normal)"
-grep -q 'news.html' "$work/opened" 2>/dev/null || fail "the press did not open the button's address"
+wait_until 5 grep -q 'news.html' "$work/opened" || fail "the press did not open the button's address"
 xdotool mousemove $((X + 500)) $((Y + 40))
 sleep 0.5
 [ "$(pixel "$bx" "$by")" = "$normal" ] || fail "the pushed look did not follow the pointer away"

@@ -1,5 +1,6 @@
 # Shared by the launcher's X tests: a scratch folder cleaned at exit, failure with a screenshot,
-# screen pixels, and the packed demo started from that folder.
+# screen pixels, and the packed demo started from that folder with a private home whose web
+# browser records the addresses it is asked to open in $work/opened.
 # Source it after setting build and source; it sets work.
 [ -n "${DISPLAY:-}" ] || { echo "no display: skipped"; exit 0; }
 
@@ -63,9 +64,17 @@ start_demo() {
   fi
   "$build/launcher-pack" build "$work/skin" -o "$work/demo" --exe "$build/launcher" >/dev/null
   xsetroot -solid '#204080'
-  mkdir -p "$work/home"
-  (cd "$work" && HOME="$work/home" ASAN_OPTIONS=detect_leaks=0 \
-    LAUNCHER_SHELL_OPEN_LOG="$work/opened" exec ./demo) &
+  local config="$work/home/.config" data="$work/home/.local/share"
+  mkdir -p "$config" "$data/applications"
+  printf '#!/bin/sh\nprintf "%%s\\n" "$@" >>"%s"\n' "$work/opened" >"$work/record-url"
+  chmod +x "$work/record-url"
+  printf '[Desktop Entry]\nType=Application\nName=Recorder\nExec=%s %%u\nNoDisplay=true\n%s\n' \
+    "$work/record-url" 'MimeType=x-scheme-handler/http;x-scheme-handler/https;' \
+    >"$data/applications/test-recorder.desktop"
+  printf '[Default Applications]\nx-scheme-handler/http=%s\nx-scheme-handler/https=%s\n' \
+    test-recorder.desktop test-recorder.desktop >"$config/mimeapps.list"
+  (cd "$work" && HOME="$work/home" XDG_CONFIG_HOME="$config" XDG_DATA_HOME="$data" \
+    ASAN_OPTIONS=detect_leaks=0 exec ./demo) &
   pid=$!
   window=$(timeout 20 xdotool search --sync --onlyvisible --name '^星辰远征$' | head -n 1) ||
     fail "no launcher window"
