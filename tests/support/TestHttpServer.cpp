@@ -164,7 +164,7 @@ void KeepHttpOnLoopback() {
   setenv("NO_PROXY", "127.0.0.1,localhost,::1", 1);
 }
 
-TestHttpServer::TestHttpServer() {
+TestHttpServer::TestHttpServer(int port) {
   KeepHttpOnLoopback();
   listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (listenFd_ < 0) throw std::runtime_error("socket failed");
@@ -173,7 +173,7 @@ TestHttpServer::TestHttpServer() {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
   if (bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
       listen(listenFd_, 64) != 0) {
     close(listenFd_);

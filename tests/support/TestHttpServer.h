@@ -65,8 +65,8 @@ void KeepHttpOnLoopback();
 
 class TestHttpServer {
  public:
-  // Listens on 127.0.0.1 at a free port. Paths without a reply get 404.
-  TestHttpServer();
+  // Listens on 127.0.0.1 at port, or at a free one with 0. Paths without a reply get 404.
+  explicit TestHttpServer(int port = 0);
   // Stops: closes every connection (silent and trickling ones too) and joins all threads.
   ~TestHttpServer();
   TestHttpServer(const TestHttpServer&) = delete;

@@ -12,10 +12,15 @@
 
 #include "WebKitHarness.h"
 #include "browser/WebBrowserEx.h"
+#include "support/RecordingBrowser.h"
 #include "support/TestHttpServer.h"
 #include "ui/Text.h"
 
 namespace browsertest {
+
+std::string gBase;                                  // the run's own folder
+testsupport::RecordingBrowser* gBrowser = nullptr;  // the desktop's browser of this run
+
 namespace {
 
 using launcher::CWebBrowserEx;
@@ -342,6 +347,113 @@ TEST_F(BrowserHostTest, BeforeNavigate2CarriesLinkAndFormAddressesAndMayStopThem
   EXPECT_EQ(ScreenPixel(ScreenOf({12, 12})), kHostBlue);
 }
 
+TEST_F(BrowserHostTest, NavigationsStartedByAnotherOriginAreMarked) {
+  TestHttpServer elsewhere;
+  elsewhere.Serve("/ad", Html("<body><script>setTimeout(() => { location.href = '" +
+                              server.Url("/start?by-frame") + "'; }, 100);</script></body>"));
+  server.Serve("/start", Html("<body>start</body>"));
+  server.Serve("/framed",
+               Html("<body><iframe src='" + elsewhere.Url("/ad") + "'></iframe></body>"));
+  CWebBrowserEx page;
+  OpenPage(page, 150, Rect::FromSize(10, 10, 400, 300), "/framed");
+  ASSERT_TRUE(PumpUntil(
+      [&] { return host.Saw(ui::kDispidBeforeNavigate2, server.Url("/start?by-frame")); }));
+  Script(page, "frames[0].location.href = '/start?by-page'; return 0;");
+  ASSERT_TRUE(PumpUntil(
+      [&] { return host.Saw(ui::kDispidBeforeNavigate2, server.Url("/start?by-page")); }));
+  for (const ui::BrowserEvent& e : host.events) {
+    if (e.dispid != ui::kDispidBeforeNavigate2) continue;
+    // Ours (the blank page, the address), the page's own and its frame loads, and what the page
+    // did to a frame of elsewhere: all of the page's origin; the frame's own doing is not.
+    EXPECT_EQ(e.sameOrigin, e.url != server.Url("/start?by-frame")) << e.url;
+  }
+}
+
+TEST_F(BrowserHostTest, NewWindowsOfWebAddressesGoToTheDesktopsBrowser) {
+  server.Serve("/opener",
+               Html("<body style='margin:0'>"
+                    "<a target='_blank' href='/news?link' style='display:block;height:40px'>a</a>"
+                    "<button onclick=\"window.open('/news?script')\" "
+                    "style='display:block;width:200px;height:40px'>b</button>"
+                    "<button onclick=\"window.open('file:///etc/hostname')\" "
+                    "style='display:block;width:200px;height:40px'>c</button>"
+                    "</body>"));
+  CWebBrowserEx page;
+  const Rect area = Rect::FromSize(10, 10, 400, 300);
+  OpenPage(page, 170, area, "/opener");
+  input.Click(ScreenOf({area.left + 20, area.top + 20}));
+  input.Click(ScreenOf({area.left + 10, area.top + 60}));
+  input.Click(ScreenOf({area.left + 10, area.top + 100}));
+  EXPECT_TRUE(PumpUntil([&] {
+    const std::string opened = gBrowser->Opened();
+    return opened.find(server.Url("/news?link")) != std::string::npos &&
+           opened.find(server.Url("/news?script")) != std::string::npos;
+  }));
+  Pump(300ms);
+  EXPECT_EQ(gBrowser->Opened().find("file:"), std::string::npos);
+  EXPECT_EQ(Script(page, "return location.pathname;"), "\"/opener\"");
+}
+
+TEST_F(BrowserHostTest, AnUnreachableServerShowsOurPageThatRetriesUntilItAnswers) {
+  int port = 0;
+  {
+    TestHttpServer gone;
+    port = gone.Port();
+  }
+  const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/login";
+  CWebBrowserEx page;
+  ASSERT_TRUE(
+      page.Create("", ui::kWsChild | ui::kWsVisible, Rect::FromSize(20, 20, 685, 383), &host, 150));
+  page.AttachDocHostHandler(0);
+  page.Navigate(url);
+  ASSERT_TRUE(Loaded(page, url));
+  EXPECT_EQ(Script(page, "return document.title;"), "\"无法连接到服务器\"");
+  EXPECT_EQ(Script(page, "return document.getElementById('retry').textContent;"), "\"重试\"");
+  // It fits the area: nothing of it lies outside.
+  EXPECT_EQ(Script(page,
+                   "return document.documentElement.scrollHeight <= innerHeight && "
+                   "document.documentElement.scrollWidth <= innerWidth;"),
+            "true");
+  EXPECT_EQ(host.Urls(ui::kDispidBeforeNavigate2).size(), 1u) << "our page is no navigation";
+
+  // The retry button while the server is still down: the page stays and says so.
+  Script(page, "document.getElementById('retry').click(); return 0;");
+  EXPECT_TRUE(PumpUntil([&] {
+    return Script(page, "return document.getElementById('status').textContent;") ==
+           "\"仍无法连接，请稍后再试。\"";
+  }));
+
+  // The server comes back: the page goes there by itself.
+  TestHttpServer back(port);
+  back.Serve("/login", Html("<body>login</body>"));
+  EXPECT_TRUE(
+      PumpUntil([&] { return Script(page, "return document.body.textContent;") == "\"login\""; },
+                std::chrono::milliseconds(launcher::kUnreachableRetryMs) + 5s));
+}
+
+TEST_F(BrowserHostTest, DownloadsArePutNowhere) {
+  HttpReply file = HttpReply::Ok("payload");
+  file.headers = {{"Content-Type", "application/octet-stream"},
+                  {"Content-Disposition", "attachment; filename=payload.bin"}};
+  server.Serve("/payload.bin", file);
+  HttpReply text = HttpReply::Ok("text");
+  text.headers = {{"Content-Type", "text/plain"}};
+  server.Serve("/saved.txt", text);
+  server.Serve("/downloads", Html("<body><a id='a' href='/payload.bin'>a</a>"
+                                  "<a id='b' download href='/saved.txt'>b</a></body>"));
+  CWebBrowserEx page;
+  OpenPage(page, 150, Rect::FromSize(10, 10, 300, 200), "/downloads");
+  Script(page, "document.getElementById('a').click(); return 0;");
+  Script(page, "document.getElementById('b').click(); return 0;");
+  Pump(1500ms);
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(gBase)) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_EQ(name.find("payload"), std::string::npos) << entry.path();
+    EXPECT_EQ(name.find("saved"), std::string::npos) << entry.path();
+  }
+  EXPECT_EQ(Script(page, "return location.pathname;"), "\"/downloads\"");
+}
+
 TEST_F(BrowserHostTest, KeysReachThePageOnceItWasClickedInto) {
   CWebBrowserEx page;
   const Rect area = Rect::FromSize(30, 30, 300, 200);
@@ -390,13 +502,18 @@ TEST_F(BrowserHostTest, ClearingTheCacheKeepsCookies) {
 }  // namespace browsertest
 
 int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  // The engine's cache and the pages' data of this run only, never the user's.
+  // The engine's cache, the pages' data, the home and the desktop's browser of this run only,
+  // never the user's.
   char root[] = "/tmp/launcher-browser-tests-XXXXXX";
   if (!mkdtemp(root)) return 2;
   const std::string base = root;
+  browsertest::gBase = base;
+  setenv("HOME", (base + "/home").c_str(), 1);
+  std::filesystem::create_directories(base + "/home");
   setenv("XDG_CACHE_HOME", (base + "/cache").c_str(), 1);
-  setenv("XDG_DATA_HOME", (base + "/data").c_str(), 1);
+  testsupport::RecordingBrowser browser(base);
+  browsertest::gBrowser = &browser;
+  ::testing::InitGoogleTest(&argc, argv);
   testsupport::KeepHttpOnLoopback();
   const int result = RUN_ALL_TESTS();
   std::error_code ignored;

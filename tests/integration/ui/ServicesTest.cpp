@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "XScreen.h"
+#include "support/RecordingBrowser.h"
 #include "ui/Text.h"
 #include "ui/detail/Native.h"
 
@@ -65,37 +66,8 @@ std::string ReadAll(const std::string& path) {
   return text.str();
 }
 
-// The desktop's web browser for this program: a script that records the addresses it is asked
-// to open. GLib reads the XDG folders once, at its first use, so they are set while the program
-// starts, before anything of GLib runs.
-struct RecordingBrowser {
-  std::string dir;
-  std::string log;
-  RecordingBrowser() {
-    char name[] = "/tmp/ui-gtk-tests-XXXXXX";
-    if (!mkdtemp(name)) return;
-    dir = name;
-    log = dir + "/opened";
-    std::filesystem::create_directories(dir + "/data/applications");
-    std::filesystem::create_directories(dir + "/config");
-    const std::string script = dir + "/record-url";
-    std::ofstream(script) << "#!/bin/sh\nprintf '%s\\n' \"$@\" >>" << log << "\n";
-    chmod(script.c_str(), 0755);
-    std::ofstream(dir + "/data/applications/test-recorder.desktop")
-        << "[Desktop Entry]\nType=Application\nName=Recorder\nExec=" << script
-        << " %u\nMimeType=x-scheme-handler/http;x-scheme-handler/https;\nNoDisplay=true\n";
-    std::ofstream(dir + "/config/mimeapps.list")
-        << "[Default Applications]\nx-scheme-handler/http=test-recorder.desktop\n"
-           "x-scheme-handler/https=test-recorder.desktop\n";
-    setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (dir + "/data").c_str(), 1);
-  }
-  ~RecordingBrowser() {
-    std::error_code ignored;
-    if (!dir.empty()) std::filesystem::remove_all(dir, ignored);
-  }
-};
-const RecordingBrowser kBrowser;
+// Made while the program starts, before anything of GLib runs.
+const testsupport::RecordingBrowser kBrowser;
 
 TEST_F(ServicesTest, ShellOpenHandsAddressesToTheDesktopsBrowser) {
   EXPECT_TRUE(ShellOpen("http://127.0.0.1:8765/a?b=1&c=2"));
@@ -107,9 +79,9 @@ TEST_F(ServicesTest, ShellOpenHandsAddressesToTheDesktopsBrowser) {
   const std::string want =
       "http://127.0.0.1:8765/a?b=1&c=2\nhttp://WWW.example.com/news\n"
       "https://127.0.0.1:8765/新闻\n";
-  EXPECT_TRUE(PumpUntil([&] { return ReadAll(kBrowser.log).size() >= want.size(); }, 5s));
+  EXPECT_TRUE(PumpUntil([&] { return kBrowser.Opened().size() >= want.size(); }, 5s));
   // Each launch is a process of its own: the order of the lines is theirs.
-  std::string got = ReadAll(kBrowser.log);
+  const std::string got = kBrowser.Opened();
   for (const char* line : {"http://127.0.0.1:8765/a?b=1&c=2\n", "http://WWW.example.com/news\n",
                            "https://127.0.0.1:8765/新闻\n"}) {
     EXPECT_NE(got.find(line), std::string::npos) << line << " in " << got;
