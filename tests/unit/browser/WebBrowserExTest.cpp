@@ -123,5 +123,40 @@ TEST_F(WebBrowserExTest, AClickInThePageGivesItTheKeys) {
   EXPECT_FALSE(ui::fake::Key(sink, true, 'A'));
 }
 
+TEST_F(WebBrowserExTest, NewWindowsOfWebAddressesGoToTheDesktopOthersNowhere) {
+  CWebBrowserEx page;
+  ASSERT_TRUE(page.Create("", ui::kWsChild, Rect::FromSize(0, 0, 50, 50), &sink, 170));
+  for (const char* url : {"https://127.0.0.1/pay?a=1;b=2", "HTTP://127.0.0.1/n", "about:blank",
+                          "file:///etc/passwd", "javascript:alert(1)", ""}) {
+    ui::fake::NewWindow(page, url);
+  }
+  EXPECT_EQ(ui::fake::ShellOpens(),
+            (std::vector<std::string>{"https://127.0.0.1/pay?a=1;b=2", "HTTP://127.0.0.1/n"}));
+  EXPECT_TRUE(ui::fake::Browser(page).navigations.empty()) << "the page itself stays";
+  EXPECT_TRUE(sink.events.empty());
+}
+
+TEST_F(WebBrowserExTest, AnUnreachableServerShowsOurPageAtTheAddress) {
+  CWebBrowserEx page;
+  ASSERT_TRUE(page.Create("", ui::kWsChild, Rect::FromSize(0, 0, 685, 383), &sink, 150));
+  const std::string url = "http://127.0.0.1:9/login?a=1&b=\"</script><b>'";
+  ASSERT_TRUE(ui::fake::NavigateError(page, url));
+  const auto& loads = ui::fake::Browser(page).htmlLoads;
+  ASSERT_EQ(loads.size(), 1u);
+  EXPECT_EQ(loads[0].url, url);
+  const std::string& html = loads[0].html;
+  for (const char* text : {"无法连接到服务器", "重试", "<button id=\"retry\""}) {
+    EXPECT_NE(html.find(text), std::string::npos) << text;
+  }
+  // The address lives in the page's script as a string, unable to end it or to add markup.
+  EXPECT_NE(html.find("login?a=1\\u0026b=\\u0022\\u003c/script\\u003e\\u003cb\\u003e\\u0027"),
+            std::string::npos);
+  EXPECT_EQ(html.find("</script><b>"), std::string::npos);
+
+  // Anything but a web address keeps the engine's own page.
+  EXPECT_FALSE(ui::fake::NavigateError(page, "file:///missing"));
+  EXPECT_EQ(loads.size(), 1u);
+}
+
 }  // namespace
 }  // namespace launcher

@@ -261,6 +261,12 @@ TEST_F(LauncherWindowTest, PagesLoadHiddenAndShowAtTheFirstDocumentOfPage150) {
     ui::fake::DocumentComplete(*pages[0], "http://login/again");
     EXPECT_TRUE(pages[1]->IsWindowVisible());
 
+    // A frame of another origin inside the login page cannot choose the game's address.
+    EXPECT_TRUE(
+        ui::fake::BeforeNavigate(*pages[0], "http://game/?http://elsewhere/", false, false));
+    EXPECT_FALSE(pair.IsEnded());
+    EXPECT_TRUE(launcherApp.GetStartUrl().empty());
+
     // The hand-over: the navigation goes on (not cancelled) and the pair closes.
     EXPECT_TRUE(ui::fake::BeforeNavigate(*pages[0], "http://game/?zone=2"));
     EXPECT_TRUE(pair.IsEnded());

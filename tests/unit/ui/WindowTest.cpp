@@ -25,9 +25,7 @@ class Recorder : public Window {
     if (message == kWmNcHitTest) return hitCode;
     return Window::WindowProc(message, wParam, lParam);
   }
-  bool PreTranslateMessage(Message& m) override {
-    return consumeKeys && m.message == kWmKeyDown;
-  }
+  bool PreTranslateMessage(Message& m) override { return consumeKeys && m.message == kWmKeyDown; }
   bool Saw(unsigned message) const {
     return std::find(messages.begin(), messages.end(), message) != messages.end();
   }
@@ -50,8 +48,8 @@ class WindowTest : public ::testing::Test {
 
 TEST_F(WindowTest, ChildrenGetMouseInTheirOwnCoordinatesTopmostFirst) {
   Recorder top, first, second;
-  ASSERT_TRUE(top.Create("top", kWsPopup | kWsVisible, Rect::FromSize(100, 100, 300, 200),
-                         nullptr, 0));
+  ASSERT_TRUE(
+      top.Create("top", kWsPopup | kWsVisible, Rect::FromSize(100, 100, 300, 200), nullptr, 0));
   ASSERT_TRUE(first.Create("", kWsChild | kWsVisible, Rect::FromSize(10, 10, 50, 50), &top, 7));
   ASSERT_TRUE(second.Create("", kWsChild | kWsVisible, Rect::FromSize(30, 30, 50, 50), &top, 8));
   EXPECT_EQ(top.GetDlgItem(8), &second);
@@ -211,6 +209,15 @@ TEST_F(WindowTest, AReleaseOutsideWithoutAMoveDoesNotClick) {
   fake::Mouse(top, MouseKind::kDown, 1, {20, 20}, kMkLButton);
   fake::Mouse(top, MouseKind::kUp, 1, {150, 150});
   EXPECT_FALSE(top.Saw(kWmCommand));
+}
+
+TEST(ShellAddress, AWebSiteWithoutItsSchemeOpensAsHttp) {
+  EXPECT_EQ(ShellAddress("www.example.com/news"), "http://www.example.com/news");
+  EXPECT_EQ(ShellAddress("WWW.Example.com"), "http://WWW.Example.com");
+  for (const char* kept : {"https://www.example.com", "_blank", "wwwexample.com", "www", "",
+                           "mailto:a@www.example.com"}) {
+    EXPECT_EQ(ShellAddress(kept), kept);
+  }
 }
 
 }  // namespace
