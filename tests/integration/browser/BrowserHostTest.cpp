@@ -429,6 +429,8 @@ TEST_F(BrowserHostTest, AnUnreachableServerShowsOurPageThatRetriesUntilItAnswers
   EXPECT_TRUE(
       PumpUntil([&] { return Script(page, "return document.body.textContent;") == "\"login\""; },
                 std::chrono::milliseconds(launcher::kUnreachableRetryMs) + 5s));
+  EXPECT_EQ(host.Urls(ui::kDispidBeforeNavigate2), (std::vector<std::string>{url, url}))
+      << "the retry is a navigation of the page like any";
 }
 
 TEST_F(BrowserHostTest, DownloadsArePutNowhere) {
