@@ -101,16 +101,22 @@ bool CWebBrowserEx::Create(std::string_view text, unsigned style, const ui::Rect
 }
 
 int CWebBrowserEx::AttachDocHostHandler(int option) {
-  if (!IsCreated() || !NativeChildHost()) return 0;
+  if (!IsCreated() || !NativeChildHost()) {
+    return 0;
+  }
   // The border goes whatever the option; the scroll bars only with option 0.
   controller_.SetShowBorder(0);
-  if (option == 0) controller_.SetShowScrollBars(0);
+  if (option == 0) {
+    controller_.SetShowScrollBars(0);
+  }
   controller_.Connect(this);  // its result is not examined: the control exists
   return 1;
 }
 
 void CWebBrowserEx::OnNewWindow(std::string_view url) {
-  if (IsWebAddress(url)) ui::ShellOpen(url);
+  if (IsWebAddress(url)) {
+    ui::ShellOpen(url);
+  }
 }
 
 bool CWebBrowserEx::OnNavigateError(std::string_view url) {

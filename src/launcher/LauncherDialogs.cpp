@@ -16,8 +16,12 @@ namespace launcher {
 std::optional<std::string> GameAddressFromNavigation(std::string_view address,
                                                      std::string_view gameHeader) {
   std::size_t at = address.find(gameHeader);
-  if (at == std::string_view::npos) return std::nullopt;
-  if (at == 0) return std::string(address.substr(gameHeader.size()));
+  if (at == std::string_view::npos) {
+    return std::nullopt;
+  }
+  if (at == 0) {
+    return std::string(address.substr(gameHeader.size()));
+  }
   return std::string(address);
 }
 
@@ -26,7 +30,9 @@ std::string CloseCaptionFromPath(std::string_view executablePath) {
   std::string_view name =
       slash == std::string_view::npos ? executablePath : executablePath.substr(slash + 1);
   std::size_t dot = name.rfind('.');
-  if (dot == std::string_view::npos) return {};
+  if (dot == std::string_view::npos) {
+    return {};
+  }
   return std::string(name.substr(0, dot));
 }
 
@@ -39,8 +45,12 @@ CLauncherStandardDlg::CLauncherStandardDlg(ui::Window* parent, const LauncherCon
       app_(app) {}
 
 CLauncherStandardDlg::~CLauncherStandardDlg() {
-  for (auto& button : buttons) button->DestroyWindow();
-  for (auto& page : pages) page->DestroyWindow();
+  for (auto& button : buttons) {
+    button->DestroyWindow();
+  }
+  for (auto& page : pages) {
+    page->DestroyWindow();
+  }
   DestroyWindow();
 }
 
@@ -49,8 +59,12 @@ bool CLauncherStandardDlg::OnInitDialog() {
   documentCompleteCount = 0;
   const GlobalSettings& settings = config_.GetSettings();
   updateInfo = StartUpdateCheck(settings, GetId());
-  if (!updateInfo) return false;
-  if (!GetLayeredPartner()) return false;
+  if (!updateInfo) {
+    return false;
+  }
+  if (!GetLayeredPartner()) {
+    return false;
+  }
   pagePlaceholderColor = static_cast<ui::ColorRef>(settings.loginCenterColor);
   SetWindowText(settings.title);
   GetLayeredPartner()->SetWindowText(settings.title);
@@ -63,10 +77,14 @@ bool CLauncherStandardDlg::OnInitDialog() {
       case kLinkTypeOpen:
       case kLinkTypeMinimize:
       case kLinkTypeClose:
-        if (!MakeButton(number, link)) return false;
+        if (!MakeButton(number, link)) {
+          return false;
+        }
         break;
       case kLinkTypePage:
-        if (!MakePage(link)) return false;
+        if (!MakePage(link)) {
+          return false;
+        }
         break;
       default:
         break;  // other types make nothing
@@ -80,7 +98,9 @@ bool CLauncherStandardDlg::MakeButton(int number, const LinkInfo& link) {
   char name[64];
   std::snprintf(name, sizeof name, "config/%d_n.png", number);
   Bitmap normal;
-  if (!config_.LoadImageFromArchive(name, &normal)) return false;
+  if (!config_.LoadImageFromArchive(name, &normal)) {
+    return false;
+  }
   const ui::Rect rect = ui::Rect::FromSize(link.x, link.y, normal.width, normal.height);
   if (!button->Create("", ui::kWsChild | ui::kWsVisible, rect, this,
                       kLinkButtonIdBase + link.type)) {
@@ -91,7 +111,9 @@ bool CLauncherStandardDlg::MakeButton(int number, const LinkInfo& link) {
   buttons.push_back(std::move(button));
   std::snprintf(name, sizeof name, "config/%d_d.png", number);
   Bitmap pressed;
-  if (!config_.LoadImageFromArchive(name, &pressed)) return false;
+  if (!config_.LoadImageFromArchive(name, &pressed)) {
+    return false;
+  }
   made->SetSkin(std::move(normal), std::move(pressed), std::nullopt, std::nullopt, std::nullopt,
                 std::nullopt, 0, 0, 0);
   made->SetLinkUrl(link.url);
@@ -106,7 +128,9 @@ bool CLauncherStandardDlg::MakePage(const LinkInfo& link) {
   pages.push_back(std::move(page));
   // Hidden until the first page has loaded its first document: the placeholder shows instead.
   const int id = kLinkPageIdBase + static_cast<int>(pages.size()) - 1;
-  if (!made->Create("", ui::kWsChild, rect, this, id)) return false;
+  if (!made->Create("", ui::kWsChild, rect, this, id)) {
+    return false;
+  }
   made->Navigate("about:blank");
   made->AttachDocHostHandler(0);
   made->Navigate(link.url);
@@ -116,17 +140,25 @@ bool CLauncherStandardDlg::MakePage(const LinkInfo& link) {
 
 void CLauncherStandardDlg::OnDocumentComplete() {
   ++documentCompleteCount;
-  if (documentCompleteCount != 1) return;
+  if (documentCompleteCount != 1) {
+    return;
+  }
   pageShown = true;
-  for (auto& page : pages) page->ShowWindow(ui::kSwShow);
+  for (auto& page : pages) {
+    page->ShowWindow(ui::kSwShow);
+  }
   Invalidate();
 }
 
 void CLauncherStandardDlg::OnBeforeNavigate(std::string_view address, bool sameOrigin) {
-  if (!sameOrigin) return;
+  if (!sameOrigin) {
+    return;
+  }
   std::optional<std::string> gameAddress =
       GameAddressFromNavigation(address, config_.GetGameHeader());
-  if (!gameAddress || gameAddress->size() > kMaxGameUrlBytes) return;
+  if (!gameAddress || gameAddress->size() > kMaxGameUrlBytes) {
+    return;
+  }
   app_.SetStartUrl(*gameAddress);
   OnOK();  // closes the pair; the navigation itself goes on
 }
@@ -136,7 +168,9 @@ void CLauncherStandardDlg::AskToClose() {
   int answer =
       ui::MessageBox(this, config_.GetSettings().closeMsg, caption,
                      ui::kMbOkCancel | ui::kMbDefButton2 | ui::kMbSystemModal | ui::kMbTaskModal);
-  if (answer == ui::kIdOk) OnOK();
+  if (answer == ui::kIdOk) {
+    OnOK();
+  }
 }
 
 bool CLauncherStandardDlg::OnCommand(ui::WParam wParam, ui::LParam lParam) {
@@ -170,7 +204,9 @@ ui::LResult CLauncherStandardDlg::WindowProc(unsigned message, ui::WParam wParam
   if (message == ui::kWmBrowserEvent) {
     auto* event = reinterpret_cast<ui::BrowserEvent*>(lParam);
     if (event && event->controlId == kLinkPageIdBase) {
-      if (event->dispid == ui::kDispidDocumentComplete) OnDocumentComplete();
+      if (event->dispid == ui::kDispidDocumentComplete) {
+        OnDocumentComplete();
+      }
       if (event->dispid == ui::kDispidBeforeNavigate2) {
         OnBeforeNavigate(event->url, event->sameOrigin);
       }
@@ -213,7 +249,9 @@ bool CLauncherTranslucentDlg::PreTranslateMessage(ui::Message& message) {
   ui::Window* top = message.window ? message.window->GetTopLevel() : nullptr;
   if (message.message == ui::kWmKeyDown && top == this) {
     const auto key = static_cast<unsigned>(message.wParam);
-    if (key == ui::kVkReturn || key == ui::kVkEscape) return false;
+    if (key == ui::kVkReturn || key == ui::kVkEscape) {
+      return false;
+    }
     // Function keys, and any key with Ctrl or Shift held, are dropped.
     if ((key >= ui::kVkF1 && key <= ui::kVkF12) || ui::IsKeyDown(ui::kVkControl) ||
         ui::IsKeyDown(ui::kVkShift)) {

@@ -10,9 +10,15 @@ namespace {
 
 // Length of the UTF-8 sequence a lead byte starts; 1 for bytes that start none.
 std::size_t SequenceLength(unsigned char lead) {
-  if (lead >= 0xF0 && lead <= 0xF4) return 4;
-  if (lead >= 0xE0) return lead <= 0xEF ? 3 : 1;
-  if (lead >= 0xC2) return 2;
+  if (lead >= 0xF0 && lead <= 0xF4) {
+    return 4;
+  }
+  if (lead >= 0xE0) {
+    return lead <= 0xEF ? 3 : 1;
+  }
+  if (lead >= 0xC2) {
+    return 2;
+  }
   return 1;
 }
 
@@ -32,7 +38,9 @@ std::string PageTextToGbk(std::string_view utf8) {
     out += *Utf8ToGbk(utf8.substr(0, bad));
     std::size_t skip =
         std::min(SequenceLength(static_cast<unsigned char>(utf8[bad])), utf8.size() - bad);
-    if (skip > 1 && !IsValidUtf8(utf8.substr(bad, skip))) skip = 1;
+    if (skip > 1 && !IsValidUtf8(utf8.substr(bad, skip))) {
+      skip = 1;
+    }
     out += '?';
     utf8.remove_prefix(bad + skip);
   }
@@ -64,7 +72,9 @@ class BrowserControl::Events : public detail::BrowserEvents {
   detail::DocumentPresentation Presentation() override {
     detail::DocumentPresentation presentation;
     DocumentHandler* handler = control_.handler_;
-    if (!handler) return presentation;
+    if (!handler) {
+      return presentation;
+    }
     unsigned flags = 0;
     handler->GetHostInfo(flags);
     presentation.border = (flags & kDocHostUiFlagNo3DBorder) == 0;
@@ -73,7 +83,9 @@ class BrowserControl::Events : public detail::BrowserEvents {
     std::vector<std::string> names;
     presentation.external = handler->GetExternal(names);
     if (presentation.external) {
-      for (const std::string& name : names) presentation.externalMembers.push_back(GbkToUtf8(name));
+      for (const std::string& name : names) {
+        presentation.externalMembers.push_back(GbkToUtf8(name));
+      }
     }
     return presentation;
   }
@@ -83,16 +95,22 @@ class BrowserControl::Events : public detail::BrowserEvents {
     // The handler installed now answers; a document may be older than it, but calls only ever
     // reach an object through the names it declared.
     DocumentHandler* handler = control_.handler_;
-    if (!handler || !control_.IsCreated()) return std::nullopt;
+    if (!handler || !control_.IsCreated()) {
+      return std::nullopt;
+    }
     return handler->InvokeExternal(PageTextToGbk(name), args);
   }
 
   void OnFocusIn() override {
-    if (control_.IsCreated() && GetFocus() != &control_) control_.SetFocus();
+    if (control_.IsCreated() && GetFocus() != &control_) {
+      control_.SetFocus();
+    }
   }
 
   void OnNewWindow(std::string_view url) override {
-    if (control_.IsCreated()) control_.OnNewWindow(PageTextToGbk(url));
+    if (control_.IsCreated()) {
+      control_.OnNewWindow(PageTextToGbk(url));
+    }
   }
 
   bool OnNavigateError(std::string_view url) override {
@@ -111,9 +129,13 @@ class BrowserControl::Events : public detail::BrowserEvents {
   // The parent may destroy the control while it handles the event: nothing of this object is
   // used afterwards.
   void Fire(BrowserEvent& event) {
-    if (!control_.IsCreated()) return;
+    if (!control_.IsCreated()) {
+      return;
+    }
     Window* parent = control_.GetParent();
-    if (!parent) return;
+    if (!parent) {
+      return;
+    }
     parent->SendMessage(kWmBrowserEvent, static_cast<WParam>(event.controlId),
                         reinterpret_cast<LParam>(&event));
   }
@@ -136,9 +158,13 @@ BrowserControl::~BrowserControl() {
 
 bool BrowserControl::Create(std::string_view text, unsigned style, const Rect& rect, Window* parent,
                             int id) {
-  if (IsCreated() || !parent || !parent->IsCreated()) return false;
+  if (IsCreated() || !parent || !parent->IsCreated()) {
+    return false;
+  }
   std::unique_ptr<detail::NativeBrowser> native = detail::CreateNativeBrowser(events_.get());
-  if (!native) return false;
+  if (!native) {
+    return false;
+  }
   browser_ = native.get();
   SetNativeChild(std::move(native));
   // The framework attaches the web view to the top-level and places it.
@@ -158,12 +184,16 @@ bool BrowserControl::Create(std::string_view text, unsigned style, const Rect& r
 }
 
 bool BrowserControl::Navigate(std::string_view url) {
-  if (!IsCreated() || !browser_) return false;
+  if (!IsCreated() || !browser_) {
+    return false;
+  }
   return browser_->Navigate(GbkToUtf8(url));
 }
 
 bool BrowserControl::LoadHtml(std::string_view html, std::string_view url) {
-  if (!IsCreated() || !browser_) return false;
+  if (!IsCreated() || !browser_) {
+    return false;
+  }
   return browser_->LoadHtml(GbkToUtf8(html), GbkToUtf8(url));
 }
 
@@ -173,22 +203,34 @@ bool BrowserControl::OnNavigateError(std::string_view /*url*/) { return false; }
 
 void BrowserControl::SetSilent(bool silent) {
   silent_ = silent;
-  if (IsCreated() && browser_) browser_->SetSilent(silent);
+  if (IsCreated() && browser_) {
+    browser_->SetSilent(silent);
+  }
 }
 
 bool BrowserControl::SetDocumentHandler(DocumentHandler* handler) {
-  if (!IsCreated()) return false;
-  if (handler == handler_) return true;
+  if (!IsCreated()) {
+    return false;
+  }
+  if (handler == handler_) {
+    return true;
+  }
   DocumentHandler* old = handler_;
   handler_ = handler;
-  if (handler_) handler_->AddRef();
-  if (old) old->Release();
+  if (handler_) {
+    handler_->AddRef();
+  }
+  if (old) {
+    old->Release();
+  }
   DocumentHandlerChanged();
   return true;
 }
 
 void BrowserControl::DocumentHandlerChanged() {
-  if (IsCreated() && browser_) browser_->PresentationChanged();
+  if (IsCreated() && browser_) {
+    browser_->PresentationChanged();
+  }
 }
 
 LResult BrowserControl::WindowProc(unsigned message, WParam wParam, LParam lParam) {

@@ -72,7 +72,7 @@ struct BrowserEvent {
 // holds them (UTF-16); a longer text arrives as ScriptValue::Other, never converted. A page can
 // then not hold the UI thread with one call.
 inline constexpr std::size_t kMaxExternalArguments = 2;
-inline constexpr std::size_t kMaxExternalTextBytes = 64 * 1024;
+inline constexpr std::size_t kMaxExternalTextBytes = std::size_t{64} * 1024;
 
 // Host information flags a document handler may set (the platform's values).
 inline constexpr unsigned kDocHostUiFlagNo3DBorder = 0x4;

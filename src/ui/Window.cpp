@@ -800,7 +800,9 @@ ColorRef GetSysColor(SysColor color) {
 }
 
 std::string ShellAddress(std::string_view target) {
-  if (StartsWithNoCase(target, "www.")) return "http://" + std::string(target);
+  if (StartsWithNoCase(target, "www.")) {
+    return "http://" + std::string(target);
+  }
   return std::string(target);
 }
 

@@ -25,12 +25,16 @@ class FakeNativeBrowser : public detail::NativeBrowser {
   void Focus() override { ++state.focusRequests; }
   bool Ready() const override { return state.attached; }
   bool Navigate(const std::string& url) override {
-    if (!state.attached) return false;
+    if (!state.attached) {
+      return false;
+    }
     state.navigations.push_back(url);
     return true;
   }
   bool LoadHtml(const std::string& html, const std::string& url) override {
-    if (!state.attached) return false;
+    if (!state.attached) {
+      return false;
+    }
     state.htmlLoads.push_back({html, url});
     return true;
   }
@@ -56,13 +60,17 @@ FakeNativeBrowser& NativeOf(const BrowserControl& control) {
 void ClearBrowserCache(std::function<void(bool)> done) {
   ++Globals().cacheClearings;
   const auto finished = std::move(done);
-  if (finished) finished(true);
+  if (finished) {
+    finished(true);
+  }
 }
 
 namespace detail {
 
 std::unique_ptr<NativeBrowser> CreateNativeBrowser(BrowserEvents* events) {
-  if (!Globals().available) return nullptr;
+  if (!Globals().available) {
+    return nullptr;
+  }
   return std::make_unique<FakeNativeBrowser>(events);
 }
 
@@ -106,9 +114,13 @@ std::optional<ScriptValue> CallExternal(BrowserControl& control, std::string_vie
                                         const std::vector<ScriptValue>& args) {
   FakeNativeBrowser& native = NativeOf(control);
   const FakeDocument* page = native.CurrentPage();
-  if (!page || !page->presentation.external) return std::nullopt;
+  if (!page || !page->presentation.external) {
+    return std::nullopt;
+  }
   const auto& members = page->presentation.externalMembers;
-  if (std::find(members.begin(), members.end(), name) == members.end()) return std::nullopt;
+  if (std::find(members.begin(), members.end(), name) == members.end()) {
+    return std::nullopt;
+  }
   return native.events->OnExternalCall(name, args);
 }
 

@@ -188,10 +188,16 @@ std::string ScriptString(std::string_view text) {
 
 // The script that gives a document its presentation; empty for the engine's defaults.
 std::string PresentationSource(const detail::DocumentPresentation& presentation) {
-  if (presentation.scrollBars && presentation.contextMenu && !presentation.external) return {};
+  if (presentation.scrollBars && presentation.contextMenu && !presentation.external) {
+    return {};
+  }
   std::string source = "(() => {";
-  if (!presentation.scrollBars) source += kNoScrollBars;
-  if (!presentation.contextMenu) source += kNoContextMenu;
+  if (!presentation.scrollBars) {
+    source += kNoScrollBars;
+  }
+  if (!presentation.contextMenu) {
+    source += kNoContextMenu;
+  }
   if (presentation.external) {
     source += "\n  const members = [";
     for (const std::string& name : presentation.externalMembers) {
@@ -207,21 +213,29 @@ std::string PresentationSource(const detail::DocumentPresentation& presentation)
 // The values page script posts.
 
 std::string StringOf(JSCValue* value) {
-  if (!value || !jsc_value_is_string(value)) return {};
+  if (!value || !jsc_value_is_string(value)) {
+    return {};
+  }
   GString text(jsc_value_to_string(value));
   return text ? std::string(text.get()) : std::string();
 }
 
 ObjectPtr<JSCValue> Property(JSCValue* object, const char* name) {
-  if (!object || !jsc_value_is_object(object)) return nullptr;
+  if (!object || !jsc_value_is_object(object)) {
+    return nullptr;
+  }
   return ObjectPtr<JSCValue>(jsc_value_object_get_property(object, name));
 }
 
 ScriptValue ArgumentOf(JSCValue* described) {
   const std::string type = StringOf(Property(described, "type").get());
   ObjectPtr<JSCValue> value = Property(described, "value");
-  if (type == "undefined") return ScriptValue::Undefined();
-  if (type == "null") return ScriptValue::Null();
+  if (type == "undefined") {
+    return ScriptValue::Undefined();
+  }
+  if (type == "null") {
+    return ScriptValue::Null();
+  }
   if (type == "boolean" && value && jsc_value_is_boolean(value.get())) {
     return ScriptValue::Boolean(jsc_value_to_boolean(value.get()) != FALSE);
   }
@@ -231,7 +245,9 @@ ScriptValue ArgumentOf(JSCValue* described) {
   if (type == "string" && value && jsc_value_is_string(value.get())) {
     // Our world's script sent nothing longer; this only keeps the contract without it.
     std::string text = StringOf(value.get());
-    if (text.size() > kMaxExternalTextBytes * 3 / 2) return ScriptValue::Other();
+    if (text.size() > kMaxExternalTextBytes * 3 / 2) {
+      return ScriptValue::Other();
+    }
     return ScriptValue::Text(PageTextToGbk(text));
   }
   return ScriptValue::Other();
@@ -240,7 +256,9 @@ ScriptValue ArgumentOf(JSCValue* described) {
 std::vector<ScriptValue> ArgumentsOf(JSCValue* message) {
   std::vector<ScriptValue> args;
   ObjectPtr<JSCValue> list = Property(message, "args");
-  if (!list || !jsc_value_is_array(list.get())) return args;
+  if (!list || !jsc_value_is_array(list.get())) {
+    return args;
+  }
   ObjectPtr<JSCValue> length = Property(list.get(), "length");
   const int count = std::min(length ? jsc_value_to_int32(length.get()) : 0,
                              static_cast<int>(kMaxExternalArguments));
@@ -269,13 +287,17 @@ ObjectPtr<JSCValue> ScriptValueIn(JSCContext* context, const ScriptValue& value)
 // scheme://host[:port] of an address (default ports left out); empty when it has no host.
 std::string OriginOf(const char* address) {
   GUri* uri = g_uri_parse(address, G_URI_FLAGS_SCHEME_NORMALIZE, nullptr);
-  if (!uri) return {};
+  if (!uri) {
+    return {};
+  }
   std::string origin;
   const char* scheme = g_uri_get_scheme(uri);
   const char* host = g_uri_get_host(uri);
   if (scheme && host && *host) {
     origin = std::string(scheme) + "://" + host;
-    if (g_uri_get_port(uri) > 0) origin += ":" + std::to_string(g_uri_get_port(uri));
+    if (g_uri_get_port(uri) > 0) {
+      origin += ":" + std::to_string(g_uri_get_port(uri));
+    }
   }
   g_uri_unref(uri);
   return origin;
@@ -301,7 +323,9 @@ std::string ProgramName() {
   GString target(g_file_read_link("/proc/self/exe", nullptr));
   if (target) {
     GString base(g_path_get_basename(target.get()));
-    if (base && *base.get()) return base.get();
+    if (base && *base.get()) {
+      return base.get();
+    }
   }
   const char* name = g_get_prgname();
   return name && *name ? name : "launcher";
@@ -368,8 +392,12 @@ void CacheCleared(GObject* source, GAsyncResult* result, gpointer data) {
   GError* error = nullptr;
   const bool ok = webkit_website_data_manager_clear_finish(WEBKIT_WEBSITE_DATA_MANAGER(source),
                                                            result, &error) != FALSE;
-  if (error) g_error_free(error);
-  if (*done) (*done)(ok);
+  if (error) {
+    g_error_free(error);
+  }
+  if (*done) {
+    (*done)(ok);
+  }
 }
 
 }  // namespace
@@ -385,9 +413,13 @@ GtkWebView::~GtkWebView() { DropView(); }
 
 void GtkWebView::Attach(detail::NativeWindow* topLevel) {
   GtkFixed* container = ChildContainer(topLevel);
-  if (view_ && container == container_) return;
+  if (view_ && container == container_) {
+    return;
+  }
   DropView();
-  if (container) MakeView(container);
+  if (container) {
+    MakeView(container);
+  }
 }
 
 void GtkWebView::MakeView(GtkFixed* container) {
@@ -422,7 +454,9 @@ void GtkWebView::MakeView(GtkFixed* container) {
 }
 
 void GtkWebView::DropView() {
-  if (!view_) return;
+  if (!view_) {
+    return;
+  }
   GtkWidget* view = GTK_WIDGET(view_.get());
   g_signal_handlers_disconnect_by_data(view, this);
   g_signal_handlers_disconnect_by_data(content_.get(), this);
@@ -439,7 +473,9 @@ void GtkWebView::DropView() {
 }
 
 void GtkWebView::Place() {
-  if (!view_) return;
+  if (!view_) {
+    return;
+  }
   GtkWidget* view = GTK_WIDGET(view_.get());
   gtk_fixed_move(container_, view, bounds_.left, bounds_.top);
   gtk_widget_set_size_request(view, std::max(bounds_.Width(), 0), std::max(bounds_.Height(), 0));
@@ -453,15 +489,21 @@ void GtkWebView::SetBounds(const Rect& inTopLevel) {
 
 void GtkWebView::SetVisible(bool visible) {
   visible_ = visible;
-  if (view_) gtk_widget_set_visible(GTK_WIDGET(view_.get()), visible);
+  if (view_) {
+    gtk_widget_set_visible(GTK_WIDGET(view_.get()), visible);
+  }
 }
 
 void GtkWebView::Focus() {
-  if (view_) gtk_widget_grab_focus(GTK_WIDGET(view_.get()));
+  if (view_) {
+    gtk_widget_grab_focus(GTK_WIDGET(view_.get()));
+  }
 }
 
 bool GtkWebView::Navigate(const std::string& url) {
-  if (!view_) return false;
+  if (!view_) {
+    return false;
+  }
   ++pendingNavigations_;
   webkit_web_view_load_uri(view_.get(), url.c_str());
   // The engine's own spelling of the address (the view takes it at once) is what its decision
@@ -472,12 +514,16 @@ bool GtkWebView::Navigate(const std::string& url) {
 }
 
 bool GtkWebView::LoadHtml(const std::string& html, const std::string& url) {
-  if (!view_) return false;
+  if (!view_) {
+    return false;
+  }
   ++pendingNavigations_;
   substituteUri_ = url;
   webkit_web_view_load_alternate_html(view_.get(), html.c_str(), url.c_str(), url.c_str());
   const char* asked = webkit_web_view_get_uri(view_.get());
-  if (asked) substituteUri_ = asked;
+  if (asked) {
+    substituteUri_ = asked;
+  }
   return true;
 }
 
@@ -488,16 +534,22 @@ void GtkWebView::SetSilent(bool /*silent*/) {}
 void GtkWebView::PresentationChanged() { InstallPresentation(); }
 
 void GtkWebView::InstallPresentation() {
-  if (!content_) return;
+  if (!content_) {
+    return;
+  }
   std::string source = PresentationSource(events_->Presentation());
-  if (source == presentationSource_) return;
+  if (source == presentationSource_) {
+    return;
+  }
   // Only documents that start from now on run the new script; those there already keep theirs.
   if (presentationScript_) {
     webkit_user_content_manager_remove_script(content_.get(), presentationScript_.get());
     presentationScript_.reset();
   }
   presentationSource_ = std::move(source);
-  if (presentationSource_.empty()) return;
+  if (presentationSource_.empty()) {
+    return;
+  }
   presentationScript_.reset(
       webkit_user_script_new(presentationSource_.c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
                              WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr));
@@ -508,7 +560,9 @@ gboolean GtkWebView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decisi
                                     WebKitPolicyDecisionType type, gpointer data) {
   // New windows come through the create signal; responses keep the engine's own handling (what
   // it cannot show becomes a download, which the engine's context refuses).
-  if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) return FALSE;
+  if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) {
+    return FALSE;
+  }
   auto* self = static_cast<GtkWebView*>(data);
   WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
       WEBKIT_NAVIGATION_POLICY_DECISION(decision));
@@ -546,9 +600,13 @@ bool GtkWebView::StartedBySameOrigin(WebKitNavigationAction* action, WebKitURIRe
     const std::string origin = OriginOf(referer);
     return !origin.empty() && origin == topOrigin_;
   }
-  if (webkit_navigation_action_is_redirect(action)) return hostLoadInFlight_;
+  if (webkit_navigation_action_is_redirect(action)) {
+    return hostLoadInFlight_;
+  }
   auto own = std::find(hostNavigations_.begin(), hostNavigations_.end(), address);
-  if (own == hostNavigations_.end()) return false;
+  if (own == hostNavigations_.end()) {
+    return false;
+  }
   hostNavigations_.erase(hostNavigations_.begin(), own + 1);
   hostLoadInFlight_ = true;
   return true;
@@ -558,7 +616,9 @@ void GtkWebView::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpoin
   auto* self = static_cast<GtkWebView*>(data);
   const char* uri = webkit_web_view_get_uri(view);
   if (event == WEBKIT_LOAD_STARTED) {
-    if (self->pendingNavigations_ > 0) --self->pendingNavigations_;
+    if (self->pendingNavigations_ > 0) {
+      --self->pendingNavigations_;
+    }
   } else if (event == WEBKIT_LOAD_COMMITTED) {
     self->hostLoadInFlight_ = false;
     self->topOrigin_ = OriginOf(uri ? uri : "");
@@ -567,7 +627,9 @@ void GtkWebView::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpoin
     self->hostLoadInFlight_ = false;
     // A load replaced by a navigation asked for after it completes nothing; a load that failed
     // otherwise still leaves a document (the engine's empty one) and is reported like one.
-    if (std::exchange(self->loadCancelled_, false) || self->pendingNavigations_ > 0) return;
+    if (std::exchange(self->loadCancelled_, false) || self->pendingNavigations_ > 0) {
+      return;
+    }
     self->events_->OnDocumentComplete(uri ? uri : "");
   }
 }
@@ -651,7 +713,9 @@ gboolean GtkWebView::OnHostMessage(WebKitUserContentManager*, JSCValue* message,
 namespace detail {
 
 std::unique_ptr<NativeBrowser> CreateNativeBrowser(BrowserEvents* events) {
-  if (!gdk_display_get_default()) return nullptr;  // no toolkit, no web views
+  if (!gdk_display_get_default()) {
+    return nullptr;  // no toolkit, no web views
+  }
   return std::make_unique<gtk::GtkWebView>(events);
 }
 

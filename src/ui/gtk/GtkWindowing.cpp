@@ -50,7 +50,9 @@ void SetCursor(Cursor cursor) {
 
 bool ShellOpen(std::string_view target) {
   const std::string utf8 = GbkToUtf8(ShellAddress(target));
-  if (utf8.empty()) return false;
+  if (utf8.empty()) {
+    return false;
+  }
   // An address goes to its scheme's handler; anything else is taken as a file the desktop
   // knows how to open. Neither failing is reported beyond the answer.
   std::unique_ptr<char, GFree> scheme(g_uri_parse_scheme(utf8.c_str()));
@@ -59,7 +61,9 @@ bool ShellOpen(std::string_view target) {
     uri.reset(g_strdup(utf8.c_str()));
   } else {
     gtk::ObjectPtr<GFile> file(g_file_new_for_commandline_arg(utf8.c_str()));
-    if (!g_file_query_exists(file.get(), nullptr)) return false;
+    if (!g_file_query_exists(file.get(), nullptr)) {
+      return false;
+    }
     uri.reset(g_file_get_uri(file.get()));
   }
   GError* error = nullptr;
