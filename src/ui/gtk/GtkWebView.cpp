@@ -589,16 +589,19 @@ gboolean GtkWebView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decisi
 
 // Who started a navigation, as far as the engine tells: the decision names neither the frame nor
 // the document that asked, but its request carries the Referer the engine computed from that
-// document (the redirect of a request keeps it). Our own Navigate calls carry none; neither does
-// a redirect while our own load of the page has not yet made a document (no page script exists
-// then). A document that withholds its Referer is not trusted.
+// document (the redirect of a request keeps it), and a form sent with POST its Origin even where
+// the Referer is left out. Our own Navigate calls carry neither; nor does a redirect while our own
+// load of the page has not yet made a document (no page script exists then). A document that
+// withholds both is not trusted.
 bool GtkWebView::StartedBySameOrigin(WebKitNavigationAction* action, WebKitURIRequest* request,
                                      const std::string& address) {
   SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(request);
-  const char* referer = headers ? soup_message_headers_get_one(headers, "Referer") : nullptr;
-  if (referer && *referer) {
-    const std::string origin = OriginOf(referer);
-    return !origin.empty() && origin == topOrigin_;
+  for (const char* name : {"Referer", "Origin"}) {
+    const char* value = headers ? soup_message_headers_get_one(headers, name) : nullptr;
+    if (value && *value && g_strcmp0(value, "null") != 0) {
+      const std::string origin = OriginOf(value);
+      return !origin.empty() && origin == topOrigin_;
+    }
   }
   if (webkit_navigation_action_is_redirect(action)) {
     return hostLoadInFlight_;
