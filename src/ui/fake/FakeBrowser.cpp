@@ -121,7 +121,15 @@ std::optional<ScriptValue> CallExternal(BrowserControl& control, std::string_vie
   if (std::find(members.begin(), members.end(), name) == members.end()) {
     return std::nullopt;
   }
-  return native.events->OnExternalCall(name, args);
+  // What a call carries, as the engine's backend hands it over.
+  std::vector<ScriptValue> carried(args.begin(),
+                                   args.begin() + std::min(args.size(), kMaxExternalArguments));
+  for (ScriptValue& value : carried) {
+    if (value.type == ScriptValue::Type::kText && value.text.size() > kMaxExternalTextBytes) {
+      value = ScriptValue::Other();
+    }
+  }
+  return native.events->OnExternalCall(name, carried);
 }
 
 bool ContextMenuShown(const BrowserControl& control) {
