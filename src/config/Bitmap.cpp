@@ -83,6 +83,52 @@ bool DecodePng(const std::uint8_t* data, std::size_t size, Bitmap* out) {
   return true;
 }
 
+namespace {
+
+void WriteToVector(png_structp png, png_bytep data, png_size_t length) {
+  auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
+  out->insert(out->end(), data, data + length);
+}
+
+void FlushNothing(png_structp) {}
+
+// The libpng write structures, released on every path out of EncodePng.
+struct PngWriter {
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+  ~PngWriter() { png_destroy_write_struct(&png, info ? &info : nullptr); }
+};
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodePng(const Bitmap& picture) {
+  std::vector<std::uint8_t> out;
+  if (picture.Empty() || (picture.bitsPerPixel != 24 && picture.bitsPerPixel != 32) ||
+      picture.pixels.size() < picture.Stride() * static_cast<std::size_t>(picture.height)) {
+    return out;
+  }
+  PngWriter writer;
+  writer.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, OnPngWarning);
+  if (!writer.png) return out;
+  writer.info = png_create_info_struct(writer.png);
+  if (!writer.info) return out;
+  std::vector<png_bytep> rows(static_cast<std::size_t>(picture.height));
+  for (int y = 0; y < picture.height; ++y) {
+    rows[static_cast<std::size_t>(y)] = const_cast<png_bytep>(
+        picture.pixels.data() + static_cast<std::size_t>(y) * picture.Stride());
+  }
+  // Errors jump back here; what lives across the jump is outside this frame's new objects.
+  if (setjmp(png_jmpbuf(writer.png))) return {};
+  png_set_write_fn(writer.png, &out, WriteToVector, FlushNothing);
+  png_set_IHDR(writer.png, writer.info, static_cast<png_uint_32>(picture.width),
+               static_cast<png_uint_32>(picture.height), 8,
+               picture.HasAlpha() ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_rows(writer.png, writer.info, rows.data());
+  png_write_png(writer.png, writer.info, PNG_TRANSFORM_IDENTITY, nullptr);
+  return out;
+}
+
 Bitmap CopyBitmapPart(const Bitmap& source, int left, int top, int width, int height) {
   Bitmap part;
   if (width <= 0 || height <= 0 || source.bitsPerPixel == 0) return part;
