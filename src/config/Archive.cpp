@@ -408,9 +408,6 @@ class ZipArchive {
       entry.readable = located && fullName && Plausible(raw);
       if (entry.readable) {
         total += raw.uncompressed_size;
-        if (total > kMaxArchiveTotal) {
-          return ZipOpenError::kTooLarge;
-        }
       }
       entries_.push_back(std::move(entry));
     }
@@ -422,6 +419,9 @@ class ZipArchive {
       if (ranges[i].begin < ranges[i - 1].end) {
         return ZipOpenError::kOverlap;
       }
+    }
+    if (total > kMaxArchiveTotal) {
+      return ZipOpenError::kTooLarge;
     }
     // Keys point into entries_, which no longer grows.
     byName_.reserve(entries_.size());
