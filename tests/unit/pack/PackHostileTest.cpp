@@ -31,7 +31,7 @@ struct Outcome {
   std::string out, err;
 };
 
-Outcome Pack(std::vector<std::string> args) {
+Outcome Pack(const std::vector<std::string>& args) {
   std::ostringstream out, err;
   int code = RunPacker(args, out, err);
   return {code, out.str(), err.str()};
@@ -39,7 +39,9 @@ Outcome Pack(std::vector<std::string> args) {
 
 bool HasKind(const std::vector<Finding>& findings, FindingKind kind, Severity severity) {
   for (const Finding& f : findings) {
-    if (f.kind == kind && f.severity == severity) return true;
+    if (f.kind == kind && f.severity == severity) {
+      return true;
+    }
   }
   return false;
 }
@@ -61,7 +63,9 @@ TEST(PackHostile, OverlappingEntriesAreRefusedWithoutAllocating) {
 
 TEST(PackHostile, ManyEntriesAreReadInLinearTime) {
   std::map<std::string, std::string> entries = fixtures::AsEntries(CleanSkin());
-  for (int i = 0; i < 8000; ++i) entries["config/f" + std::to_string(i) + ".bin"] = "x";
+  for (int i = 0; i < 8000; ++i) {
+    entries["config/f" + std::to_string(i) + ".bin"] = "x";
+  }
   TempDir dir;
   WriteFile(dir / "many", testsupport::PackBytes(entries), 0755);
   const auto start = std::chrono::steady_clock::now();
@@ -136,7 +140,7 @@ TEST(PackHostile, BuildRefusesLinksOutSpecialAndHugeFiles) {
   WriteFile(dir / "launcher", testsupport::PlainExecutable(), 0755);
   WriteFile(dir / "private", "secret");
   auto skin = [&](const std::string& name) {
-    const std::string folder = dir / name;
+    std::string folder = dir / name;
     fs::create_directory(folder);
     fixtures::WriteSkin(folder, CleanSkin());
     return folder;

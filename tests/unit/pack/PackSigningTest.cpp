@@ -27,7 +27,7 @@ struct Outcome {
   std::string out, err;
 };
 
-Outcome Pack(std::vector<std::string> args) {
+Outcome Pack(const std::vector<std::string>& args) {
   std::ostringstream out, err;
   int code = RunPacker(args, out, err);
   return {code, out.str(), err.str()};
