@@ -7,8 +7,6 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "config/Archive.h"
@@ -20,6 +18,9 @@ namespace launcher::pack {
 namespace fs = std::filesystem;
 
 namespace {
+
+// Largest launcher executable packed onto; ours is a few megabytes.
+constexpr std::uint64_t kMaxLauncherSize = 1ull << 30;
 
 const std::uint8_t* Bytes(const std::string& text) {
   return reinterpret_cast<const std::uint8_t*>(text.data());
@@ -51,14 +52,10 @@ LauncherImage StripAppended(std::string bytes, std::string_view name) {
 BuildResult BuildPackage(const Package& skin, const std::string& launcherPath,
                          const std::string& outputPath) {
   BuildResult result;
-  std::string launcherBytes;
-  {
-    std::ifstream in(launcherPath, std::ios::binary);
-    if (!in) {
-      result.error = launcherPath + ": cannot be read";
-      return result;
-    }
-    launcherBytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::string launcherBytes, why;
+  if (!ReadRegularFile(launcherPath, kMaxLauncherSize, &launcherBytes, &why)) {
+    result.error = launcherPath + ": cannot be read (" + why + ")";
+    return result;
   }
   LauncherImage image = StripAppended(std::move(launcherBytes), launcherPath);
   if (!image.error.empty()) {
