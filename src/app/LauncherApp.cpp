@@ -26,7 +26,7 @@ std::string CurrentDirectory() {
 }  // namespace
 
 StartupPaths StartupPaths::FromProcess() {
-  return {OwnExecutablePath(), CurrentDirectory(), FindDesktopDirectory()};
+  return {OwnExecutablePath(), CurrentDirectory(), FindDesktopDirectory(), FindDataDirectory()};
 }
 
 LauncherApp::LauncherApp(StartupPaths paths) : paths_(std::move(paths)) { gCurrent = this; }
@@ -58,7 +58,16 @@ void LauncherApp::EnsureDesktopShortcut() {
   if (ShortcutExists(paths_.executablePath, desktop)) return;
   std::string name = ShortcutBaseName(paths_.executablePath);
   if (name.empty()) return;
-  CreateShortcut(paths_.executablePath, desktop + "/" + name + ".desktop");
+  std::string icon;
+  if (paths_.dataDirectory) {
+    std::vector<std::uint8_t> packed;
+    const bool hasIcon = config.ReadEntry(kIconEntry, &packed);
+    int side = 0;
+    std::vector<std::uint8_t> png = ShortcutIconPng(hasIcon ? &packed : nullptr, &side);
+    icon = InstallShortcutIcon(*paths_.dataDirectory, paths_.executablePath, png, side)
+               .value_or("");
+  }
+  CreateShortcut(paths_.executablePath, desktop + "/" + name + ".desktop", icon);
 }
 
 bool LauncherApp::InitInstance() {
@@ -75,6 +84,11 @@ bool LauncherApp::InitInstance() {
   if (!config.LoadConfigFile("config/cg.txt")) return false;
   if (!config.ParseConfig()) return false;
   if (!config.LoadGdiplusImage("config/main1.png", &mainPicture)) return false;
+  // A background that does not decode would leave a window with nothing to see or click.
+  if (mainPicture->Empty()) {
+    ShowStartupFailure(ui::Gbk("读取图片失败"));
+    return false;
+  }
 
   EnsureDesktopShortcut();
 

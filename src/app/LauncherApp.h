@@ -18,6 +18,8 @@ struct StartupPaths {
   std::string executablePath;
   std::string currentDirectory;
   std::optional<std::string> desktopDirectory;
+  // Where the shortcut's icon is installed (under icons/hicolor); none: the entry has no icon.
+  std::optional<std::string> dataDirectory;
 
   // Read from the running process and the user's XDG settings.
   static StartupPaths FromProcess();

@@ -5,6 +5,7 @@
 #include "support/TestSupport.h"
 #include "ui/Text.h"
 #include "ui/fake/FakeUi.h"
+#include "unit/config/HostileZip.h"
 
 namespace launcher {
 namespace {
@@ -84,6 +85,8 @@ TEST_F(StartupTest, BrokenPackagesEndWithTheirMessageAndNoWindow) {
   };
   auto noMain = MinimalSkin();
   noMain.erase("config/main1.png");
+  auto undecodable = MinimalSkin();
+  undecodable["config/main1.png"] = "\x89PNG\r\n\x1a\n but nothing after the signature";
   auto noLinks = MinimalSkin();
   noLinks["config/cg.txt"] = "[global]\nlinkCount=0\nfirstUrl=http://x/\n";
   const std::vector<Case> cases = {
@@ -91,6 +94,8 @@ TEST_F(StartupTest, BrokenPackagesEndWithTheirMessageAndNoWindow) {
       {testsupport::PlainExecutable() + "garbage garbage garbage", {"OpenZip失败"}},
       {PackBytes({{"config/main1.png", "x"}}), {"读取ini文件失败"}},
       {PackBytes(noMain), {"读取图片失败"}},
+      {PackBytes(undecodable), {"读取图片失败"}},
+      {testsupport::PlainExecutable() + hostile::OverlappingZip(3), {"OpenZip失败"}},
       {PackBytes(noLinks), {}},
   };
   for (const Case& c : cases) {
@@ -135,6 +140,23 @@ TEST_F(StartupTest, DesktopShortcutIsWrittenOnce) {
   ASSERT_EQ(rename(shortcut.c_str(), (desktop + "/renamed.desktop").c_str()), 0);
   Run();
   EXPECT_FALSE(FileExists(shortcut));
+}
+
+TEST_F(StartupTest, ShortcutRunsInTheExecutablesFolderWithTheOperatorsIcon) {
+  auto skin = MinimalSkin();
+  skin["config/icon.png"] = testsupport::MakePng(
+      48, 48, true, [](int x, int) { return x < 24 ? 0xFF8000FFu : 0x0080FFFFu; });
+  Pack(skin);
+  const std::string data = dir / "data";
+  RecordingApp app({exe, cwd, desktop, data});
+  app.InitInstance();
+  const std::string entry = testsupport::ReadFile(desktop + "/game.setup.desktop");
+  EXPECT_NE(entry.find("\nPath=" + dir.Path() + "\n"), std::string::npos) << entry;
+  const std::size_t icon = entry.find("\nIcon=");
+  ASSERT_NE(icon, std::string::npos) << entry;
+  const std::string iconPath = entry.substr(icon + 6, entry.find('\n', icon + 1) - icon - 6);
+  EXPECT_EQ(iconPath.rfind(data + "/icons/hicolor/48x48/apps/game.setup-", 0), 0u) << iconPath;
+  EXPECT_EQ(testsupport::ReadFile(iconPath), skin["config/icon.png"]);
 }
 
 TEST_F(StartupTest, NoShortcutWhenStartedFromTheDesktopOrWithoutOne) {
