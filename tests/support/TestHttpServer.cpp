@@ -143,6 +143,18 @@ HttpReply HttpReply::Generated(std::uint64_t size) {
   return r;
 }
 
+HttpReply HttpReply::NoLength(std::string body) {
+  HttpReply r;
+  r.kind = Kind::kNoLength;
+  r.body = std::move(body);
+  return r;
+}
+
+HttpReply HttpReply::With(const std::string& name, const std::string& value) && {
+  headers.emplace_back(name, value);
+  return std::move(*this);
+}
+
 char GeneratedByte(std::uint64_t offset) { return Pattern()[offset % kPatternPeriod]; }
 
 std::string HttpRequestRecord::Header(const std::string& lowerName) const {
@@ -335,6 +347,7 @@ bool TestHttpServer::Answer(int fd, const HttpReply& reply) {
       head += "Content-Length: " + std::to_string(reply.declaredLength) + "\r\n";
       break;
     case Kind::kEndless:
+    case Kind::kNoLength:
       break;
     case Kind::kGenerated:
       head += "Content-Length: " + std::to_string(reply.generatedSize) + "\r\n";

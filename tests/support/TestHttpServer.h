@@ -26,6 +26,7 @@ struct HttpReply {
     kTrickle,       // announces the body, sends one byte every interval
     kEndless,       // no length, a body that never ends (until the client goes)
     kGenerated,     // Content-Length generatedSize, a patterned body made while sending
+    kNoLength,      // the body without Content-Length, ended by closing the connection
   };
   Kind kind = Kind::kNormal;
   int status = 200;
@@ -46,6 +47,9 @@ struct HttpReply {
   static HttpReply Trickle(std::string body, std::chrono::milliseconds interval);
   static HttpReply Endless();
   static HttpReply Generated(std::uint64_t size);
+  static HttpReply NoLength(std::string body);
+  // Adds a header line to the reply.
+  HttpReply With(const std::string& name, const std::string& value) &&;
 };
 
 // The byte at offset i of a kGenerated body.
