@@ -40,6 +40,7 @@ class LauncherApp {
   // Called by the launcher window as it closes for an installed update: start-up then starts
   // the new build instead of going on to the game window.
   void RestartIntoUpdate() { restartIntoUpdate_ = true; }
+  bool WillRestartIntoUpdate() const { return restartIntoUpdate_; }
   const std::string& GetStartUrl() const { return startUrl; }
   const Bitmap* GetMainPicture() const { return mainPicture.get(); }
   const std::string& GetExecutablePath() const { return paths_.executablePath; }

@@ -166,7 +166,12 @@ int UpdateThreadProc(const std::shared_ptr<const CUpdateInfo>& info,
       result = failure;
     }
   }
-  ui::PostMessage(info ? info->owner : 0, result, reinterpret_cast<std::uintptr_t>(info.get()), 0);
+  // Once cancelled the application is ending and nobody is left to hear the result.
+  const std::atomic<bool>* cancel = environment.cancel ? environment.cancel : &gWorkerCancelled;
+  if (!cancel->load()) {
+    ui::PostMessage(info ? info->owner : 0, result, reinterpret_cast<std::uintptr_t>(info.get()),
+                    0);
+  }
   return 0;
 }
 

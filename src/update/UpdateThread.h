@@ -74,7 +74,8 @@ struct UpdateEnvironment {
   const std::atomic<bool>* cancel = nullptr;  // default: the flag of CancelUpdateWorker
 };
 
-// Worker thread. Runs one check and posts its result to the record's owner exactly once: the
+// Worker thread. Runs one check and posts its result to the record's owner exactly once (unless
+// cancelled: the application is ending then): the
 // version text, and when a newer version is published the new build, downloaded beside the
 // executable, flushed, checked and installed in its place. Without a record posts 10003 to no
 // window (so it is dropped). Returns 0.
