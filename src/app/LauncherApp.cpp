@@ -40,7 +40,9 @@ void LauncherApp::ShowStartupFailure(std::string_view gbkMessage) {
 void LauncherApp::RemoveUpdateLeftovers(bool buildStarts) {
   const std::string& own = paths_.executablePath;
   std::vector<std::string> folders = {paths_.currentDirectory};
-  if (FolderOfPath(own) != paths_.currentDirectory) folders.push_back(FolderOfPath(own));
+  if (FolderOfPath(own) != paths_.currentDirectory) {
+    folders.push_back(FolderOfPath(own));
+  }
   for (const std::string& folder : folders) {
     // The backup is the previous, working build: it goes only once this one has shown that it
     // starts (its package and configuration load), never before.

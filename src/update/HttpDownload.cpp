@@ -224,8 +224,8 @@ bool CHttpDownload::Transfer(bool* created) {
   } else if (result != CURLE_OK) {
     lastError_ = errorText[0] ? errorText : curl_easy_strerror(result);
   } else if (announced >= 0 && announced != sent) {
-    lastError_ = "body of " + std::to_string(sent) + " bytes, announced " +
-                 std::to_string(announced);
+    lastError_ =
+        "body of " + std::to_string(sent) + " bytes, announced " + std::to_string(announced);
   } else if (progress.received == 0 && !limits_.allowEmpty) {
     lastError_ = "empty body";
   } else {

@@ -75,7 +75,7 @@ void FlushFolder(const std::string& folder) {
 }
 
 bool CopyInto(int from, NewFile* to) {
-  std::vector<char> buffer(256 * 1024);
+  std::vector<char> buffer(std::size_t{256} * 1024);
   for (;;) {
     ssize_t n = ::read(from, buffer.data(), buffer.size());
     if (n < 0 && errno == EINTR) {

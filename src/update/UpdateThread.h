@@ -69,8 +69,8 @@ struct UpdateEnvironment {
   HttpTimeouts timeouts;
   std::uint64_t maxVersionTextBytes = kMaxVersionTextBytes;
   std::uint64_t maxExecutableBytes = kMaxExecutableBytes;
-  std::function<std::uint32_t()> tickCount;  // default: milliseconds since system start
-  std::string ownPath;                       // default: the running executable
+  std::function<std::uint32_t()> tickCount;   // default: milliseconds since system start
+  std::string ownPath;                        // default: the running executable
   const std::atomic<bool>* cancel = nullptr;  // default: the flag of CancelUpdateWorker
 };
 

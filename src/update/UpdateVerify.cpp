@@ -65,7 +65,8 @@ ExecutableFormat ReadPe(const std::uint8_t* data, std::size_t size) {
   if (magic != 0x10B && magic != 0x20B) {
     return {};
   }
-  return {ExecutableFormat::Container::kPe, magic == 0x10B ? 32u : 64u, false, Read16(h + 4, false)};
+  return {ExecutableFormat::Container::kPe, magic == 0x10B ? 32u : 64u, false,
+          Read16(h + 4, false)};
 }
 
 bool SameVersion(std::string_view packaged, std::string_view published) {
@@ -121,8 +122,7 @@ bool SignatureIsValid(std::string_view message, std::string_view signature,
   return crypto_sign_verify_detached(reinterpret_cast<const unsigned char*>(signature.data()),
                                      reinterpret_cast<const unsigned char*>(message.data()),
                                      message.size(),
-                                     reinterpret_cast<const unsigned char*>(publicKey.data())) ==
-         0;
+                                     reinterpret_cast<const unsigned char*>(publicKey.data())) == 0;
 }
 
 BuildCheck CheckDownloadedBuild(const std::string& path, const BuildExpectation& expected) {

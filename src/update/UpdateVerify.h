@@ -49,8 +49,8 @@ const char* BuildCheckName(BuildCheck check);
 
 // What the build is checked against.
 struct BuildExpectation {
-  ExecutableFormat format;          // the running launcher's
-  std::string publishedVersion;  // first line of the version text
+  ExecutableFormat format;         // the running launcher's
+  std::string publishedVersion;    // first line of the version text
   bool signatureRequired = false;  // the running package carries a key
   std::string publicKey;           // its bytes (kUpdateKeyBytes of them when it is usable)
   std::string signature;           // the detached signature served with the build

@@ -217,11 +217,13 @@ TEST_F(UpdateEndToEnd, AnUpdateNeverEndsTheGame) {
   TestHttpServer server;
   const std::string site = "http://127.0.0.1:" + std::to_string(server.Port());
   // The login page hands over to the game page at once.
-  const std::string extra = "gameheader=" + site + "/game?\n[link1]\ntype=4\nx=1\ny=2\nwidth=30\n"
-                            "height=20\nurl=" + site + "/login\n[global]\n";
+  const std::string extra = "gameheader=" + site +
+                            "/game?\n[link1]\ntype=4\nx=1\ny=2\nwidth=30\n"
+                            "height=20\nurl=" +
+                            site + "/login\n[global]\n";
   server.Serve("/login", HttpReply::Ok("<script>setTimeout(function() { location.href='" + site +
                                        "/game?" + site + "/play'; }, 100);</script>")
-                              .With("Content-Type", "text/html"));
+                             .With("Content-Type", "text/html"));
   server.Serve("/play", HttpReply::Ok("<title>game</title>").With("Content-Type", "text/html"));
   const std::string newBuild = Build(launcher_, "2.0", server.Port(), extra);
   server.Serve(kVersionPath, HttpReply::Ok("2.0\r\n"));

@@ -18,8 +18,8 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <optional>
+#include <random>
 #include <thread>
 
 #include "app/LauncherApp.h"
@@ -197,12 +197,12 @@ TEST_F(UpdateInAProcess, AKillAtAnyInstantLeavesAWholeBuildThatStarts) {
               1);
     EXPECT_TRUE(std::filesystem::is_empty(root / "work"));
   }
-  std::printf("kill trials: %d in a run of %lld ms: old build kept %d, new build in place %d, "
-              "download left for the next start %d, bricked %d\n",
-              trials,
-              static_cast<long long>(
-                  std::chrono::duration_cast<std::chrono::milliseconds>(whole).count()),
-              oldKept, newInPlace, downloadLeft, bricked);
+  std::printf(
+      "kill trials: %d in a run of %lld ms: old build kept %d, new build in place %d, "
+      "download left for the next start %d, bricked %d\n",
+      trials,
+      static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(whole).count()),
+      oldKept, newInPlace, downloadLeft, bricked);
   EXPECT_EQ(bricked, 0);
 }
 
@@ -224,8 +224,8 @@ TEST_F(UpdateInAProcess, TheProcessEndsAtOnceWhileTheWorkerIsMidTransfer) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_TRUE(ReadFile(own) == oldBuild);
   }
-  std::printf("process end after the last window, worker mid-transfer: %ld, %ld, %ld ms\n",
-              took[0], took[1], took[2]);
+  std::printf("process end after the last window, worker mid-transfer: %ld, %ld, %ld ms\n", took[0],
+              took[1], took[2]);
   // The best of three, so that a busy machine's scheduling does not decide.
   EXPECT_LT(*std::min_element(took.begin(), took.end()), 100);
 }
@@ -248,9 +248,9 @@ TEST(UpdateChild, Run) {
   } recorder;
   ui::fake::Reset();
   const ui::WindowId owner = ui::RegisterTarget(&recorder);
-  auto info = std::make_shared<const CUpdateInfo>(
-      owner, "1.0", "127.0.0.1", std::atoi(std::getenv("UPDATE_CHILD_PORT")), kVersionPath,
-      kExePath, root + "/work", key);
+  auto info = std::make_shared<const CUpdateInfo>(owner, "1.0", "127.0.0.1",
+                                                  std::atoi(std::getenv("UPDATE_CHILD_PORT")),
+                                                  kVersionPath, kExePath, root + "/work", key);
   UpdateEnvironment env;
   env.ownPath = own;
 

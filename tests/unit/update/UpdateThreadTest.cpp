@@ -56,8 +56,8 @@ std::vector<std::string> FilesIn(const std::string& dir) {
 // A build that starts: the small real executable with a package of the given version.
 std::string Build(const std::string& version, const std::string& extraGlobal = "") {
   auto skin = testsupport::MinimalSkin();
-  skin["config/cg.txt"] = "[global]\nlinkCount=1\nversion=" + version + "\n" + extraGlobal +
-                          "[link1]\ntype=4\n";
+  skin["config/cg.txt"] =
+      "[global]\nlinkCount=1\nversion=" + version + "\n" + extraGlobal + "[link1]\ntype=4\n";
   return testsupport::PackBytes(skin);
 }
 
@@ -95,7 +95,7 @@ struct KeyPair {
 class UpdateThreadTest : public ::testing::Test {
  protected:
   TestHttpServer server;
-  TempDir dir;  // the working directory: receives the version text
+  TempDir dir;   // the working directory: receives the version text
   TempDir game;  // the executable's folder
   std::string own = game / "launcher";
   const std::string oldBuild = Build("1.0");
@@ -177,8 +177,7 @@ TEST_F(UpdateThreadTest, VersionTextDecides) {
       // As the text is read: a byte-order mark hides the major number.
       {"byte-order mark", "1.0", HttpReply::Ok(std::string("\xEF\xBB\xBF") + "2.0\r\n"), nullptr},
       // Equal by the comparison: 2.0.7 and 2 are both (2, 0).
-      {"at the size bound", "1.0", HttpReply::Ok("2.0.7\n" + std::string(64 * 1024 - 6, 'x')),
-       "2"},
+      {"at the size bound", "1.0", HttpReply::Ok("2.0.7\n" + std::string(64 * 1024 - 6, 'x')), "2"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -394,8 +393,8 @@ TEST_F(UpdateThreadTest, AFolderThatCannotTakeTheNewBuildIsNotDownloadedFor) {
   if (geteuid() == 0) GTEST_SKIP() << "root may write anywhere";
   server.Serve("/v/version.txt", HttpReply::Ok("1.1\n"));
   server.Serve("/dl/new.exe", HttpReply::Ok(Build("1.1")));
-  std::filesystem::permissions(game.Path(), std::filesystem::perms::owner_read |
-                                                std::filesystem::perms::owner_exec);
+  std::filesystem::permissions(
+      game.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
   EXPECT_EQ(Run(Record("1.0")), kUpdateBatchFailed);
   std::filesystem::permissions(game.Path(), std::filesystem::perms::owner_all);
   EXPECT_EQ(server.Requests().size(), 1u);
