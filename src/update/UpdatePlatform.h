@@ -68,8 +68,9 @@ bool InstallBuild(NewFile& download, const std::string& ownPath);
 // Start-up clean-up in folder: the update scripts, and downloads that no running update holds
 // (an update ended half way). Never removes ownPath.
 void RemoveUpdateScriptsAndDownloads(const std::string& folder, const std::string& ownPath);
-// The backup of the previous build in folder, unless it is ownPath itself. Called only once the
-// running build has shown it starts: until then the backup may be the only working build.
+// The backup of the previous build in folder, unless it is the running build itself (its own
+// path, or the only name of its file; a second name of it goes). Called only once the running
+// build has shown it starts: until then the backup may be the only working build.
 void RemoveUpdateBackup(const std::string& folder, const std::string& ownPath);
 
 // Starts program (no arguments) in a session of its own, with no terminal (standard streams on

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <memory>
 #include <string_view>
@@ -64,6 +65,27 @@ struct SpawnAttributes {
 
 bool SameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+std::string RealPath(const std::string& path) {
+  std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr), &std::free);
+  return real ? std::string(real.get()) : std::string();
+}
+
+// Whether removing the name at path could take the running build away: when it is the build's
+// own path, or the one name of the build's file. A second name of that file (a backup made as a
+// hard link, left by an update ended before its rename) goes without harm.
+bool IsOwnBuild(const std::string& path, const std::string& ownPath) {
+  struct stat st {};
+  struct stat own {};
+  if (::lstat(path.c_str(), &st) != 0 || ::stat(ownPath.c_str(), &own) != 0) {
+    return false;
+  }
+  if (SameFile(st, own) && st.st_nlink <= 1) {
+    return true;
+  }
+  const std::string real = RealPath(path);
+  return !real.empty() && real == RealPath(ownPath);
 }
 
 // Makes a rename or a new name in folder last across a power cut.
@@ -242,14 +264,10 @@ void RemoveUpdateScriptsAndDownloads(const std::string& folder, const std::strin
   if (folder.empty()) {
     return;
   }
-  struct stat own {};
-  const bool haveOwn = ::stat(ownPath.c_str(), &own) == 0;
   auto removeUnlessOwn = [&](const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || (haveOwn && SameFile(st, own))) {
-      return;
+    if (!IsOwnBuild(path, ownPath)) {
+      ::unlink(path.c_str());  // failures are of no consequence
     }
-    ::unlink(path.c_str());  // failures are of no consequence
   };
   for (const char* name : {kUpdateBatchName, kUpdateScriptName}) {
     removeUnlessOwn(PathInFolder(folder, name));
@@ -283,15 +301,9 @@ void RemoveUpdateBackup(const std::string& folder, const std::string& ownPath) {
     return;
   }
   const std::string backup = PathInFolder(folder, kBackupName);
-  struct stat own {};
-  struct stat st {};
-  if (::lstat(backup.c_str(), &st) != 0) {
-    return;
+  if (!IsOwnBuild(backup, ownPath)) {
+    ::unlink(backup.c_str());
   }
-  if (::stat(ownPath.c_str(), &own) == 0 && SameFile(st, own)) {
-    return;  // the running build itself goes by that name
-  }
-  ::unlink(backup.c_str());
 }
 
 bool StartDetached(const std::string& program) {

@@ -140,6 +140,11 @@ TEST(UpdateLeftovers, OnlyWhatNoRunningUpdateHoldsAndNeverTheOwnBuild) {
 
   RemoveUpdateBackup(root.Path(), own);
   EXPECT_FALSE(FileExists(root / kBackupName));
+  // An update ended between its backup and its rename leaves a second name of the build.
+  ASSERT_EQ(link(own.c_str(), (root / kBackupName).c_str()), 0);
+  RemoveUpdateBackup(root.Path(), own);
+  EXPECT_FALSE(FileExists(root / kBackupName));
+  EXPECT_EQ(ReadFile(own), "running build");
   // A launcher that itself goes by the backup's name is never removed.
   std::string named = root / kBackupName;
   WriteFile(named, "running build", 0755);
