@@ -11,6 +11,7 @@
 #include "ui/Window.h"
 #include "ui/detail/Backend.h"
 #include "ui/gtk/GtkAppIcon.h"
+#include "ui/gtk/WebKitLoader.h"
 
 namespace ui {
 namespace {
@@ -30,6 +31,8 @@ gboolean RunQueued(gpointer data) {
 bool InitPlatform() {
   // Our windows draw their own frames; the toolkit's client-side decorations stay off.
   g_setenv("GTK_CSD", "0", FALSE);
+  // The web engine's library loads meanwhile; web views wait for it.
+  gtk::StartLoadingWebKit();
   if (!gtk_init_check(nullptr, nullptr)) return false;
   gtk::SetDefaultWindowIcon();
   return true;
