@@ -11,7 +11,6 @@
 #include "ui/Window.h"
 #include "ui/detail/Backend.h"
 #include "ui/gtk/GtkAppIcon.h"
-#include "ui/gtk/WebKitLoader.h"
 
 namespace ui {
 namespace {
@@ -31,8 +30,6 @@ gboolean RunQueued(gpointer data) {
 bool InitPlatform() {
   // Our windows draw their own frames; the toolkit's client-side decorations stay off.
   g_setenv("GTK_CSD", "0", FALSE);
-  // The web engine's library loads meanwhile; web views wait for it.
-  gtk::StartLoadingWebKit();
   if (!gtk_init_check(nullptr, nullptr)) return false;
   gtk::SetDefaultWindowIcon();
   return true;

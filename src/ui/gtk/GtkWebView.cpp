@@ -297,10 +297,6 @@ void GtkWebView::Attach(detail::NativeWindow* topLevel) {
   DropView();
   container_ = container;
   if (!container_) return;
-  if (WebKitLoaded()) {
-    MakeView();
-    return;
-  }
   std::weak_ptr<GtkWebView*> self = self_;
   WhenWebKitLoaded([self](bool loaded) {
     if (std::shared_ptr<GtkWebView*> alive = self.lock(); alive && *alive) {
@@ -513,6 +509,11 @@ namespace detail {
 
 std::unique_ptr<NativeBrowser> CreateNativeBrowser(BrowserEvents* events) {
   if (!gdk_display_get_default()) return nullptr;  // no toolkit, no web views
+  // The engine's library loads from the first web view on, while its window is made and drawn;
+  // a program that shows no page never loads it. A module this thread loads meanwhile waits for
+  // that load to end (the loader holds GModule's lock), so the text converters load before.
+  PreloadTextConversion();
+  gtk::StartLoadingWebKit();
   return std::make_unique<gtk::GtkWebView>(events);
 }
 

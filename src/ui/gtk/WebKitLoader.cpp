@@ -64,12 +64,12 @@ Outcome LoadLibrary() {
   return {true, {}};
 }
 
-gboolean HandOver(gpointer data) {
-  std::unique_ptr<Outcome> outcome(static_cast<Outcome*>(data));
+// Below the toolkit's drawing (and event handling): windows shown before the engine is in are
+// drawn before any web view is made for them.
+constexpr int kAfterDrawing = G_PRIORITY_DEFAULT_IDLE;
+
+gboolean RunWaiting(gpointer) {
   LoadState& state = State();
-  state.ended = true;
-  state.loaded = outcome->loaded;
-  state.error = std::move(outcome->error);
   // A callback may add callbacks; they run after the ones waiting now.
   while (!state.waiting.empty()) {
     std::vector<std::function<void(bool)>> now = std::move(state.waiting);
@@ -77,6 +77,15 @@ gboolean HandOver(gpointer data) {
     for (auto& ready : now) ready(state.loaded);
   }
   return G_SOURCE_REMOVE;
+}
+
+gboolean HandOver(gpointer data) {
+  std::unique_ptr<Outcome> outcome(static_cast<Outcome*>(data));
+  LoadState& state = State();
+  state.ended = true;
+  state.loaded = outcome->loaded;
+  state.error = std::move(outcome->error);
+  return RunWaiting(nullptr);
 }
 
 }  // namespace
@@ -89,7 +98,7 @@ void StartLoadingWebKit() {
     // Detached: the thread ends after its hand-over, and the process does not wait for it.
     std::thread([] {
       auto outcome = std::make_unique<Outcome>(LoadLibrary());
-      g_idle_add_full(G_PRIORITY_DEFAULT, HandOver, outcome.release(), nullptr);
+      g_idle_add_full(kAfterDrawing, HandOver, outcome.release(), nullptr);
     }).detach();
   });
 }
@@ -97,10 +106,9 @@ void StartLoadingWebKit() {
 void WhenWebKitLoaded(std::function<void(bool loaded)> ready) {
   StartLoadingWebKit();
   LoadState& state = State();
-  if (state.ended) {
-    ready(state.loaded);
-  } else {
-    state.waiting.push_back(std::move(ready));
+  state.waiting.push_back(std::move(ready));
+  if (state.ended && state.waiting.size() == 1) {
+    g_idle_add_full(kAfterDrawing, RunWaiting, nullptr, nullptr);
   }
 }
 

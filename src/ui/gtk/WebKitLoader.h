@@ -15,8 +15,9 @@ inline constexpr char kWebKitLibrary[] = "libwebkit2gtk-4.1.so.0";
 // Starts loading the library on a thread of its own; later calls do nothing. Any thread.
 void StartLoadingWebKit();
 
-// Runs ready on the UI thread once the load has ended (at once when it has), with true when the
-// engine's entry points can be called. Callbacks run in the order they were given. UI thread.
+// Runs ready on the UI thread once the load has ended, with true when the engine's entry points
+// can be called: from the main loop, never from within this call, and after the windows shown
+// meanwhile have been drawn. Callbacks run in the order they were given. UI thread.
 void WhenWebKitLoaded(std::function<void(bool loaded)> ready);
 
 // Whether the load has ended with the engine usable. UI thread.
