@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <thread>
 
 #include "app/DesktopShortcut.h"
 #include "ui/MessageBox.h"
@@ -76,22 +77,37 @@ void LauncherApp::EnsureDesktopShortcut() {
 }
 
 bool LauncherApp::InitInstance() {
-  if (!ui::InitPlatform()) {
+  // The package is read and its picture decoded on a second thread while this one starts the
+  // toolkit; neither waits for the other until both are done. Until then the model belongs to
+  // that thread, and the message of a failing step waits to be shown here.
+  std::optional<std::string> failure;
+  bool loaded = false;
+  std::thread reader([this, &failure, &loaded] {
+    config.SetMessageSink([&failure](std::string_view message) {
+      if (!failure) failure = std::string(message);
+    });
+    loaded = config.OpenArchiveAt(paths_.executablePath) &&
+             config.LoadConfigFile("config/cg.txt") && config.ParseConfig() &&
+             config.LoadGdiplusImage("config/main1.png", &mainPicture);
+    // A background that does not decode would leave a window with nothing to see or click.
+    if (loaded && mainPicture->Empty()) {
+      failure = ui::Gbk("读取图片失败");
+      loaded = false;
+    }
+  });
+  const bool platform = ui::InitPlatform();
+  reader.join();
+  if (!platform) {
     // Without a display there is no box to show; say it where a terminal can see it.
     std::cerr << ShortcutBaseName(paths_.executablePath)
               << ": cannot start the user interface (no display?)\n";
     return false;
   }
   RemoveUpdateLeftovers(false);
-
   config.SetMessageSink([this](std::string_view message) { ShowStartupFailure(message); });
-  if (!config.OpenArchiveAt(paths_.executablePath)) return false;
-  if (!config.LoadConfigFile("config/cg.txt")) return false;
-  if (!config.ParseConfig()) return false;
-  if (!config.LoadGdiplusImage("config/main1.png", &mainPicture)) return false;
-  // A background that does not decode would leave a window with nothing to see or click.
-  if (mainPicture->Empty()) {
-    ShowStartupFailure(ui::Gbk("读取图片失败"));
+  if (!loaded) {
+    // A refused configuration has no message of its own.
+    if (failure) ShowStartupFailure(*failure);
     return false;
   }
   RemoveUpdateLeftovers(true);
