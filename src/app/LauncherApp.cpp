@@ -4,24 +4,19 @@
 
 #include <cstdio>
 #include <iostream>
+#include <thread>
 
 #include "app/DesktopShortcut.h"
 #include "ui/MessageBox.h"
 #include "ui/Platform.h"
 #include "ui/Text.h"
-#include "update/UpdateFiles.h"
+#include "update/UpdatePlatform.h"
+#include "update/UpdateThread.h"
 
 namespace launcher {
 namespace {
 
 LauncherApp* gCurrent = nullptr;
-
-std::string CurrentDirectory() {
-  std::string dir(4096, '\0');
-  if (!getcwd(dir.data(), dir.size())) return {};
-  dir.resize(std::char_traits<char>::length(dir.c_str()));
-  return dir;
-}
 
 }  // namespace
 
@@ -41,11 +36,22 @@ void LauncherApp::ShowStartupFailure(std::string_view gbkMessage) {
   ui::MessageBox(nullptr, gbkMessage, ui::Gbk("启动失败"), ui::kMbOk);
 }
 
-void LauncherApp::RemoveUpdateLeftovers() {
-  if (paths_.currentDirectory.empty()) return;
-  for (const char* name : {kBackupName, kUpdateBatchName, kUpdateScriptName}) {
-    std::string path = paths_.currentDirectory + "/" + name;
-    std::remove(path.c_str());  // failures are of no consequence
+// An update leaves files in the executable's folder, and older builds left them in the
+// current directory: both are cleaned. Failures are of no consequence.
+void LauncherApp::RemoveUpdateLeftovers(bool buildStarts) {
+  const std::string& own = paths_.executablePath;
+  std::vector<std::string> folders = {paths_.currentDirectory};
+  if (FolderOfPath(own) != paths_.currentDirectory) {
+    folders.push_back(FolderOfPath(own));
+  }
+  for (const std::string& folder : folders) {
+    // The backup is the previous, working build: it goes only once this one has shown that it
+    // starts (its package and configuration load), never before.
+    if (buildStarts) {
+      RemoveUpdateBackup(folder, own);
+    } else {
+      RemoveUpdateScriptsAndDownloads(folder, own);
+    }
   }
 }
 
@@ -71,24 +77,40 @@ void LauncherApp::EnsureDesktopShortcut() {
 }
 
 bool LauncherApp::InitInstance() {
-  if (!ui::InitPlatform()) {
+  // The package is read and its picture decoded on a second thread while this one starts the
+  // toolkit; neither waits for the other until both are done. Until then the model belongs to
+  // that thread, and the message of a failing step waits to be shown here.
+  std::optional<std::string> failure;
+  bool loaded = false;
+  std::thread reader([this, &failure, &loaded] {
+    config.SetMessageSink([&failure](std::string_view message) {
+      if (!failure) failure = std::string(message);
+    });
+    loaded = config.OpenArchiveAt(paths_.executablePath) &&
+             config.LoadConfigFile("config/cg.txt") && config.ParseConfig() &&
+             config.LoadGdiplusImage("config/main1.png", &mainPicture);
+    // A background that does not decode would leave a window with nothing to see or click.
+    if (loaded && mainPicture->Empty()) {
+      failure = ui::Gbk("读取图片失败");
+      loaded = false;
+    }
+  });
+  const bool platform = ui::InitPlatform();
+  reader.join();
+  if (!platform) {
     // Without a display there is no box to show; say it where a terminal can see it.
     std::cerr << ShortcutBaseName(paths_.executablePath)
               << ": cannot start the user interface (no display?)\n";
     return false;
   }
-  RemoveUpdateLeftovers();
-
+  RemoveUpdateLeftovers(false);
   config.SetMessageSink([this](std::string_view message) { ShowStartupFailure(message); });
-  if (!config.OpenArchiveAt(paths_.executablePath)) return false;
-  if (!config.LoadConfigFile("config/cg.txt")) return false;
-  if (!config.ParseConfig()) return false;
-  if (!config.LoadGdiplusImage("config/main1.png", &mainPicture)) return false;
-  // A background that does not decode would leave a window with nothing to see or click.
-  if (mainPicture->Empty()) {
-    ShowStartupFailure(ui::Gbk("读取图片失败"));
+  if (!loaded) {
+    // A refused configuration has no message of its own.
+    if (failure) ShowStartupFailure(*failure);
     return false;
   }
+  RemoveUpdateLeftovers(true);
 
   EnsureDesktopShortcut();
 
@@ -98,11 +120,18 @@ bool LauncherApp::InitInstance() {
     return false;
   }
   RunLauncherWindow();
+  if (restartIntoUpdate_) {
+    // The launcher closed for the new build, which is at this executable's path by now.
+    StartDetached(paths_.executablePath);
+    return false;
+  }
   if (!startUrl.empty()) RunGameWindow(startUrl);
   return false;
 }
 
 int LauncherApp::ExitInstance() {
+  // The last window has closed: the process ends now, whatever the update worker is doing.
+  CancelUpdateWorker();
   gameDialog = nullptr;
   return 0;
 }

@@ -39,6 +39,10 @@ class LauncherApp {
   LauncherConfig& GetConfig() { return config; }
   CGameDialog* GetGameDialog() const { return gameDialog; }
   void SetStartUrl(const std::string& url) { startUrl = url; }
+  // Called by the launcher window as it closes for an installed update: start-up then starts
+  // the new build instead of going on to the game window.
+  void RestartIntoUpdate() { restartIntoUpdate_ = true; }
+  bool WillRestartIntoUpdate() const { return restartIntoUpdate_; }
   const std::string& GetStartUrl() const { return startUrl; }
   const Bitmap* GetMainPicture() const { return mainPicture.get(); }
   const std::string& GetExecutablePath() const { return paths_.executablePath; }
@@ -61,10 +65,11 @@ class LauncherApp {
   std::string startUrl;
 
  private:
-  void RemoveUpdateLeftovers();
+  void RemoveUpdateLeftovers(bool buildStarts);
   void EnsureDesktopShortcut();
 
   StartupPaths paths_;
+  bool restartIntoUpdate_ = false;
   // The windows made so far; they live as long as the application.
   std::vector<std::unique_ptr<ui::Window>> windows_;
 };

@@ -32,14 +32,13 @@
 // top-level the active window, so that the page has the keyboard even without a window manager.
 #pragma once
 
-#include <webkit2/webkit2.h>
-
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "ui/Browser.h"
 #include "ui/gtk/GtkHandles.h"
+#include "ui/gtk/WebKitApi.h"
 
 namespace ui::gtk {
 
@@ -55,12 +54,13 @@ class GtkWebView final : public detail::NativeBrowser {
   GtkWebView(const GtkWebView&) = delete;
   GtkWebView& operator=(const GtkWebView&) = delete;
 
-  // The web view is made when the control is attached and goes when it is detached.
+  // The web view is made when the control is attached (or, while the engine's library is still
+  // loading, once it is in) and goes when it is detached.
   void Attach(detail::NativeWindow* topLevel) override;
   void SetBounds(const Rect& inTopLevel) override;
   void SetVisible(bool visible) override;
   void Focus() override;
-  bool Ready() const override { return view_ != nullptr; }
+  bool Ready() const override { return container_ != nullptr; }
   bool Navigate(const std::string& url) override;
   bool LoadHtml(const std::string& html, const std::string& url) override;
   void SetSilent(bool silent) override;
@@ -70,10 +70,13 @@ class GtkWebView final : public detail::NativeBrowser {
   WebKitWebView* View() const { return view_.get(); }
 
  private:
-  void MakeView(GtkFixed* container);
+  void MakeView();
+  void EngineLoaded(bool loaded);
   void DropView();
   void Place();
   void InstallPresentation();
+  // Starts loading an address of ours (Navigate, now or once the engine is in).
+  void StartLoad(const std::string& url);
   bool StartedBySameOrigin(WebKitNavigationAction* action, WebKitURIRequest* request,
                            const std::string& address);
 
@@ -91,6 +94,10 @@ class GtkWebView final : public detail::NativeBrowser {
   detail::BrowserEvents* events_;
   ObjectPtr<WebKitWebView> view_;  // our reference; the container holds its own
   GtkFixed* container_ = nullptr;  // the top-level's, while attached
+  // Addresses asked for before the web view exists, loaded in order once it does.
+  std::vector<std::string> queuedNavigations_;
+  // Shared with the callback that waits for the engine, which must not reach a gone object.
+  std::shared_ptr<GtkWebView*> self_ = std::make_shared<GtkWebView*>(this);
   ObjectPtr<WebKitUserContentManager> content_;
   UserScriptPtr presentationScript_;
   std::string presentationSource_;

@@ -110,13 +110,21 @@ TEST_F(StartupTest, UpdateLeftoversGoEvenWhenTheConfigurationIsBroken) {
   Pack({{"config/cg.txt", "[global]\nlinkCount=0\n"}});
   for (const char* name : {"Launcher_back_up.exe", "Launcher_update.bat", "Launcher_update.sh"}) {
     WriteFile(cwd + "/" + name, "old");
+    WriteFile(dir / name, "old");
   }
   WriteFile(cwd + "/keep.txt", "mine");
   Run();
-  EXPECT_FALSE(FileExists(cwd + "/Launcher_back_up.exe"));
-  EXPECT_FALSE(FileExists(cwd + "/Launcher_update.bat"));
-  EXPECT_FALSE(FileExists(cwd + "/Launcher_update.sh"));
+  for (const std::string& folder : {cwd, dir.Path()}) {
+    EXPECT_FALSE(FileExists(folder + "/Launcher_update.bat"));
+    EXPECT_FALSE(FileExists(folder + "/Launcher_update.sh"));
+    // The backup may be the only build that starts: it stays until one start works.
+    EXPECT_TRUE(FileExists(folder + "/Launcher_back_up.exe"));
+  }
   EXPECT_TRUE(FileExists(cwd + "/keep.txt"));
+  Pack(MinimalSkin());
+  Run();
+  EXPECT_FALSE(FileExists(cwd + "/Launcher_back_up.exe"));
+  EXPECT_FALSE(FileExists(dir / "Launcher_back_up.exe"));
 }
 
 TEST_F(StartupTest, NoDisplayEndsBeforeTouchingAnything) {
