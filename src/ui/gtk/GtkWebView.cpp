@@ -405,7 +405,9 @@ void CacheCleared(GObject* source, GAsyncResult* result, gpointer data) {
 // Without the engine the pages keep their placeholders; the player is told once why.
 void ReportMissingEngine() {
   static bool reported = false;
-  if (std::exchange(reported, true)) return;
+  if (std::exchange(reported, true)) {
+    return;
+  }
   std::fprintf(stderr, "%s\n", WebKitLoadError().c_str());
   const std::string text = std::string("无法加载网页组件 ") + kWebKitLibrary + "，网页无法显示。";
   MessageBox(nullptr, Utf8ToGbk(text).value_or(""), Utf8ToGbk(ProgramName()).value_or(""),
@@ -776,7 +778,9 @@ std::unique_ptr<NativeBrowser> CreateNativeBrowser(BrowserEvents* events) {
 
 void ClearBrowserCache(std::function<void(bool)> done) {
   if (!gtk::WebKitLoaded()) {
-    if (done) done(false);
+    if (done) {
+      done(false);
+    }
     return;
   }
   auto types = static_cast<WebKitWebsiteDataTypes>(WEBKIT_WEBSITE_DATA_MEMORY_CACHE |
