@@ -7,10 +7,6 @@
 
 namespace launcher {
 
-bool IsWebAddress(std::string_view address) {
-  return ui::StartsWithNoCase(address, "http://") || ui::StartsWithNoCase(address, "https://");
-}
-
 namespace {
 
 // url as a script string literal inside the page's HTML: quotes, backslashes, markup characters

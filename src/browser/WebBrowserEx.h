@@ -9,12 +9,15 @@
 #include "browser/ScriptExternal.h"
 #include "browser/WebUIController.h"
 #include "ui/Browser.h"
+#include "ui/Text.h"
 
 namespace launcher {
 
 // Whether an address is a web address (http:// or https://, scheme in any letter case): the
 // only addresses a page may hand to the desktop's browser.
-bool IsWebAddress(std::string_view address);
+constexpr bool IsWebAddress(std::string_view address) {
+  return ui::StartsWithNoCase(address, "http://") || ui::StartsWithNoCase(address, "https://");
+}
 
 // The page shown in place of the engine's when the server of url (a web address) cannot be
 // reached (GBK HTML): the product's text, a retry button, and a retry by itself every
