@@ -49,6 +49,16 @@ void LauncherApp::RemoveUpdateLeftovers() {
   }
 }
 
+void LauncherApp::UseOperatorIcon() {
+  // Optional: without it (or when it does not decode) the built-in icon stays, silently.
+  std::vector<std::uint8_t> bytes;
+  Bitmap icon;
+  if (config.ReadEntry(kOperatorIconEntry, &bytes) &&
+      DecodePng(bytes.data(), bytes.size(), &icon)) {
+    ui::SetAppIcon(icon);
+  }
+}
+
 void LauncherApp::EnsureDesktopShortcut() {
   if (!paths_.desktopDirectory || paths_.desktopDirectory->empty() || paths_.executablePath.empty()) {
     return;
@@ -75,6 +85,7 @@ bool LauncherApp::InitInstance() {
   if (!config.LoadConfigFile("config/cg.txt")) return false;
   if (!config.ParseConfig()) return false;
   if (!config.LoadGdiplusImage("config/main1.png", &mainPicture)) return false;
+  UseOperatorIcon();
 
   EnsureDesktopShortcut();
 

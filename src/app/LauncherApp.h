@@ -60,12 +60,18 @@ class LauncherApp {
 
  private:
   void RemoveUpdateLeftovers();
+  // The operator's icon (kOperatorIconEntry), when packed, becomes every window's and the
+  // notification area's.
+  void UseOperatorIcon();
   void EnsureDesktopShortcut();
 
   StartupPaths paths_;
   // The windows made so far; they live as long as the application.
   std::vector<std::unique_ptr<ui::Window>> windows_;
 };
+
+// The operator's optional icon in the archive.
+constexpr const char* kOperatorIconEntry = "config/icon.png";
 
 // A firstUrl longer than this many bytes skips the launcher window.
 constexpr std::size_t kFirstUrlThreshold = 2;

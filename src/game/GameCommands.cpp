@@ -180,6 +180,8 @@ void CGameDialog::EnterFullScreen() {
   }
   ShowWindow(ui::kSwHide);
   fullScreen = true;
+  // Announced before the window shows again, so that it comes back above panels and docks.
+  SetFullScreenState(true);
   ui::Placement placement;
   placement.flags = 0;
   placement.showCmd = ui::kSwShowNormal;
@@ -195,6 +197,7 @@ void CGameDialog::ExitFullScreen() {
     logo.ShowWindow(ui::kSwShowNormal);
   }
   fullScreen = false;
+  SetFullScreenState(false);
   MoveWindow(savedPlacement.normal, true);
   ShowWindow(ui::kSwHide);
   SetWindowPlacement(savedPlacement);
