@@ -180,13 +180,14 @@ void CGameDialog::EnterFullScreen() {
   }
   ShowWindow(ui::kSwHide);
   fullScreen = true;
-  // Announced before the window shows again, so that it comes back above panels and docks.
-  SetFullScreenState(true);
   ui::Placement placement;
   placement.flags = 0;
   placement.showCmd = ui::kSwShowNormal;
   placement.normal = fullScreenRect;
   SetWindowPlacement(placement);
+  // Told to the desktop once the window is back on the screen, so that no panel or dock stays
+  // above it (a window manager forgets the states of a window it saw hidden).
+  SetFullScreenState(true);
 }
 
 void CGameDialog::ExitFullScreen() {

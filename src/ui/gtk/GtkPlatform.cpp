@@ -100,6 +100,7 @@ int MessageBox(Window* owner, std::string_view text, std::string_view caption,
   const Rect over = top ? top->GetWindowRect() : Rect{0, 0, screen.cx, screen.cy};
   const Rect placed = CenterRectOver({natural.width, natural.height}, over, GetWorkArea());
   gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_NONE);
+  // A window manager puts its frame's corner there: the title bar adds a little below.
   gtk_window_move(GTK_WINDOW(dialog), placed.left, placed.top);
   int response = gtk_dialog_run(GTK_DIALOG(dialog));
   gtk_widget_destroy(dialog);
