@@ -44,16 +44,6 @@ struct Rect {
   friend bool operator==(const Rect&, const Rect&) = default;
 };
 
-// A rectangle of a size centred over another, then moved as little as needed to lie within
-// bounds (its top-left corner wins when it is larger than bounds). Halves truncate toward zero.
-inline Rect CenterRectOver(Size size, const Rect& over, const Rect& bounds) {
-  int left = over.left + (over.Width() - size.cx) / 2;
-  int top = over.top + (over.Height() - size.cy) / 2;
-  left = std::max(std::min(left, bounds.right - size.cx), bounds.left);
-  top = std::max(std::min(top, bounds.bottom - size.cy), bounds.top);
-  return Rect::FromSize(left, top, size.cx, size.cy);
-}
-
 // A union of rectangles.
 struct Region {
   std::vector<Rect> rects;

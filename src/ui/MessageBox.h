@@ -29,8 +29,8 @@ enum MessageBoxAnswer : int { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
 // text and caption are in the model's code page (GBK); owner may be null.
 // A box with an owner on the screen belongs to the owner's top-level: it stays above it, takes
 // the input from it while open and is centred over it. A box without one (or whose owner is
-// hidden or minimised) is centred on the screen. Either way it lies within the work area when
-// it fits. kMbSystemModal keeps it above every other window as well.
+// hidden or minimised) is centred on the screen. Either way it stays on the screen.
+// kMbSystemModal keeps it above every other window as well.
 int MessageBox(Window* owner, std::string_view text, std::string_view caption, unsigned style);
 
 }  // namespace ui

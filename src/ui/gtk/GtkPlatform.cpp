@@ -92,16 +92,9 @@ int MessageBox(Window* owner, std::string_view text, std::string_view caption,
       gtk_dialog_set_default_response(GTK_DIALOG(dialog), kIdOk);
       break;
   }
-  // Placed by us, in the framework's rectangles: the toolkit's own centring on a parent asks
-  // the window manager, which may have its own ideas (or be absent).
-  GtkRequisition natural{};
-  gtk_widget_get_preferred_size(dialog, nullptr, &natural);
-  const Size screen = GetScreenSize();
-  const Rect over = top ? top->GetWindowRect() : Rect{0, 0, screen.cx, screen.cy};
-  const Rect placed = CenterRectOver({natural.width, natural.height}, over, GetWorkArea());
-  gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_NONE);
-  // A window manager puts its frame's corner there: the title bar adds a little below.
-  gtk_window_move(GTK_WINDOW(dialog), placed.left, placed.top);
+  // The toolkit centres the box with the size it finally has, kept on the monitor.
+  gtk_window_set_position(GTK_WINDOW(dialog),
+                          parent ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
   int response = gtk_dialog_run(GTK_DIALOG(dialog));
   gtk_widget_destroy(dialog);
   ProcessPending();
