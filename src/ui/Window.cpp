@@ -197,15 +197,16 @@ bool TopLevelState::OnKey(bool down, unsigned virtualKey, unsigned keyFlags) {
   if (!target || target->GetTopLevel() != window_) target = window_;
   // Keys with Alt held, Alt itself and F10 are the system's: they arrive as system keys, which
   // the windows' key rules (shortcuts, the dialog manager) do not look at.
-  const bool system =
-      (keyFlags & kMkAlt) != 0 || virtualKey == kVkMenu || virtualKey == kVkF10;
+  const bool system = (keyFlags & kMkAlt) != 0 || virtualKey == kVkMenu || virtualKey == kVkF10;
   unsigned message = system ? (down ? kWmSysKeyDown : kWmSysKeyUp) : (down ? kWmKeyDown : kWmKeyUp);
   Message m{target, message, virtualKey, 0, in.cursor};
   if (PreTranslate(m)) return true;
   if (message == kWmSysKeyDown && virtualKey == kVkF4 && (keyFlags & kMkAlt)) {
     // Alt+F4 is the system's close of the top-level, whoever has the keyboard (without a window
     // manager, nobody else takes it).
-    if (IsLive(window_)) window_->SendMessage(kWmSysCommand, kScClose, 0);
+    if (IsLive(window_)) {
+      window_->SendMessage(kWmSysCommand, kScClose, 0);
+    }
     return true;
   }
   // Keys for a native child are the child's once nobody consumed them.
@@ -241,15 +242,21 @@ void TopLevelState::OnConfigure(const Rect& screen) {
 void TopLevelState::OnMinimizedChange(bool minimized) {
   Window* w = window_;
   // Withdrawn with its owner: what happens to it meanwhile is the owner's doing.
-  if (w->hiddenWithOwner_) return;
+  if (w->hiddenWithOwner_) {
+    return;
+  }
   if (w->FollowsOwner()) {
     // A window manager minimised or restored an owned window alone (or with its owner, told
     // apart later): the owner, which carries the taskbar entry, does it for both.
     Window* owner = w->owner_;
-    if (owner->minimized_ != minimized) owner->ShowWindow(minimized ? kSwMinimize : kSwRestore);
+    if (owner->minimized_ != minimized) {
+      owner->ShowWindow(minimized ? kSwMinimize : kSwRestore);
+    }
     return;
   }
-  if (w->minimized_ == minimized) return;
+  if (w->minimized_ == minimized) {
+    return;
+  }
   w->minimized_ = minimized;
   const Rect r = w->GetRectInParent();
   if (minimized) {
@@ -257,7 +264,9 @@ void TopLevelState::OnMinimizedChange(bool minimized) {
   } else {
     w->SendMessage(kWmSize, kSizeRestored, MakeLParam(r.Width(), r.Height()));
   }
-  if (IsLive(w)) w->ShowOwnedWindows(!minimized);
+  if (IsLive(w)) {
+    w->ShowOwnedWindows(!minimized);
+  }
 }
 
 void TopLevelState::StartLoop(unsigned command, Point screen) {
@@ -529,16 +538,22 @@ void Window::ShowOwnedWindows(bool show) {
   // Like the platform's owned windows: hidden while their owner is minimised, back with it.
   std::vector<Window*> owned;
   for (Window* w : LiveWindows()) {
-    if (w->owner_ == this && w->created_ && w->native_ && w->FollowsOwner()) owned.push_back(w);
+    if (w->owner_ == this && w->created_ && w->native_ && w->FollowsOwner()) {
+      owned.push_back(w);
+    }
   }
   for (Window* w : owned) {
-    if (!IsLive(w)) continue;
+    if (!IsLive(w)) {
+      continue;
+    }
     if (!show && w->visible_ && !w->hiddenWithOwner_) {
       w->hiddenWithOwner_ = true;
       w->native_->Show(kSwHide);
     } else if (show && w->hiddenWithOwner_) {
       w->hiddenWithOwner_ = false;
-      if (w->visible_) w->native_->Show(kSwShowNoActivate);
+      if (w->visible_) {
+        w->native_->Show(kSwShowNoActivate);
+      }
     }
   }
 }
@@ -610,9 +625,13 @@ void Window::ModifyStyleEx(unsigned remove, unsigned add) {
 }
 
 void Window::SetFullScreenState(bool fullScreen) {
-  if (IsChild() || fullScreenState_ == fullScreen) return;
+  if (IsChild() || fullScreenState_ == fullScreen) {
+    return;
+  }
   fullScreenState_ = fullScreen;
-  if (native_) native_->SetFullScreen(fullScreen);
+  if (native_) {
+    native_->SetFullScreen(fullScreen);
+  }
 }
 
 void Window::SetWindowText(std::string_view text) {
@@ -827,7 +846,9 @@ bool IsKeyDown(unsigned virtualKey) {
   const unsigned flags = Input().keyFlags;
   if (virtualKey == kVkShift) return (flags & kMkShift) != 0;
   if (virtualKey == kVkControl) return (flags & kMkControl) != 0;
-  if (virtualKey == kVkMenu) return (flags & kMkAlt) != 0;
+  if (virtualKey == kVkMenu) {
+    return (flags & kMkAlt) != 0;
+  }
   return false;
 }
 

@@ -3,6 +3,7 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "res/AppIcon.h"
@@ -20,7 +21,9 @@ ObjectPtr<GdkPixbuf>& CustomIcon() {
 ObjectPtr<GdkPixbuf> PixbufFromBitmap(const launcher::Bitmap& picture) {
   ObjectPtr<GdkPixbuf> pixbuf(
       gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, picture.width, picture.height));
-  if (!pixbuf) return pixbuf;
+  if (!pixbuf) {
+    return pixbuf;
+  }
   // Both are RGB(A) rows; 24-bit pictures become opaque, and the row padding may differ.
   const int stride = gdk_pixbuf_get_rowstride(pixbuf.get());
   guchar* rows = gdk_pixbuf_get_pixels(pixbuf.get());
@@ -42,18 +45,22 @@ ObjectPtr<GdkPixbuf> PixbufFromBitmap(const launcher::Bitmap& picture) {
 
 ObjectPtr<GdkPixbuf> AppIconPixbuf(int size) {
   GdkPixbuf* custom = CustomIcon().get();
-  if (!custom) return PixbufFromBitmap(launcher::res::AppIcon(size));
+  if (!custom) {
+    return PixbufFromBitmap(launcher::res::AppIcon(size));
+  }
   // Scaled to fit the square, keeping its proportions, on a transparent ground.
   const int width = gdk_pixbuf_get_width(custom);
   const int height = gdk_pixbuf_get_height(custom);
   const double scale = static_cast<double>(size) / std::max(width, height);
-  const int w = std::max(1, static_cast<int>(width * scale + 0.5));
-  const int h = std::max(1, static_cast<int>(height * scale + 0.5));
+  const int w = std::max(1, static_cast<int>(std::lround(width * scale)));
+  const int h = std::max(1, static_cast<int>(std::lround(height * scale)));
   ObjectPtr<GdkPixbuf> square(gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, size, size));
-  if (!square) return square;
+  if (!square) {
+    return square;
+  }
   gdk_pixbuf_fill(square.get(), 0);
-  gdk_pixbuf_composite(custom, square.get(), (size - w) / 2, (size - h) / 2, w, h,
-                       (size - w) / 2.0, (size - h) / 2.0, scale, scale, GDK_INTERP_HYPER, 255);
+  gdk_pixbuf_composite(custom, square.get(), (size - w) / 2, (size - h) / 2, w, h, (size - w) / 2.0,
+                       (size - h) / 2.0, scale, scale, GDK_INTERP_HYPER, 255);
   return square;
 }
 

@@ -83,7 +83,9 @@ unsigned FlagsAfterButton(guint state, guint button, bool pressed) {
 unsigned FlagsAfterKey(guint state, guint keyval, bool pressed) {
   unsigned flags = KeyFlagsFromState(state);
   // Alt counts for keys only: a drag with Alt held is still a plain drag.
-  if (state & GDK_MOD1_MASK) flags |= kMkAlt;
+  if (state & GDK_MOD1_MASK) {
+    flags |= kMkAlt;
+  }
   unsigned bit = IsShift(keyval)     ? kMkShift
                  : IsControl(keyval) ? kMkControl
                  : IsAlt(keyval)     ? kMkAlt

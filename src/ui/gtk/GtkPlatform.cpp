@@ -44,8 +44,7 @@ void RunMessageLoop() { gtk_main(); }
 
 void QuitMessageLoop() { gtk_main_quit(); }
 
-int MessageBox(Window* owner, std::string_view text, std::string_view caption,
-               unsigned style) {
+int MessageBox(Window* owner, std::string_view text, std::string_view caption, unsigned style) {
   GtkMessageType type = GTK_MESSAGE_OTHER;
   switch (style & 0xF0) {
     case kMbIconError:
@@ -65,14 +64,18 @@ int MessageBox(Window* owner, std::string_view text, std::string_view caption,
   }
   // The owner's top-level, when it is on the screen to be centred over.
   Window* top = owner ? owner->GetTopLevel() : nullptr;
-  if (top && (!top->IsWindowVisible() || top->IsIconic() || !top->Native())) top = nullptr;
+  if (top && (!top->IsWindowVisible() || top->IsIconic() || !top->Native())) {
+    top = nullptr;
+  }
   GtkWindow* parent = top ? static_cast<gtk::GtkTopLevel*>(top->Native())->Window() : nullptr;
 
   std::string body = GbkToUtf8(text);
-  GtkWidget* dialog = gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, type, GTK_BUTTONS_NONE,
-                                             "%s", body.c_str());
+  GtkWidget* dialog =
+      gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, type, GTK_BUTTONS_NONE, "%s", body.c_str());
   gtk_window_set_title(GTK_WINDOW(dialog), GbkToUtf8(caption).c_str());
-  if (style & kMbSystemModal) gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
+  if (style & kMbSystemModal) {
+    gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
+  }
 
   bool second = (style & kMbDefButton2) != 0;
   int cancelAnswer = kIdOk;

@@ -34,9 +34,10 @@ void SetWindowShape(GdkWindow* window, ShapeKind kind, const cairo_region_t* reg
   for (int i = 0; i < count; ++i) {
     cairo_rectangle_int_t r;
     cairo_region_get_rectangle(region, i, &r);
-    rects[static_cast<std::size_t>(i)] = {
-        static_cast<short>(r.x * scale), static_cast<short>(r.y * scale),
-        static_cast<unsigned short>(r.width * scale), static_cast<unsigned short>(r.height * scale)};
+    rects[static_cast<std::size_t>(i)] = {static_cast<short>(r.x * scale),
+                                          static_cast<short>(r.y * scale),
+                                          static_cast<unsigned short>(r.width * scale),
+                                          static_cast<unsigned short>(r.height * scale)};
   }
   // cairo keeps a region's rectangles in y-x bands, as the server can take them fastest.
   XShapeCombineRectangles(display, xid, shape, 0, 0, rects.data(), count, ShapeSet, YXBanded);

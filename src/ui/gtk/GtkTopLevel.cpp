@@ -244,7 +244,9 @@ void GtkTopLevel::Show(int showCmd) {
     gtk_window_resize(Window(), requested_.Width(), requested_.Height());
     // GTK maps a window it was once asked to iconify iconified again, even after the window
     // manager restored it since.
-    if (!minimize) gtk_window_deiconify(Window());
+    if (!minimize) {
+      gtk_window_deiconify(Window());
+    }
     gtk_widget_show(w);
   }
   if (minimize) {

@@ -17,9 +17,11 @@ TEST(DisplayChoice, XIsChosenUnlessTheUserChoseAndWithoutXTheRunEnds) {
     Kind kind;
   } cases[] = {
       {"X session", {{"DISPLAY", ":0"}}, Kind::kX11},
-      {"Wayland session with XWayland", {{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-0"}},
+      {"Wayland session with XWayland",
+       {{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-0"}},
        Kind::kX11},
-      {"the user's choice stands", {{"GDK_BACKEND", "wayland"}, {"WAYLAND_DISPLAY", "w"}},
+      {"the user's choice stands",
+       {{"GDK_BACKEND", "wayland"}, {"WAYLAND_DISPLAY", "w"}},
        Kind::kAsSet},
       {"an empty choice is none", {{"GDK_BACKEND", ""}, {"DISPLAY", ":1"}}, Kind::kX11},
       {"Wayland without XWayland", {{"WAYLAND_DISPLAY", "wayland-0"}}, Kind::kNoDisplay},

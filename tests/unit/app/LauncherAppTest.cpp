@@ -82,7 +82,8 @@ TEST_F(StartupTest, AnOperatorIconIsHandedToTheWindowsOptionallyAndSilently) {
   Run();
   EXPECT_TRUE(ui::fake::AppIcon().Empty()) << "none packed: the built-in icon";
   auto skin = SkinWith("");
-  skin["config/icon.png"] = testsupport::MakePng(48, 40, true, [](int, int) { return 0xFF0000FFu; });
+  skin["config/icon.png"] =
+      testsupport::MakePng(48, 40, true, [](int, int) { return 0xFF0000FFu; });
   Pack(skin);
   Run();
   EXPECT_EQ(ui::fake::AppIcon().width, 48);

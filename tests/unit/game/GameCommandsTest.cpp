@@ -105,7 +105,7 @@ TEST_F(GameCommandsTest, F5AsksToRestartAndOnOkStartsTheProgramAnewAndCloses) {
     EXPECT_EQ(LastBox().text, ui::Gbk("此操作将退出游戏，是否继续？"));
     EXPECT_EQ(LastBox().caption, "Star.Launcher");
     EXPECT_EQ(LastBox().style, kQuestion);
-    EXPECT_TRUE(LastBox().hasOwner);
+    EXPECT_EQ(LastBox().owner, &dialog) << "the box belongs to the game window";
     EXPECT_FALSE(dialog.IsEnded()) << "Cancel is the default answer";
     EXPECT_TRUE(ui::fake::StartedProcesses().empty());
 

@@ -212,6 +212,7 @@ TEST_F(LauncherWindowTest, CloseAsksFirstAndMinimiseTakesBoth) {
     EXPECT_TRUE(ui::fake::Native(companion).shown);
     EXPECT_EQ(ui::fake::Native(companion).bounds, ui::fake::Native(pair).bounds);
     companion.SendMessage(ui::kWmCommand, 203, 0);
+    EXPECT_EQ(ui::fake::MessageBoxes().back().owner, &companion) << "over the pair";
     EXPECT_FALSE(pair.IsEnded()) << "Cancel keeps the launcher";
     companion.SendMessage(ui::kWmCommand, 203, 0);
     EXPECT_TRUE(pair.IsEnded());
