@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The launcher's two windows on a player's desktop (openbox, a tint2 panel): one taskbar entry;
-# minimised by the launcher's button or by the window manager and restored from the panel, both
-# go and come back together, at one place; the close question belongs to the pair: transient for
-# it, modal, centred over it after it was dragged off centre, with the program's name as caption.
+# The launcher's two windows on a player's desktop (openbox, a tint2 panel): one taskbar entry,
+# with the operator's icon; minimised by the launcher's button or by the window manager and
+# restored from the panel, both go and come back together, at one place; the close question
+# belongs to the pair: transient for it, modal, centred over it after it was dragged off centre,
+# with the program's name as caption.
 # Usage: launcher_pair_desktop_test.sh BUILD_DIR SOURCE_DIR
 set -uo pipefail
 build=$1 source=$2
@@ -10,9 +11,17 @@ source "$source/tests/integration/desktop/lib.sh"
 source "$source/tests/integration/desktop/windows.sh"
 desktop_start
 pack_quiet "$work/pk"
+# The operator's icon, a red square, is every window's.
+convert -size 64x64 xc:'#ff0000' "$work/pk/skin/icon.png"
+"$build/launcher-pack" build "$work/pk/skin" -o "$work/pk/demo" --exe "$build/launcher" \
+  >/dev/null 2>&1 || fail "packing with an icon failed"
 start_packed "$work/pk"
 launcher_pair
 same_place "$picture" "$companion" || fail "the pair opened at two places"
+red_icon() {  # the window's first icon begins with an opaque red pixel
+  xprop -notype -f _NET_WM_ICON 32c _NET_WM_ICON -id "$1" | grep -q '= [0-9]*, [0-9]*, 4294901760,'
+}
+red_icon "$picture" || fail "the launcher does not carry the operator's icon"
 geometry "$picture"
 echo "pair at $X,$Y ${WIDTH}x$HEIGHT"
 
@@ -49,6 +58,7 @@ owner=$(xprop -id "$box" WM_TRANSIENT_FOR | grep -o '0x[0-9a-f]*')
 [ $((owner)) = "$picture" ] || [ $((owner)) = "$companion" ] ||
   fail "the close question is transient for $owner, not for the launcher"
 has_state "$box" _NET_WM_STATE_MODAL || fail "the close question is not modal"
+red_icon "$box" || fail "the close question does not carry the operator's icon"
 centred_over "$box" "$picture" 25 || fail "the close question is not centred over the launcher"
 xdotool key Escape
 wait_until 5 sh -c "! xdotool search --onlyvisible --name '^demo\$' >/dev/null 2>&1" ||
