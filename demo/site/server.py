@@ -8,6 +8,9 @@ server offers the launcher:
                         loads; a plain browser is sent on to <address>
   /update/version.txt   the published version (--version, default: the packaged one, 1.34)
   /update/launcher      the executable of that version (--update-exe; 404 without one)
+  /update/launcher.sig  its detached signature, for launchers packed with an update key: the
+                        file beside the executable with ".sig" appended (--update-sig names
+                        another; 404 without one)
   /beacon?event=NAME    answers 204 and appends "NAME <monotonic seconds>" to --beacon-log, so
                         benchmarks can see when a page has loaded
 
@@ -103,6 +106,16 @@ def make_handler(options):
                     body = exe.read()
                 self.send_body(200, body, "application/octet-stream")
                 return
+            if parts.path == "/update/launcher.sig":
+                signature = options.update_sig or (
+                    options.update_exe + ".sig" if options.update_exe else None)
+                if not signature or not os.path.isfile(signature):
+                    self.send_body(404, b"no signature published\n", "text/plain")
+                    return
+                with open(signature, "rb") as sig:
+                    body = sig.read()
+                self.send_body(200, body, "application/octet-stream")
+                return
             super().do_GET()
 
     return Handler
@@ -119,6 +132,8 @@ def main():
     parser.add_argument("--root", default=os.path.dirname(os.path.abspath(__file__)))
     parser.add_argument("--version", default="1.34", help="published version text")
     parser.add_argument("--update-exe", help="executable served at /update/launcher")
+    parser.add_argument("--update-sig",
+                        help="signature served at /update/launcher.sig (default: UPDATE_EXE.sig)")
     parser.add_argument("--beacon-log", help="file the page beacons are appended to")
     parser.add_argument("--request-log", help="file every request line is appended to")
     parser.add_argument("--delay", action="append", default=[], metavar="PATH=SECONDS",

@@ -1,13 +1,21 @@
 #include "app/DesktopShortcut.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <filesystem>
 #include <memory>
 #include <sstream>
+#include <utility>
+
+#include "config/Bitmap.h"
+#include "config/LauncherConfig.h"
+#include "res/AppIcon.h"
 
 namespace launcher {
 namespace {
@@ -25,11 +33,17 @@ std::optional<std::string> DesktopFromUserDirs(const std::string& text, const st
   std::optional<std::string> result;
   while (std::getline(lines, line)) {
     std::size_t start = line.find_first_not_of(" \t");
-    if (start == std::string::npos || line[start] == '#') continue;
+    if (start == std::string::npos || line[start] == '#') {
+      continue;
+    }
     const std::string key = "XDG_DESKTOP_DIR=";
-    if (line.compare(start, key.size(), key) != 0) continue;
+    if (line.compare(start, key.size(), key) != 0) {
+      continue;
+    }
     std::string value = line.substr(start + key.size());
-    if (value.size() < 2 || value.front() != '"') continue;
+    if (value.size() < 2 || value.front() != '"') {
+      continue;
+    }
     std::string unquoted;
     bool closed = false;
     for (std::size_t i = 1; i < value.size(); ++i) {
@@ -42,7 +56,9 @@ std::optional<std::string> DesktopFromUserDirs(const std::string& text, const st
         unquoted += value[i];
       }
     }
-    if (!closed) continue;
+    if (!closed) {
+      continue;
+    }
     if (unquoted.rfind("$HOME", 0) == 0) {
       unquoted = home + unquoted.substr(5);
     } else if (unquoted.empty() || unquoted.front() != '/') {
@@ -53,13 +69,87 @@ std::optional<std::string> DesktopFromUserDirs(const std::string& text, const st
   return result;
 }
 
-std::string ReadWholeFile(const std::string& path, std::size_t limit) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return {};
+// Owns one descriptor.
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  ~UniqueFd() {
+    if (fd_ >= 0) {
+      close(fd_);
+    }
+  }
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  int Get() const { return fd_; }
+  // Closes now; false when close reports an error.
+  bool Close() { return close(std::exchange(fd_, -1)) == 0; }
+
+ private:
+  int fd_;
+};
+
+// The first limit bytes of a regular file (a symbolic link is followed only to one). A FIFO or
+// device is never opened, so reading other programs' files on the desktop cannot block.
+std::string ReadRegularFile(const std::string& path, std::size_t limit) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    return {};
+  }
+  UniqueFd fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  // Checked again on what was opened: the name may have been replaced in between.
+  if (fd.Get() < 0 || fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    return {};
+  }
   std::string text(limit, '\0');
-  in.read(text.data(), static_cast<std::streamsize>(limit));
-  text.resize(static_cast<std::size_t>(in.gcount()));
+  std::size_t done = 0;
+  while (done < limit) {
+    ssize_t n = read(fd.Get(), text.data() + done, limit - done);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  text.resize(done);
   return text;
+}
+
+// Creates path as a new file with mode and the bytes; never over an existing file or through a
+// link. taken is set when the name is in use (by a file, a link or anything else).
+bool WriteNewFile(const std::string& path, std::string_view bytes, mode_t mode, bool* taken) {
+  *taken = false;
+  UniqueFd fd(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+  if (fd.Get() < 0) {
+    *taken = errno == EEXIST || errno == ELOOP;
+    return false;
+  }
+  bool ok = fchmod(fd.Get(), mode) == 0;  // the mode meant, whatever the umask
+  while (ok && !bytes.empty()) {
+    ssize_t n = write(fd.Get(), bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    ok = n > 0;
+    if (ok) {
+      bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+  }
+  if (!fd.Close() || !ok) {
+    unlink(path.c_str());  // ours: created above
+    return false;
+  }
+  return true;
+}
+
+// The name-th choice for a file: the path itself, then "stem-2.ext", "stem-3.ext" ...
+std::string NthName(const std::string& path, std::string_view extension, int attempt) {
+  if (attempt == 1) {
+    return path;
+  }
+  return path.substr(0, path.size() - extension.size()) + "-" + std::to_string(attempt) +
+         std::string(extension);
 }
 
 struct DirCloser {
@@ -70,15 +160,25 @@ struct DirCloser {
 
 std::optional<std::string> FindDesktopDirectoryIn(const std::string& home,
                                                   const std::string& configHome) {
-  if (home.empty()) return std::nullopt;
+  if (home.empty()) {
+    return std::nullopt;
+  }
   std::string config = configHome.empty() ? home + "/.config" : configHome;
   std::optional<std::string> desktop =
-      DesktopFromUserDirs(ReadWholeFile(config + "/user-dirs.dirs", 64 * 1024), home);
-  if (!desktop) desktop = home + "/Desktop";
+      DesktopFromUserDirs(ReadRegularFile(config + "/user-dirs.dirs", std::size_t{64} << 10), home);
+  if (!desktop) {
+    desktop = home + "/Desktop";
+  }
   // A desktop set to the home folder itself means "no desktop" to the XDG tools.
-  while (desktop->size() > 1 && desktop->back() == '/') desktop->pop_back();
-  if (*desktop == home) return std::nullopt;
-  if (!IsDirectory(*desktop)) return std::nullopt;
+  while (desktop->size() > 1 && desktop->back() == '/') {
+    desktop->pop_back();
+  }
+  if (*desktop == home) {
+    return std::nullopt;
+  }
+  if (!IsDirectory(*desktop)) {
+    return std::nullopt;
+  }
   return desktop;
 }
 
@@ -95,7 +195,9 @@ std::string ShortcutBaseName(std::string_view executablePath) {
   std::string_view name =
       slash == std::string_view::npos ? executablePath : executablePath.substr(slash + 1);
   std::size_t dot = name.rfind('.');
-  if (dot != std::string_view::npos) name = name.substr(0, dot);
+  if (dot != std::string_view::npos) {
+    name = name.substr(0, dot);
+  }
   return std::string(name);
 }
 
@@ -104,7 +206,9 @@ std::string QuoteExecArgument(std::string_view argument) {
   // to the backslashes the quoting produced as well), then "%" doubled for the field codes.
   std::string quoted = "\"";
   for (char c : argument) {
-    if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
+    if (c == '"' || c == '`' || c == '$' || c == '\\') {
+      quoted += '\\';
+    }
     quoted += c;
   }
   quoted += '"';
@@ -160,7 +264,9 @@ std::optional<std::string> ExecProgram(std::string_view execValue) {
     }
   }
   std::size_t i = text.find_first_not_of(' ');
-  if (i == std::string::npos) return std::nullopt;
+  if (i == std::string::npos) {
+    return std::nullopt;
+  }
   std::string program;
   if (text[i] == '"') {
     bool closed = false;
@@ -174,7 +280,9 @@ std::optional<std::string> ExecProgram(std::string_view execValue) {
         program += text[i];
       }
     }
-    if (!closed) return std::nullopt;
+    if (!closed) {
+      return std::nullopt;
+    }
   } else {
     std::size_t end = text.find(' ', i);
     program = text.substr(i, end == std::string::npos ? std::string::npos : end - i);
@@ -182,28 +290,40 @@ std::optional<std::string> ExecProgram(std::string_view execValue) {
   std::string unpercent;
   for (std::size_t k = 0; k < program.size(); ++k) {
     unpercent += program[k];
-    if (program[k] == '%' && k + 1 < program.size() && program[k + 1] == '%') ++k;
+    if (program[k] == '%' && k + 1 < program.size() && program[k + 1] == '%') {
+      ++k;
+    }
   }
   return unpercent;
 }
 
 bool GetShortcutTarget(const std::string& shortcutPath, std::string* target) {
-  std::string text = ReadWholeFile(shortcutPath, 256 * 1024);
-  if (text.empty()) return false;
+  std::string text = ReadRegularFile(shortcutPath, std::size_t{256} << 10);
+  if (text.empty()) {
+    return false;
+  }
   std::istringstream lines(text);
   std::string line;
   bool inEntry = false;
   while (std::getline(lines, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty() && line.back() == '\r') {
+      line.pop_back();
+    }
     if (!line.empty() && line.front() == '[') {
       inEntry = line == "[Desktop Entry]";
       continue;
     }
-    if (!inEntry || line.rfind("Exec", 0) != 0) continue;
+    if (!inEntry || line.rfind("Exec", 0) != 0) {
+      continue;
+    }
     std::size_t eq = line.find('=');
-    if (eq == std::string::npos || line.find_first_not_of(' ', 4) != eq) continue;
+    if (eq == std::string::npos || line.find_first_not_of(' ', 4) != eq) {
+      continue;
+    }
     auto program = ExecProgram(std::string_view(line).substr(eq + 1));
-    if (!program) return false;
+    if (!program) {
+      return false;
+    }
     *target = *program;
     return true;
   }
@@ -212,7 +332,9 @@ bool GetShortcutTarget(const std::string& shortcutPath, std::string* target) {
 
 bool ShortcutExists(const std::string& executablePath, const std::string& desktopDirectory) {
   std::unique_ptr<DIR, DirCloser> dir(opendir(desktopDirectory.c_str()));
-  if (!dir) return false;
+  if (!dir) {
+    return false;
+  }
   int looked = 0;
   while (dirent* entry = readdir(dir.get())) {
     std::string_view name = entry->d_name;
@@ -220,7 +342,9 @@ bool ShortcutExists(const std::string& executablePath, const std::string& deskto
     if (name.size() <= suffix.size() || name.substr(name.size() - suffix.size()) != suffix) {
       continue;
     }
-    if (++looked > kMaxShortcutsScanned) return false;
+    if (++looked > kMaxShortcutsScanned) {
+      return false;
+    }
     std::string target;
     if (GetShortcutTarget(desktopDirectory + "/" + std::string(name), &target) &&
         target == executablePath) {
@@ -230,29 +354,120 @@ bool ShortcutExists(const std::string& executablePath, const std::string& deskto
   return false;
 }
 
-void CreateShortcut(const std::string& executablePath, const std::string& shortcutPath) {
-  std::string name = ShortcutBaseName(executablePath);
-  std::string escapedName;
-  for (char c : name) {
+std::string EscapeEntryValue(std::string_view value) {
+  std::string out;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    const char c = value[i];
     if (c == '\\') {
-      escapedName += "\\\\";
-    } else if (c == '\n' || c == '\r') {
-      escapedName += ' ';
+      out += "\\\\";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c == ' ' && i == 0) {
+      out += "\\s";  // a leading blank would be trimmed by readers
     } else {
-      escapedName += c;
+      out += c;
     }
   }
-  std::string text = "[Desktop Entry]\nType=Application\nVersion=1.0\nName=" + escapedName +
+  return out;
+}
+
+std::optional<std::string> CreateShortcut(const std::string& executablePath,
+                                          const std::string& shortcutPath,
+                                          const std::string& iconPath) {
+  // Started from the desktop, the program runs in its own folder, so that what it writes
+  // beside itself (the files of an update) never lands in the file manager's folder.
+  std::size_t slash = executablePath.rfind('/');
+  std::string folder = slash == std::string::npos ? std::string(".")
+                       : slash == 0               ? std::string("/")
+                                                  : executablePath.substr(0, slash);
+  std::string text = "[Desktop Entry]\nType=Application\nVersion=1.0\nName=" +
+                     EscapeEntryValue(ShortcutBaseName(executablePath)) +
                      "\nExec=" + QuoteExecArgument(executablePath) +
-                     "\nIcon=applications-games\nTerminal=false\nCategories=Game;\n";
-  std::FILE* f = std::fopen(shortcutPath.c_str(), "wb");
-  if (!f) return;
-  bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  if (std::fclose(f) != 0 || !written) {
-    std::remove(shortcutPath.c_str());
-    return;
+                     "\nPath=" + EscapeEntryValue(folder) + "\n";
+  if (!iconPath.empty()) {
+    text += "Icon=" + EscapeEntryValue(iconPath) + "\n";
   }
-  chmod(shortcutPath.c_str(), 0755);
+  text += "Terminal=false\nCategories=Game;\n";
+  for (int attempt = 1; attempt <= kMaxNameAttempts; ++attempt) {
+    std::string path = NthName(shortcutPath, ".desktop", attempt);
+    bool taken = false;
+    if (WriteNewFile(path, text, 0755, &taken)) {
+      return path;
+    }
+    if (!taken) {
+      return std::nullopt;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> FindDataDirectory() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  if (data && data[0] == '/') {
+    return std::string(data);
+  }
+  const char* home = std::getenv("HOME");
+  if (!home || home[0] != '/') {
+    return std::nullopt;
+  }
+  return std::string(home) + "/.local/share";
+}
+
+std::optional<std::string> InstallShortcutIcon(const std::string& dataDirectory,
+                                               const std::string& executablePath,
+                                               const std::vector<std::uint8_t>& png, int side) {
+  if (png.empty() || side <= 0 || dataDirectory.empty()) {
+    return std::nullopt;
+  }
+  const std::string size = std::to_string(side) + "x" + std::to_string(side);
+  const std::string folder = dataDirectory + "/icons/hicolor/" + size + "/apps";
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (error) {
+    return std::nullopt;
+  }
+  // FNV-1a of the executable's path: stable from run to run, different between folders.
+  std::uint32_t hash = 2166136261u;
+  for (unsigned char c : executablePath) {
+    hash = (hash ^ c) * 16777619u;
+  }
+  char hex[9];
+  std::snprintf(hex, sizeof hex, "%08x", hash);
+  const std::string first = folder + "/" + ShortcutBaseName(executablePath) + "-" + hex + ".png";
+  const std::string_view bytes(reinterpret_cast<const char*>(png.data()), png.size());
+  for (int attempt = 1; attempt <= kMaxNameAttempts; ++attempt) {
+    std::string path = NthName(first, ".png", attempt);
+    bool taken = false;
+    if (WriteNewFile(path, bytes, 0644, &taken)) {
+      return path;
+    }
+    if (!taken) {
+      return std::nullopt;
+    }
+    if (ReadRegularFile(path, png.size() + 1) == bytes) {
+      return path;  // ours, from before
+    }
+  }
+  return std::nullopt;
+}
+
+std::vector<std::uint8_t> ShortcutIconPng(const std::vector<std::uint8_t>* operatorIcon,
+                                          int* side) {
+  if (operatorIcon) {
+    Bitmap icon;
+    if (DecodePng(operatorIcon->data(), operatorIcon->size(), &icon) && icon.width == icon.height &&
+        icon.width >= kMinIconSide && icon.width <= kMaxIconSide) {
+      *side = icon.width;
+      return *operatorIcon;
+    }
+  }
+  constexpr int kBuiltInSide = 128;
+  *side = kBuiltInSide;
+  return EncodePng(res::AppIcon(kBuiltInSide));
 }
 
 }  // namespace launcher

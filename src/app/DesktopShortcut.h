@@ -1,9 +1,11 @@
 // The desktop shortcut to the running executable, as a desktop entry file.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace launcher {
 
@@ -30,14 +32,44 @@ std::string QuoteExecArgument(std::string_view argument);
 // value is malformed.
 std::optional<std::string> ExecProgram(std::string_view execValue);
 
-// The program a desktop entry file starts, or nothing when it cannot be read.
+// A value of a desktop entry's string keys (Name, Path, Icon), escaped as desktop entries
+// require.
+std::string EscapeEntryValue(std::string_view value);
+
+// The program a desktop entry file starts; false when it cannot be read. Only a regular file is
+// read (a symbolic link to one is followed); a FIFO or device is never opened, so this never
+// blocks.
 bool GetShortcutTarget(const std::string& shortcutPath, std::string* target);
 
 // True when one of the first kMaxShortcutsScanned "*.desktop" files in desktopDirectory starts
 // executablePath.
 bool ShortcutExists(const std::string& executablePath, const std::string& desktopDirectory);
 
-// Writes the desktop entry (replacing a file of that name) and marks it executable. Silent.
-void CreateShortcut(const std::string& executablePath, const std::string& shortcutPath);
+// Writes the desktop entry as a new file, mode 0755: never over an existing file (another
+// program's entry of that name stays as it is), never through a symbolic link. A name that is
+// taken gets "-2", "-3" ... before ".desktop"; after kMaxNameAttempts taken names nothing is
+// written. iconPath is the Icon= value (empty: none). Returns the path written. Silent.
+std::optional<std::string> CreateShortcut(const std::string& executablePath,
+                                          const std::string& shortcutPath,
+                                          const std::string& iconPath = {});
+
+constexpr int kMaxNameAttempts = 9;
+
+// The user's data folder: $XDG_DATA_HOME when absolute, otherwise $HOME/.local/share.
+std::optional<std::string> FindDataDirectory();
+
+// Installs the shortcut's icon, a square PNG of side pixels, as
+// dataDirectory/icons/hicolor/<side>x<side>/apps/<name>.png and returns its path. The name is
+// made of the executable's base name and a hash of its path, so launchers of one name in
+// different folders do not share an icon. An existing file with the same bytes is used as it is;
+// another file of that name is left alone and the next name tried, as for CreateShortcut.
+// Folders are created as needed. Nothing when no file could be written.
+std::optional<std::string> InstallShortcutIcon(const std::string& dataDirectory,
+                                               const std::string& executablePath,
+                                               const std::vector<std::uint8_t>& png, int side);
+
+// The icon for the desktop entry: the operator's PNG when it is square with a side of 16 to 1024
+// pixels, otherwise the built-in icon. side receives the side in pixels.
+std::vector<std::uint8_t> ShortcutIconPng(const std::vector<std::uint8_t>* operatorIcon, int* side);
 
 }  // namespace launcher

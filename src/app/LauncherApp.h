@@ -18,6 +18,8 @@ struct StartupPaths {
   std::string executablePath;
   std::string currentDirectory;
   std::optional<std::string> desktopDirectory;
+  // Where the shortcut's icon is installed (under icons/hicolor); none: the entry has no icon.
+  std::optional<std::string> dataDirectory;
 
   // Read from the running process and the user's XDG settings.
   static StartupPaths FromProcess();
@@ -37,6 +39,10 @@ class LauncherApp {
   LauncherConfig& GetConfig() { return config; }
   CGameDialog* GetGameDialog() const { return gameDialog; }
   void SetStartUrl(const std::string& url) { startUrl = url; }
+  // Called by the launcher window as it closes for an installed update: start-up then starts
+  // the new build instead of going on to the game window.
+  void RestartIntoUpdate() { restartIntoUpdate_ = true; }
+  bool WillRestartIntoUpdate() const { return restartIntoUpdate_; }
   const std::string& GetStartUrl() const { return startUrl; }
   const Bitmap* GetMainPicture() const { return mainPicture.get(); }
   const std::string& GetExecutablePath() const { return paths_.executablePath; }
@@ -59,19 +65,17 @@ class LauncherApp {
   std::string startUrl;
 
  private:
-  void RemoveUpdateLeftovers();
-  // The operator's icon (kOperatorIconEntry), when packed, becomes every window's and the
-  // notification area's.
+  void RemoveUpdateLeftovers(bool buildStarts);
+  // The operator's icon (kIconEntry), when packed, becomes every window's and the notification
+  // area's.
   void UseOperatorIcon();
   void EnsureDesktopShortcut();
 
   StartupPaths paths_;
+  bool restartIntoUpdate_ = false;
   // The windows made so far; they live as long as the application.
   std::vector<std::unique_ptr<ui::Window>> windows_;
 };
-
-// The operator's optional icon in the archive.
-constexpr const char* kOperatorIconEntry = "config/icon.png";
 
 // A firstUrl longer than this many bytes skips the launcher window.
 constexpr std::size_t kFirstUrlThreshold = 2;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 namespace launcher {
 
@@ -186,7 +187,10 @@ ArchiveLocation LocateArchive(const std::uint8_t* data, std::size_t size) {
   }
 
   std::uint64_t end = 0;
-  if (size >= 4 && std::memcmp(data, "\x7F" "ELF", 4) == 0) {
+  if (size >= 4 && std::memcmp(data,
+                               "\x7F"
+                               "ELF",
+                               4) == 0) {
     if (!ElfDataEnd(data, size, &end)) return location;
     location.source = ArchiveStartSource::kElf;
   } else if (size >= 2 && data[0] == 'M' && data[1] == 'Z') {
@@ -289,18 +293,49 @@ int MemError(voidpf, voidpf) { return 0; }
 
 constexpr std::size_t kMaxNameLength = 255;  // longer names are never found
 
+// Sizes a reader can trust: deflate never expands more than about 1032 to 1, stored entries
+// are as long as they are, and nothing the skin needs comes near kMaxEntrySize.
+bool Plausible(const unz_file_info64& info) {
+  if (info.flag & 1) {
+    return false;  // encrypted
+  }
+  if (info.uncompressed_size > kMaxEntrySize) {
+    return false;
+  }
+  if (info.compression_method == 0) {
+    return info.uncompressed_size == info.compressed_size;
+  }
+  if (info.compression_method == Z_DEFLATED) {
+    return info.uncompressed_size <= info.compressed_size * 1032 + 1024;
+  }
+  return false;
+}
+
+// One entry of the directory as the index keeps it.
+struct IndexedEntry {
+  ArchiveListing listing;
+  bool readable = false;  // plausible sizes, a name that can be looked up, a local header found
+};
+
+// The bytes an entry's compressed data occupies.
+struct DataRange {
+  std::uint64_t begin, end;
+};
+
 }  // namespace
 
 class ZipArchive {
  public:
   explicit ZipArchive(MemoryRange range) : range_(range) {}
   ~ZipArchive() {
-    if (file_) unzClose(file_);
+    if (file_) {
+      unzClose(file_);
+    }
   }
   ZipArchive(const ZipArchive&) = delete;
   ZipArchive& operator=(const ZipArchive&) = delete;
 
-  bool Open() {
+  ZipOpenError Open() {
     zlib_filefunc64_def functions{};
     functions.zopen64_file = MemOpen;
     functions.zread_file = MemRead;
@@ -311,14 +346,99 @@ class ZipArchive {
     functions.zerror_file = MemError;
     functions.opaque = &range_;
     file_ = unzOpen2_64("appended archive", &functions);
-    return file_ != nullptr;
+    if (!file_) {
+      return ZipOpenError::kNotZip;
+    }
+    return Index();
   }
 
   unzFile File() const { return file_; }
+  const std::vector<IndexedEntry>& Entries() const { return entries_; }
+  bool Complete() const { return complete_; }
+
+  // The first entry of that exact name, or null.
+  const IndexedEntry* Find(std::string_view name) const {
+    auto it = byName_.find(name);
+    return it == byName_.end() ? nullptr : &entries_[it->second];
+  }
 
  private:
+  // Reads the whole central directory once: the listing, the name index (first name wins), and
+  // the checks that need every entry at once. Nothing is inflated.
+  ZipOpenError Index() {
+    std::vector<DataRange> ranges;
+    std::uint64_t total = 0;
+    int err = unzGoToFirstFile(file_);
+    for (; err == UNZ_OK; err = unzGoToNextFile(file_)) {
+      IndexedEntry entry;
+      unz_file_info64 raw{};
+      char name[kMaxNameLength + 1];
+      if (unzGetCurrentFileInfo64(file_, &raw, name, sizeof name, nullptr, 0, nullptr, 0) !=
+          UNZ_OK) {
+        break;
+      }
+      unz64_file_pos pos{};
+      if (unzGetFilePos64(file_, &pos) != UNZ_OK) {
+        break;
+      }
+      const bool fullName = raw.size_filename <= kMaxNameLength;
+      entry.listing.name.assign(name, std::min<std::size_t>(raw.size_filename, kMaxNameLength));
+      if (!fullName) {
+        entry.listing.name.append("...");
+      }
+      ArchiveEntryInfo& info = entry.listing.info;
+      info.index = pos.num_of_file;
+      info.directoryOffset = pos.pos_in_zip_directory;
+      info.uncompressedSize =
+          static_cast<std::uint32_t>(std::min<ZPOS64_T>(raw.uncompressed_size, UINT32_MAX));
+      info.compressedSize =
+          static_cast<std::uint32_t>(std::min<ZPOS64_T>(raw.compressed_size, UINT32_MAX));
+
+      // Where the data lies, from the local header, without setting up inflation.
+      int method = 0, level = 0;
+      bool located = false;
+      if (unzOpenCurrentFile2(file_, &method, &level, 1) == UNZ_OK) {
+        const ZPOS64_T begin = unzGetCurrentFileZStreamPos64(file_);
+        unzCloseCurrentFile(file_);
+        located = true;
+        if (raw.compressed_size > 0) {
+          ranges.push_back({begin, begin + raw.compressed_size});
+        }
+      }
+      entry.readable = located && fullName && Plausible(raw);
+      if (entry.readable) {
+        total += raw.uncompressed_size;
+      }
+      entries_.push_back(std::move(entry));
+    }
+    complete_ = err == UNZ_END_OF_LIST_OF_FILE;
+
+    std::sort(ranges.begin(), ranges.end(),
+              [](const DataRange& a, const DataRange& b) { return a.begin < b.begin; });
+    for (std::size_t i = 1; i < ranges.size(); ++i) {
+      if (ranges[i].begin < ranges[i - 1].end) {
+        return ZipOpenError::kOverlap;
+      }
+    }
+    if (total > kMaxArchiveTotal) {
+      return ZipOpenError::kTooLarge;
+    }
+    // Keys point into entries_, which no longer grows.
+    byName_.reserve(entries_.size());
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+      const std::string& name = entries_[i].listing.name;
+      if (name.size() <= kMaxNameLength) {
+        byName_.emplace(name, i);  // an earlier entry of the same name stays
+      }
+    }
+    return ZipOpenError::kNone;
+  }
+
   MemoryRange range_;
   unzFile file_ = nullptr;
+  std::vector<IndexedEntry> entries_;
+  std::unordered_map<std::string_view, std::size_t> byName_;
+  bool complete_ = false;
 };
 
 void ZipArchiveDeleter::operator()(ZipArchive* archive) const {
@@ -326,79 +446,64 @@ void ZipArchiveDeleter::operator()(ZipArchive* archive) const {
   delete archive;
 }
 
-ArchiveHandle OpenZipFromMemory(const std::uint8_t* data, std::size_t size) {
-  if (!data || size == 0) return nullptr;
+const char* ZipOpenErrorText(ZipOpenError error) {
+  switch (error) {
+    case ZipOpenError::kNone:
+      return "opened";
+    case ZipOpenError::kNotZip:
+      return "not a Zip archive";
+    case ZipOpenError::kOverlap:
+      return "entries overlap (the same bytes stated as several files)";
+    case ZipOpenError::kTooLarge:
+      return "the entries together state more than 512 MiB";
+  }
+  return "?";
+}
+
+ArchiveHandle OpenZipFromMemory(const std::uint8_t* data, std::size_t size, ZipOpenError* error) {
+  ZipOpenError ignored = ZipOpenError::kNone;
+  ZipOpenError& result = error ? *error : ignored;
+  result = ZipOpenError::kNotZip;
+  if (!data || size == 0) {
+    return nullptr;
+  }
   auto archive = ArchiveHandle(new ZipArchive({data, size}));
-  if (!archive->Open()) return nullptr;
+  result = archive->Open();
+  if (result != ZipOpenError::kNone) {
+    return nullptr;
+  }
   return archive;
 }
-
-namespace {
-
-// Sizes a reader can trust: deflate never expands more than about 1032 to 1, stored entries
-// are as long as they are, and nothing the skin needs comes near kMaxEntrySize.
-bool Plausible(const unz_file_info64& info) {
-  if (info.flag & 1) return false;  // encrypted
-  if (info.uncompressed_size > kMaxEntrySize) return false;
-  if (info.compression_method == 0) return info.uncompressed_size == info.compressed_size;
-  if (info.compression_method == Z_DEFLATED) {
-    return info.uncompressed_size <= info.compressed_size * 1032 + 1024;
-  }
-  return false;
-}
-
-bool CurrentEntry(unzFile file, std::string* name, ArchiveEntryInfo* info, bool* plausible) {
-  unz_file_info64 raw{};
-  char buffer[kMaxNameLength + 1];
-  if (unzGetCurrentFileInfo64(file, &raw, buffer, sizeof buffer, nullptr, 0, nullptr, 0) !=
-      UNZ_OK) {
-    return false;
-  }
-  unz64_file_pos pos{};
-  if (unzGetFilePos64(file, &pos) != UNZ_OK) return false;
-  if (name) {
-    name->assign(buffer, std::min<std::size_t>(raw.size_filename, kMaxNameLength));
-    if (raw.size_filename > kMaxNameLength) name->append("...");
-  }
-  info->index = pos.num_of_file;
-  info->directoryOffset = pos.pos_in_zip_directory;
-  info->uncompressedSize = static_cast<std::uint32_t>(std::min<ZPOS64_T>(raw.uncompressed_size, UINT32_MAX));
-  info->compressedSize = static_cast<std::uint32_t>(std::min<ZPOS64_T>(raw.compressed_size, UINT32_MAX));
-  *plausible = Plausible(raw) && raw.size_filename <= kMaxNameLength;
-  return true;
-}
-
-}  // namespace
 
 int FindArchiveEntry(ZipArchive* archive, std::string_view name, ArchiveEntryInfo* info) {
   if (!archive || name.empty() || name.size() > kMaxNameLength ||
       name.find('\0') != std::string_view::npos) {
     return UNZ_PARAMERROR;
   }
-  const std::string wanted(name);
-  unzFile file = archive->File();
-  // Walk the central directory in order: the first entry whose whole stored name equals the
-  // wanted one wins. (The library's own lookup compares names cut to its buffer.)
-  for (int err = unzGoToFirstFile(file); err == UNZ_OK; err = unzGoToNextFile(file)) {
-    std::string stored;
-    ArchiveEntryInfo found;
-    bool plausible = false;
-    if (!CurrentEntry(file, &stored, &found, &plausible)) return UNZ_BADZIPFILE;
-    if (stored != wanted) continue;
-    if (!plausible) return UNZ_BADZIPFILE;
-    *info = found;
-    return UNZ_OK;
+  const IndexedEntry* entry = archive->Find(name);
+  if (!entry) {
+    return UNZ_END_OF_LIST_OF_FILE;
   }
-  return UNZ_END_OF_LIST_OF_FILE;
+  if (!entry->readable) {
+    return UNZ_BADZIPFILE;
+  }
+  *info = entry->listing.info;
+  return UNZ_OK;
 }
 
 long ReadArchiveEntry(ZipArchive* archive, const ArchiveEntryInfo& info, void* buffer,
                       std::size_t size) {
-  if (!archive) return -1;
+  if (!archive) {
+    return -1;
+  }
   unzFile file = archive->File();
   unz64_file_pos pos{info.directoryOffset, info.index};
-  if (unzGoToFilePos64(file, &pos) != UNZ_OK) return -1;
-  if (unzOpenCurrentFile(file) != UNZ_OK) return -1;
+  if (unzGoToFilePos64(file, &pos) != UNZ_OK) {
+    return -1;
+  }
+  if (unzOpenCurrentFile(file) != UNZ_OK) {
+    return -1;
+  }
   std::size_t total = 0;
   auto* out = static_cast<char*>(buffer);
   while (total < size) {
@@ -408,26 +513,28 @@ long ReadArchiveEntry(ZipArchive* archive, const ArchiveEntryInfo& info, void* b
       unzCloseCurrentFile(file);
       return -1;
     }
-    if (n == 0) break;
+    if (n == 0) {
+      break;
+    }
     total += static_cast<std::size_t>(n);
   }
   // The checksum is only checked when the whole entry was read; then a mismatch is corruption.
   int closed = unzCloseCurrentFile(file);
-  if (closed == UNZ_CRCERROR) return -1;
+  if (closed == UNZ_CRCERROR) {
+    return -1;
+  }
   return static_cast<long>(total);
 }
 
 bool ListArchive(ZipArchive* archive, std::vector<ArchiveListing>* entries) {
-  if (!archive) return false;
-  unzFile file = archive->File();
-  int err = unzGoToFirstFile(file);
-  for (; err == UNZ_OK; err = unzGoToNextFile(file)) {
-    ArchiveListing entry;
-    bool plausible = false;
-    if (!CurrentEntry(file, &entry.name, &entry.info, &plausible)) return false;
-    entries->push_back(std::move(entry));
+  if (!archive) {
+    return false;
   }
-  return err == UNZ_END_OF_LIST_OF_FILE;
+  entries->reserve(entries->size() + archive->Entries().size());
+  for (const IndexedEntry& entry : archive->Entries()) {
+    entries->push_back(entry.listing);
+  }
+  return archive->Complete();
 }
 
 }  // namespace launcher

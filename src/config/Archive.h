@@ -32,9 +32,9 @@ class MappedFile {
 
 // How the start of the appended archive was found.
 enum class ArchiveStartSource {
-  kNone,       // no archive follows the executable
-  kElf,        // end of the ELF file's sections, segments and header tables
-  kPe32,       // end of the last PE section's raw data
+  kNone,  // no archive follows the executable
+  kElf,   // end of the ELF file's sections, segments and header tables
+  kPe32,  // end of the last PE section's raw data
   kPe32Plus,
   kEndRecord,  // not an executable we know: the Zip end-of-central-directory record
 };
@@ -59,8 +59,8 @@ std::size_t FindZipEndRecord(const std::uint8_t* data, std::size_t size);
 
 // What a lookup yields.
 struct ArchiveEntryInfo {
-  std::uint64_t index = 0;                 // position in the central directory
-  std::uint64_t directoryOffset = 0;       // where the reader finds the entry again
+  std::uint64_t index = 0;            // position in the central directory
+  std::uint64_t directoryOffset = 0;  // where the reader finds the entry again
   std::uint32_t uncompressedSize = 0;
   std::uint32_t compressedSize = 0;
 };
@@ -72,9 +72,21 @@ struct ZipArchiveDeleter {
 };
 using ArchiveHandle = std::unique_ptr<ZipArchive, ZipArchiveDeleter>;
 
-// Opens a Zip archive on [data, data + size); null when it is not one. The bytes must outlive
-// the handle.
-ArchiveHandle OpenZipFromMemory(const std::uint8_t* data, std::size_t size);
+// Why bytes could not be opened as an archive.
+enum class ZipOpenError {
+  kNone,
+  kNotZip,    // no Zip archive the library can open
+  kOverlap,   // two entries claim the same bytes: a bomb, not a packed skin
+  kTooLarge,  // the entries together state more than kMaxArchiveTotal
+};
+const char* ZipOpenErrorText(ZipOpenError error);
+
+// Opens a Zip archive on [data, data + size); null when it is not one, or when its entries
+// overlap or their stated sizes add up past kMaxArchiveTotal (judged from the directory alone,
+// before anything is inflated). The central directory is read once, here; lookups afterwards
+// cost no walk. The bytes must outlive the handle.
+ArchiveHandle OpenZipFromMemory(const std::uint8_t* data, std::size_t size,
+                                ZipOpenError* error = nullptr);
 
 // 0 when found. Names compare byte for byte; a name of 256 bytes or more is never found. An entry
 // whose stated sizes cannot be true (more than deflate can expand, or past kMaxEntrySize) counts
@@ -86,13 +98,17 @@ int FindArchiveEntry(ZipArchive* archive, std::string_view name, ArchiveEntryInf
 long ReadArchiveEntry(ZipArchive* archive, const ArchiveEntryInfo& info, void* buffer,
                       std::size_t size);
 
-// Every entry name, in central-directory order, with its sizes.
+// Every entry name, in central-directory order, with its sizes. Names of 256 bytes or more are
+// cut and end in "...". False when the directory breaks off (entries holds those before).
 struct ArchiveListing {
   std::string name;
   ArchiveEntryInfo info;
 };
 bool ListArchive(ZipArchive* archive, std::vector<ArchiveListing>* entries);
 
+// What one entry, and all entries together, may state as their uncompressed size. A skin needs
+// a few megabytes; the bounds keep a hostile archive from making a reader allocate more.
 constexpr std::uint32_t kMaxEntrySize = 256u << 20;
+constexpr std::uint64_t kMaxArchiveTotal = 512ull << 20;
 
 }  // namespace launcher

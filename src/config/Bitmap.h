@@ -34,6 +34,10 @@ constexpr std::int64_t kMaxPicturePixels = 64ll << 20;
 // other 24-bit. False, with out left empty, when the bytes are not a PNG we can decode.
 bool DecodePng(const std::uint8_t* data, std::size_t size, Bitmap* out);
 
+// The picture as PNG bytes (colour type RGB or RGBA, as the picture is); empty when the picture
+// is empty or cannot be encoded.
+std::vector<std::uint8_t> EncodePng(const Bitmap& picture);
+
 // A copy of the rectangle (left, top, width, height) of source, in source's pixel format. Parts
 // of the rectangle outside the source come out as zero bytes (black, fully transparent); a
 // rectangle with no area gives an empty bitmap.

@@ -38,6 +38,7 @@ bool LauncherConfig::OpenArchive() { return OpenArchiveAt(OwnExecutablePath()); 
 bool LauncherConfig::OpenArchiveAt(const std::string& executablePath) {
   archive.reset();
   location_ = {};
+  archiveError_ = ZipOpenError::kNone;
   switch (file_.Open(executablePath)) {
     case MappedFile::Status::kCannotOpen:
       return false;
@@ -52,7 +53,8 @@ bool LauncherConfig::OpenArchiveAt(const std::string& executablePath) {
     Show("没有附加配置文件,请打包配置文件");
     return false;
   }
-  archive = OpenZipFromMemory(file_.Data() + location_.start, file_.Size() - location_.start);
+  archive = OpenZipFromMemory(file_.Data() + location_.start, file_.Size() - location_.start,
+                              &archiveError_);
   if (!archive) {
     Show("OpenZip失败");
     return false;
@@ -117,8 +119,8 @@ int LauncherConfig::GetInt(const char* section, const char* key, int defaultValu
   return ParseConfigInt(value);
 }
 
-std::string LauncherConfig::GetText(const char* section, const char* key,
-                                    const char* defaultValue, std::size_t width) {
+std::string LauncherConfig::GetText(const char* section, const char* key, const char* defaultValue,
+                                    std::size_t width) {
   std::string_view value = GetString(section, key, defaultValue);
   std::size_t kept = ui::GbkPrefixLength(value, width - 1);
   if (kept < value.size()) notes_.push_back({ConfigNote::Kind::kValueCut, section, key});

@@ -61,11 +61,17 @@ namespace field {
 constexpr std::size_t kGameHeader = 64;
 constexpr std::size_t kTitle = 128;
 constexpr std::size_t kFirstUrl = 128;
-constexpr std::size_t kShort = 64;   // notityTitle .. clearFlashTitle, server, version, closeMsg
+constexpr std::size_t kShort = 64;     // notityTitle .. clearFlashTitle, server, version, closeMsg
 constexpr std::size_t kMessage = 128;  // clearFlashMsg, versionUrl, exeUrl
 constexpr std::size_t kUrl = 256;      // link and button addresses
 constexpr std::size_t kCaption = 32;   // button and menu titles, tips
 }  // namespace field
+
+// The operator's optional icon. The desktop entry shows it when it is a square PNG with a side
+// of kMinIconSide to kMaxIconSide pixels; otherwise the built-in icon.
+constexpr const char* kIconEntry = "config/icon.png";
+constexpr int kMinIconSide = 16;
+constexpr int kMaxIconSide = 1024;
 
 // Lists longer than this are cut; no skin comes near it.
 constexpr int kMaxListCount = 1000;
@@ -96,6 +102,8 @@ class LauncherConfig {
   bool OpenArchiveAt(const std::string& executablePath);
   // Where the archive was found (valid after OpenArchive*, also when it failed).
   const ArchiveLocation& GetArchiveLocation() const { return location_; }
+  // Why the appended bytes did not open as an archive (kNone when they did, or were not tried).
+  ZipOpenError GetArchiveError() const { return archiveError_; }
   ZipArchive* GetArchive() const { return archive.get(); }
 
   bool LoadConfigFile(std::string_view entryName);
@@ -139,6 +147,7 @@ class LauncherConfig {
   MappedFile file_;
   ArchiveLocation location_;
   ArchiveHandle archive;
+  ZipOpenError archiveError_ = ZipOpenError::kNone;
   std::string gameheader;
   std::vector<LinkInfo> links;
   std::vector<GamePicInfo> gamePics;

@@ -54,7 +54,7 @@ bool CLauncherStandardDlg::OnInitDialog() {
   CStandardDialog::OnInitDialog();
   documentCompleteCount = 0;
   const GlobalSettings& settings = config_.GetSettings();
-  updateInfo = StartUpdateCheck(settings, GetId());
+  updateInfo = StartUpdateCheck(config_, GetId());
   if (!updateInfo) return false;
   if (!GetLayeredPartner()) return false;
   pagePlaceholderColor = static_cast<ui::ColorRef>(settings.loginCenterColor);
@@ -138,10 +138,30 @@ void CLauncherStandardDlg::OnBeforeNavigate(std::string_view address) {
 
 void CLauncherStandardDlg::AskToClose() {
   const std::string caption = ui::Gbk(CloseCaptionFromPath(app_.GetExecutablePath()));
+  askingToClose = true;
   int answer = ui::MessageBox(this, config_.GetSettings().closeMsg, caption,
                               ui::kMbOkCancel | ui::kMbDefButton2 | ui::kMbSystemModal |
                                   ui::kMbTaskModal);
-  if (answer == ui::kIdOk) OnOK();
+  askingToClose = false;
+  if (answer == ui::kIdOk) {
+    OnOK();  // the player leaves; the new build, if one came, runs at the next start
+  } else if (updateWaiting) {
+    OnUpdateInstalled();
+  }
+}
+
+void CLauncherStandardDlg::OnUpdateInstalled() {
+  // The new build is at the executable's path. Restart into it only while this window is all
+  // the player has open: not under the close question, never once the game was chosen (the
+  // new build then runs at the next start).
+  if (!app_.GetStartUrl().empty()) return;
+  if (askingToClose) {
+    updateWaiting = true;
+    return;
+  }
+  updateWaiting = false;
+  app_.RestartIntoUpdate();
+  OnOK();
 }
 
 bool CLauncherStandardDlg::OnCommand(ui::WParam wParam, ui::LParam lParam) {
@@ -172,6 +192,10 @@ bool CLauncherStandardDlg::PreTranslateMessage(ui::Message& message) {
 
 ui::LResult CLauncherStandardDlg::WindowProc(unsigned message, ui::WParam wParam,
                                              ui::LParam lParam) {
+  if (message == kUpdateInstalled) {
+    OnUpdateInstalled();
+    return 0;
+  }
   if (message == ui::kWmBrowserEvent) {
     auto* event = reinterpret_cast<ui::BrowserEvent*>(lParam);
     if (event && event->controlId == kLinkPageIdBase) {

@@ -67,6 +67,7 @@ class CLauncherStandardDlg : public CStandardDialog {
   bool MakeButton(int number, const LinkInfo& link);
   bool MakePage(const LinkInfo& link);
   void AskToClose();
+  void OnUpdateInstalled();
 
   const LauncherConfig& config_;
   LauncherApp& app_;
@@ -77,6 +78,8 @@ class CLauncherStandardDlg : public CStandardDialog {
   ui::Rect pageRect;
   bool pageShown = false;
   std::shared_ptr<const CUpdateInfo> updateInfo;  // the worker holds its own share
+  bool askingToClose = false;
+  bool updateWaiting = false;  // installed while the close question was open
 };
 
 class CLauncherTranslucentDlg : public CTranslucentDialog {

@@ -61,6 +61,16 @@ std::size_t GbkFindLast(std::string_view text, char ch) {
   return found;
 }
 
+void PreloadTextConversion() {
+  // Never closed: an open descriptor keeps its module loaded.
+  static const bool loaded = [] {
+    iconv_open("UTF-8", "GBK");
+    iconv_open("GBK", "UTF-8");
+    return true;
+  }();
+  (void)loaded;
+}
+
 std::string GbkToUtf8(std::string_view gbk) {
   std::string out;
   Converter conv("UTF-8", "GBK");

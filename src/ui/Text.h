@@ -35,6 +35,11 @@ std::size_t GbkFindLast(std::string_view text, char ch);
 // GBK to UTF-8; bytes that are not GBK become U+FFFD.
 std::string GbkToUtf8(std::string_view gbk);
 
+// Loads the converters' code now and keeps it for the rest of the process, so that no later
+// conversion has to load it: the loader's lock may then be held for long by another thread (a
+// library loading in the background). Any thread; later calls do nothing.
+void PreloadTextConversion();
+
 // UTF-8 to GBK. On a character GBK cannot hold (or bytes that are not UTF-8) gives nothing and,
 // when badOffset is given, the byte offset of the first such character.
 std::optional<std::string> Utf8ToGbk(std::string_view utf8, std::size_t* badOffset = nullptr);

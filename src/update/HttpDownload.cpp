@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 
+#include "ui/Text.h"
 #include "update/UpdatePlatform.h"
 #include "update/UpdateRules.h"
 
@@ -19,9 +20,6 @@ struct CurlEasyDeleter {
 };
 struct CurlListDeleter {
   void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
 // The reads the client hands over at a time; large enough that a fast link is not held up by
@@ -38,7 +36,8 @@ const std::string& UserAgent() {
 // What the callbacks share with the transfer; lives on the worker's stack for one Transfer.
 struct Progress {
   CURL* curl = nullptr;
-  std::FILE* file = nullptr;
+  NewFile* file = nullptr;
+  const std::atomic<bool>* cancel = nullptr;
   std::uint64_t maxBytes = 0;
   std::uint64_t received = 0;
   Clock::duration stall{};
@@ -47,6 +46,7 @@ struct Progress {
   bool tooLarge = false;
   bool writeFailed = false;
   bool stalled = false;
+  bool cancelled = false;
 };
 
 bool IsSuccessStatus(long status) { return status >= 200 && status <= 299; }
@@ -67,7 +67,7 @@ std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) 
     p->tooLarge = true;
     return 0;
   }
-  if (std::fwrite(data, 1, length, p->file) != length) {
+  if (!p->file->Write(data, length)) {
     p->writeFailed = true;
     return 0;
   }
@@ -92,6 +92,10 @@ int OnConnected(void* user, char* /*remoteIp*/, char* /*localIp*/, int /*remoteP
 int OnTick(void* user, curl_off_t /*dlTotal*/, curl_off_t /*dlNow*/, curl_off_t /*ulTotal*/,
            curl_off_t /*ulNow*/) {
   auto* p = static_cast<Progress*>(user);
+  if (p->cancel && p->cancel->load()) {
+    p->cancelled = true;
+    return 1;
+  }
   if (Clock::now() - p->lastProgress > p->stall) {
     p->stalled = true;
     return 1;
@@ -100,6 +104,10 @@ int OnTick(void* user, curl_off_t /*dlTotal*/, curl_off_t /*dlNow*/, curl_off_t 
 }
 
 }  // namespace
+
+const char* RedirectProtocolsFor(const std::string& url) {
+  return ui::StartsWithNoCase(url, "https://") ? "https" : "http,https";
+}
 
 void CHttpDownload::InitGlobal() {
   static std::once_flag once;
@@ -122,6 +130,7 @@ bool CHttpDownload::Download() {
     return true;
   }
   // Whatever part of the body arrived is of no use, and a cut executable must never be run.
+  file_.Close();
   if (created) {
     std::remove(targetPath_.c_str());
   }
@@ -135,8 +144,13 @@ bool CHttpDownload::Transfer(bool* created) {
     lastError_ = "no transfer handle";
     return false;
   }
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(targetPath_.c_str(), "wb"));
-  if (!file) {
+  if (Cancelled()) {
+    lastError_ = "cancelled";
+    return false;
+  }
+  // A file of that name is an earlier run's; removing it takes away a link planted there too.
+  std::remove(targetPath_.c_str());
+  if (!file_.Create(targetPath_)) {
     lastError_ = "cannot create the target file";
     return false;
   }
@@ -151,7 +165,8 @@ bool CHttpDownload::Transfer(bool* created) {
 
   Progress progress;
   progress.curl = curl.get();
-  progress.file = file.get();
+  progress.file = &file_;
+  progress.cancel = cancel_;
   progress.maxBytes = limits_.maxBytes;
   progress.stall = timeouts_.stall;
 
@@ -161,7 +176,7 @@ bool CHttpDownload::Transfer(bool* created) {
   curl_easy_setopt(c, CURLOPT_URL, url_.c_str());
   curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
   curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, RedirectProtocolsFor(url_));
   curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(c, CURLOPT_MAXREDIRS, kMaxRedirects);
   curl_easy_setopt(c, CURLOPT_USERAGENT, UserAgent().c_str());
@@ -171,6 +186,11 @@ bool CHttpDownload::Transfer(bool* created) {
   // The worker is one thread among others: no signals for time-outs.
   curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts_.connect.count()));
+  curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, timeouts_.lowSpeedBytesPerSecond);
+  curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, static_cast<long>(timeouts_.lowSpeedTime.count()));
+  // Every encoding the client knows is offered and decoded; one it does not know fails the
+  // transfer. An encoded body is never taken for the file itself.
+  curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "");
   curl_easy_setopt(c, CURLOPT_BUFFERSIZE, kReceiveBuffer);
   curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnBody);
   curl_easy_setopt(c, CURLOPT_WRITEDATA, &progress);
@@ -187,21 +207,25 @@ bool CHttpDownload::Transfer(bool* created) {
   curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
   curl_off_t announced = -1;
   curl_easy_getinfo(c, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-  bool closed = std::fclose(file.release()) == 0;
+  // The body's bytes as sent, before any decoding: what the announced length counts.
+  curl_off_t sent = 0;
+  curl_easy_getinfo(c, CURLINFO_SIZE_DOWNLOAD_T, &sent);
 
   if (progress.statusRejected || (result == CURLE_OK && !IsSuccessStatus(status))) {
     lastError_ = "status " + std::to_string(status);
   } else if (progress.tooLarge) {
     lastError_ = "body longer than " + std::to_string(limits_.maxBytes) + " bytes";
-  } else if (progress.writeFailed || !closed) {
+  } else if (progress.writeFailed) {
     lastError_ = "cannot write the target file";
+  } else if (progress.cancelled || Cancelled()) {
+    lastError_ = "cancelled";
   } else if (progress.stalled) {
     lastError_ = "no progress for " + std::to_string(timeouts_.stall.count()) + " ms";
   } else if (result != CURLE_OK) {
     lastError_ = errorText[0] ? errorText : curl_easy_strerror(result);
-  } else if (announced >= 0 && static_cast<std::uint64_t>(announced) != progress.received) {
-    lastError_ = "body of " + std::to_string(progress.received) + " bytes, announced " +
-                 std::to_string(announced);
+  } else if (announced >= 0 && announced != sent) {
+    lastError_ =
+        "body of " + std::to_string(sent) + " bytes, announced " + std::to_string(announced);
   } else if (progress.received == 0 && !limits_.allowEmpty) {
     lastError_ = "empty body";
   } else {

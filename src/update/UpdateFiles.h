@@ -1,11 +1,13 @@
-// Names of the files a self-update leaves in the current directory; start-up removes them.
+// Names of the files a self-update leaves behind; start-up removes them.
 #pragma once
 
 namespace launcher {
 
 constexpr char kBackupName[] = "Launcher_back_up.exe";
 constexpr char kUpdateBatchName[] = "Launcher_update.bat";
-// The replacement script of the POSIX build, beside the batch file of the Windows build.
+// The replacement script of earlier POSIX builds, removed where one was left.
 constexpr char kUpdateScriptName[] = "Launcher_update.sh";
+// Downloads in progress begin with this; one that no running update holds is a leftover.
+constexpr char kDownloadPrefix[] = "Launcher_download_";
 
 }  // namespace launcher

@@ -51,10 +51,12 @@ std::string UpdateBatchText(std::string_view ownPath, std::string_view downloade
 // A text taken literally by a POSIX shell: in single quotes, each ' written as '\''.
 std::string ShellQuote(std::string_view text);
 
-// The POSIX replacement script with the same four steps as the batch: wait about a second, move
+// A POSIX replacement script with the same four steps as the batch: wait about a second, move
 // the old executable to the backup name in its folder, move the download to the own path
-// (putting the old one back when that fails, so the launcher is never lost) and start it in
-// place of the shell. Paths are file-system bytes and may hold anything but NUL.
+// (putting the old one back when that fails) and start it in place of the shell. Paths are
+// file-system bytes and may hold anything but NUL. The Linux build does not use it: a running
+// executable's file may be renamed over there, so the program installs the new build itself by
+// one rename (InstallBuild), with no instant at which the path is empty.
 std::string UpdateScriptText(std::string_view ownPath, std::string_view downloadedPath);
 
 }  // namespace launcher

@@ -143,6 +143,28 @@ HttpReply HttpReply::Generated(std::uint64_t size) {
   return r;
 }
 
+HttpReply HttpReply::NoLength(std::string body) {
+  HttpReply r;
+  r.kind = Kind::kNoLength;
+  r.body = std::move(body);
+  return r;
+}
+
+HttpReply HttpReply::Paced(std::string body, std::size_t chunkSize,
+                           std::chrono::milliseconds interval) {
+  HttpReply r;
+  r.kind = Kind::kPaced;
+  r.body = std::move(body);
+  r.chunkSize = std::max<std::size_t>(chunkSize, 1);
+  r.interval = interval;
+  return r;
+}
+
+HttpReply HttpReply::With(const std::string& name, const std::string& value) && {
+  headers.emplace_back(name, value);
+  return std::move(*this);
+}
+
 char GeneratedByte(std::uint64_t offset) { return Pattern()[offset % kPatternPeriod]; }
 
 std::string HttpRequestRecord::Header(const std::string& lowerName) const {
@@ -335,6 +357,7 @@ bool TestHttpServer::Answer(int fd, const HttpReply& reply) {
       head += "Content-Length: " + std::to_string(reply.declaredLength) + "\r\n";
       break;
     case Kind::kEndless:
+    case Kind::kNoLength:
       break;
     case Kind::kGenerated:
       head += "Content-Length: " + std::to_string(reply.generatedSize) + "\r\n";
@@ -353,6 +376,12 @@ bool TestHttpServer::Answer(int fd, const HttpReply& reply) {
       pause(std::chrono::milliseconds(100));  // lets the part arrive before the reset
       return false;
     }
+    case Kind::kPaced:
+      for (std::size_t at = 0; at < reply.body.size(); at += reply.chunkSize) {
+        std::size_t size = std::min(reply.chunkSize, reply.body.size() - at);
+        if (!sendAll(reply.body.data() + at, size) || !pause(reply.interval)) break;
+      }
+      return true;
     case Kind::kTrickle:
       for (char c : reply.body) {
         if (!sendAll(&c, 1) || !pause(reply.interval)) break;

@@ -26,6 +26,8 @@ struct HttpReply {
     kTrickle,       // announces the body, sends one byte every interval
     kEndless,       // no length, a body that never ends (until the client goes)
     kGenerated,     // Content-Length generatedSize, a patterned body made while sending
+    kNoLength,      // the body without Content-Length, ended by closing the connection
+    kPaced,         // announces the body, sends it chunkSize bytes every interval
   };
   Kind kind = Kind::kNormal;
   int status = 200;
@@ -35,6 +37,7 @@ struct HttpReply {
   std::size_t resetAfter = 0;
   std::chrono::milliseconds interval{0};
   std::uint64_t generatedSize = 0;
+  std::size_t chunkSize = 0;
 
   static HttpReply Ok(std::string body);
   static HttpReply Status(int status, std::string body = "");
@@ -46,6 +49,11 @@ struct HttpReply {
   static HttpReply Trickle(std::string body, std::chrono::milliseconds interval);
   static HttpReply Endless();
   static HttpReply Generated(std::uint64_t size);
+  static HttpReply NoLength(std::string body);
+  static HttpReply Paced(std::string body, std::size_t chunkSize,
+                         std::chrono::milliseconds interval);
+  // Adds a header line to the reply.
+  HttpReply With(const std::string& name, const std::string& value) &&;
 };
 
 // The byte at offset i of a kGenerated body.

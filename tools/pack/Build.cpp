@@ -7,12 +7,10 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "config/Archive.h"
-#include "pack/WriteAll.h"
+#include "pack/Files.h"
 #include "pack/ZipWriter.h"
 
 namespace launcher::pack {
@@ -21,60 +19,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Largest launcher executable packed onto; ours is a few megabytes.
+constexpr std::uint64_t kMaxLauncherSize = 1ull << 30;
+
 const std::uint8_t* Bytes(const std::string& text) {
   return reinterpret_cast<const std::uint8_t*>(text.data());
 }
-
-// A file being written under a temporary name beside its destination. Removed again unless
-// Commit renamed it into place; owns its descriptor.
-class PendingFile {
- public:
-  explicit PendingFile(const std::string& destination) : destination_(destination) {
-    fs::path target(destination);
-    fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    temporary_ = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    fd_ = mkstemp(temporary_.data());
-  }
-  ~PendingFile() {
-    if (fd_ >= 0) {
-      close(fd_);
-    }
-    if (!committed_ && !temporary_.empty()) {
-      unlink(temporary_.c_str());
-    }
-  }
-  PendingFile(const PendingFile&) = delete;
-  PendingFile& operator=(const PendingFile&) = delete;
-
-  bool Opened() const { return fd_ >= 0; }
-  const std::string& TemporaryPath() const { return temporary_; }
-
-  bool Write(std::string_view bytes) { return WriteAll(fd_, bytes); }
-
-  // Mode, contents on disk, then the name: a reader of destination sees the old file or the
-  // whole new one.
-  bool Commit(mode_t mode) {
-    if (fchmod(fd_, mode) != 0 || fsync(fd_) != 0) {
-      return false;
-    }
-    int fd = fd_;
-    fd_ = -1;
-    if (close(fd) != 0) {
-      return false;
-    }
-    if (rename(temporary_.c_str(), destination_.c_str()) != 0) {
-      return false;
-    }
-    committed_ = true;
-    return true;
-  }
-
- private:
-  std::string destination_;
-  std::string temporary_;
-  int fd_ = -1;
-  bool committed_ = false;
-};
 
 }  // namespace
 
@@ -102,14 +52,10 @@ LauncherImage StripAppended(std::string bytes, std::string_view name) {
 BuildResult BuildPackage(const Package& skin, const std::string& launcherPath,
                          const std::string& outputPath) {
   BuildResult result;
-  std::string launcherBytes;
-  {
-    std::ifstream in(launcherPath, std::ios::binary);
-    if (!in) {
-      result.error = launcherPath + ": cannot be read";
-      return result;
-    }
-    launcherBytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::string launcherBytes, why;
+  if (!ReadRegularFile(launcherPath, kMaxLauncherSize, &launcherBytes, &why)) {
+    result.error = launcherPath + ": cannot be read (" + why + ")";
+    return result;
   }
   LauncherImage image = StripAppended(std::move(launcherBytes), launcherPath);
   if (!image.error.empty()) {

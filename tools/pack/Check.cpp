@@ -7,6 +7,7 @@
 
 #include "config/Bitmap.h"
 #include "pack/CheckReporter.h"
+#include "pack/Signing.h"
 #include "ui/Text.h"
 
 namespace launcher::pack {
@@ -68,9 +69,14 @@ bool CheckArchive(Reporter& report) {
     return true;
   }
   if (!package.archiveOpen) {
+    const std::string reason =
+        package.archiveError == ZipOpenError::kOverlap ||
+                package.archiveError == ZipOpenError::kTooLarge
+            ? std::string(" (") + ZipOpenErrorText(package.archiveError) + ")"
+            : std::string();
     for (const std::string& message : package.openMessages) {
       report.AtFile(kError, FindingKind::kArchive, "",
-                    "the launcher shows " + Quoted(message) + " and ends");
+                    "the launcher shows " + Quoted(message) + " and ends" + reason);
     }
     return false;
   }
@@ -114,7 +120,8 @@ void CheckTextForm(Reporter& report) {
         report.AtFile(Severity::kNote, FindingKind::kConverted, kConfigEntry,
                       "UTF-8 text with a byte-order mark: packed as GBK, without the mark");
       } else {
-        bool converts = stored && ui::Utf8ToGbk(std::string_view(stored->bytes).substr(3));
+        std::optional<std::string> bytes = stored ? package.Read(*stored) : std::nullopt;
+        bool converts = bytes && ui::Utf8ToGbk(std::string_view(*bytes).substr(3));
         report.AtFile(kWarn, FindingKind::kTextForm, kConfigEntry,
                       converts ? "UTF-8 with a byte-order mark: the launcher converts it at "
                                  "every start; packages normally hold GBK"
@@ -167,8 +174,9 @@ std::optional<Bitmap> CheckPicture(Reporter& report, std::string_view file, cons
     return std::nullopt;
   }
   Bitmap picture;
-  if (!DecodePng(reinterpret_cast<const std::uint8_t*>(entry->bytes.data()), entry->bytes.size(),
-                 &picture)) {
+  std::optional<std::string> bytes = package.Read(*entry);
+  if (!bytes ||
+      !DecodePng(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size(), &picture)) {
     report.AtFile(
         severity(use.decodeNeeded), FindingKind::kBadPicture, name,
         "not a PNG picture the launcher can decode: " + use.undecoded + unneeded(use.decodeNeeded));
@@ -273,11 +281,10 @@ void CheckPicturesAndWindows(Reporter& report) {
   const bool gameOpens = !parsed || !launcherOpens || hasPage;
 
   const char* kImageBox = "\"读取图片失败\"";
-  // Start-up loads main1.png whatever comes next; only the launcher window draws it.
+  // Start-up loads main1.png whatever comes next, and ends when it is missing or undecodable.
   const std::string skipped = "firstUrl skips the launcher window";
-  CheckPicture(report, "main1.png",
-               {true, launcherOpens, std::string("start-up shows ") + kImageBox + " and ends",
-                "the launcher window shows nothing", skipped});
+  const std::string startupEnds = std::string("start-up shows ") + kImageBox + " and ends";
+  CheckPicture(report, "main1.png", {true, true, startupEnds, startupEnds, skipped});
   for (std::size_t i = 0; parsed && i < links.size(); ++i) {
     if (links[i].type < 1 || links[i].type > 3) {
       continue;
@@ -315,16 +322,89 @@ void CheckPicturesAndWindows(Reporter& report) {
   }
 }
 
+// The operator's icon, optional: what the desktop entry will show.
+void CheckIcon(Reporter& report) {
+  const Package& package = report.GetPackage();
+  const PackageEntry* entry = package.Find(kIconEntry);
+  if (!entry) {
+    return;
+  }
+  const std::string builtIn = ": the desktop entry shows the built-in icon instead";
+  Bitmap icon;
+  std::optional<std::string> bytes = package.Read(*entry);
+  if (!bytes ||
+      !DecodePng(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size(), &icon)) {
+    report.AtFile(kWarn, FindingKind::kIcon, kIconEntry, "not a PNG picture" + builtIn);
+    return;
+  }
+  const std::string size = std::to_string(icon.width) + " × " + std::to_string(icon.height);
+  if (icon.width != icon.height) {
+    report.AtFile(kWarn, FindingKind::kIcon, kIconEntry, size + ", not square" + builtIn);
+  } else if (icon.width < kMinIconSide || icon.width > kMaxIconSide) {
+    report.AtFile(kWarn, FindingKind::kIcon, kIconEntry,
+                  size + ", outside " + std::to_string(kMinIconSide) + " .. " +
+                      std::to_string(kMaxIconSide) + " pixels" + builtIn);
+  } else {
+    report.AtFile(Severity::kNote, FindingKind::kIcon, kIconEntry,
+                  size + " PNG: the icon of the desktop entry and of the windows");
+  }
+}
+
+// Whether the launcher can verify its updates.
+void CheckUpdateKey(Reporter& report) {
+  const UpdateKeyState key = DescribeUpdateKey(report.GetPackage());
+  switch (key.kind) {
+    case UpdateKeyState::Kind::kAbsent:
+      report.AtFile(Severity::kNote, FindingKind::kUpdateKey, "",
+                    "unsigned: no config/update.pub, so updates carry no signature to check");
+      return;
+    case UpdateKeyState::Kind::kValid:
+      report.AtFile(
+          Severity::kNote, FindingKind::kUpdateKey, kUpdateKeyEntry,
+          "signed updates: the launcher accepts only updates signed with the key " + key.hex);
+      return;
+    case UpdateKeyState::Kind::kMalformed:
+      report.AtFile(
+          kError, FindingKind::kUpdateKey, kUpdateKeyEntry,
+          "malformed update key (" + key.problem + "): the launcher cannot verify any update");
+      return;
+  }
+}
+
 void CheckFiles(Reporter& report) {
   const Package& package = report.GetPackage();
   for (const std::string& name : package.skipped) {
     report.AtFile(kWarn, FindingKind::kSkippedFile, Entry(name),
                   "not a regular file: not packed (subfolders are not read)");
   }
-  std::map<std::string, bool> read = {{std::string(kConfigEntry), true},
-                                      {Entry("main1.png"), true},
-                                      {Entry("style.png"), true},
-                                      {Entry("logo.png"), true}};
+  for (const RefusedFile& refused : package.refused) {
+    const char* why = "";
+    switch (refused.reason) {
+      case RefusedFile::Reason::kLinkOutside:
+        why = "a symbolic link that leads out of the skin folder (or nowhere): not packed";
+        break;
+      case RefusedFile::Reason::kSpecial:
+        why = "not a regular file (a FIFO, socket or device): not packed";
+        break;
+      case RefusedFile::Reason::kTooLarge:
+        why = "larger than 256 MiB, more than the launcher reads for one file: not packed";
+        break;
+    }
+    report.AtFile(kError, FindingKind::kRefusedFile, Entry(refused.name), why);
+  }
+  std::uint64_t total = 0;
+  for (const PackageEntry& entry : package.entries) {
+    total += entry.size;
+  }
+  if (package.source == Package::Source::kSkinFolder && total > kMaxArchiveTotal) {
+    report.AtFile(kError, FindingKind::kRefusedFile, "",
+                  "the files add up to " + std::to_string(total) +
+                      " bytes, more than the launcher accepts in one archive (512 MiB)");
+  }
+  std::map<std::string, bool> read = {
+      {std::string(kConfigEntry), true}, {Entry("main1.png"), true},
+      {Entry("style.png"), true},        {Entry("logo.png"), true},
+      {std::string(kIconEntry), true},   {std::string(kUpdateKeyEntry), true}};
   const auto& links = package.config->GetLinks();
   for (std::size_t i = 0; i < links.size(); ++i) {
     if (links[i].type < 1 || links[i].type > 3) {
@@ -392,6 +472,8 @@ std::vector<Finding> CheckPackage(const Package& package) {
     }
     CheckPicturesAndWindows(report);
     CheckFiles(report);
+    CheckIcon(report);
+    CheckUpdateKey(report);
   }
   std::stable_sort(findings.begin(), findings.end(), [](const Finding& a, const Finding& b) {
     if (a.severity != b.severity) {
@@ -421,6 +503,10 @@ const char* FindingKindName(FindingKind kind) {
       return "missing-picture";
     case FindingKind::kBadPicture:
       return "bad-picture";
+    case FindingKind::kRefusedFile:
+      return "refused-file";
+    case FindingKind::kUpdateKey:
+      return "update-key";
     case FindingKind::kValueCut:
       return "value-cut";
     case FindingKind::kCountCut:
@@ -463,6 +549,8 @@ const char* FindingKindName(FindingKind kind) {
       return "no-game-window";
     case FindingKind::kEmptyGameHeader:
       return "empty-gameheader";
+    case FindingKind::kIcon:
+      return "icon";
     case FindingKind::kConverted:
       return "converted";
   }

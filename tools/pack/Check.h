@@ -22,6 +22,8 @@ enum class FindingKind {
   kLinkCount,       // linkCount below 1: start-up ends silently
   kMissingPicture,  // a picture the launcher loads is missing (or does not inflate)
   kBadPicture,      // a picture the launcher loads does not decode
+  kRefusedFile,     // a file of the skin folder that is not packed (link out, special, too large)
+  kUpdateKey,       // config/update.pub is not a public key (a note when it is, or is absent)
   // Warnings.
   kValueCut,          // a text longer than its field
   kCountCut,          // a count above the launcher's bound
@@ -44,6 +46,7 @@ enum class FindingKind {
   kArchiveStart,      // the executable's headers and the Zip end record disagree
   kNoGameWindow,      // nothing can ever open the game window
   kEmptyGameHeader,   // every address starts the game
+  kIcon,              // config/icon.png is no square PNG of a sensible size (a note when it is)
   // Notes.
   kConverted,  // UTF-8 cg.txt packed as GBK
 };

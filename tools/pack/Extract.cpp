@@ -7,71 +7,61 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <utility>
 
-#include "pack/WriteAll.h"
+#include "pack/Files.h"
 
 namespace launcher::pack {
 
 namespace {
 
-// Owns one descriptor.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) {
-      close(fd_);
-    }
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  Descriptor& operator=(Descriptor&& other) noexcept {
-    if (this != &other) {
-      if (fd_ >= 0) {
-        close(fd_);
-      }
-      fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-  }
-  int Get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 // Writes bytes to path (checked by ExtractPath) below the folder open as root. Every step is
 // taken relative to the step before without following symbolic links, so a link planted in the
-// folder cannot redirect the write.
+// folder cannot redirect the write. The file is written under a new temporary name and renamed
+// over the destination: an existing regular file is replaced (a hard link to it elsewhere keeps
+// its contents); anything else there (a link, a FIFO, a folder) is refused.
 bool WriteBelow(int root, std::string_view path, std::string_view bytes, std::string* error) {
+  auto fail = [&](const char* what) {
+    *error = what ? what : std::strerror(errno);
+    return false;
+  };
   Descriptor folder(dup(root));
   std::size_t slash;
   while ((slash = path.find('/')) != std::string_view::npos) {
     std::string part(path.substr(0, slash));
     if (mkdirat(folder.Get(), part.c_str(), 0755) != 0 && errno != EEXIST) {
-      *error = std::strerror(errno);
-      return false;
+      return fail(nullptr);
     }
     Descriptor next(
         openat(folder.Get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (next.Get() < 0) {
-      *error = std::strerror(errno);
-      return false;
+      return fail(nullptr);
     }
     folder = std::move(next);
     path.remove_prefix(slash + 1);
   }
-  Descriptor file(openat(folder.Get(), std::string(path).c_str(),
-                         O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
-  if (file.Get() < 0) {
-    *error = std::strerror(errno);
-    return false;
+  const std::string name(path);
+  struct stat st {};
+  if (fstatat(folder.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(st.st_mode)) {
+    return fail(S_ISLNK(st.st_mode) ? "a symbolic link is in the way" : "not a regular file");
   }
-  if (!WriteAll(file.Get(), bytes)) {
-    *error = std::strerror(errno);
-    return false;
+  std::string temporary;
+  Descriptor file;
+  for (unsigned attempt = 0; file.Get() < 0; ++attempt) {
+    temporary = "." + name + "." + std::to_string(getpid()) + "." + std::to_string(attempt);
+    file = Descriptor(openat(folder.Get(), temporary.c_str(),
+                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+    if (file.Get() < 0 && (errno != EEXIST || attempt > 100)) {
+      return fail(nullptr);
+    }
+  }
+  if (!WriteAll(file.Get(), bytes) || !file.Close() ||
+      renameat(folder.Get(), temporary.c_str(), folder.Get(), name.c_str()) != 0) {
+    const int saved = errno;
+    unlinkat(folder.Get(), temporary.c_str(), 0);
+    errno = saved;
+    return fail(nullptr);
   }
   return true;
 }
@@ -130,11 +120,23 @@ ExtractResult ExtractPackage(const Package& package, const std::string& folder) 
     }
     return result;
   }
-  // Every name is judged before anything is written: one hostile name refuses the package.
+  // Every name is judged before anything is written: one hostile name refuses the package, and
+  // so do two entries that would land in one file ("config/a" and "a" as well).
+  std::map<std::string, std::string> paths;  // path below the folder → entry name
   for (const PackageEntry& entry : package.entries) {
+    if (IsDirectoryEntry(entry.name)) {
+      continue;
+    }
     std::string why;
-    if (!IsDirectoryEntry(entry.name) && !ExtractPath(entry.name, &why)) {
+    std::optional<std::string> path = ExtractPath(entry.name, &why);
+    if (!path) {
       result.error = "refusing entry \"" + entry.name + "\": " + why;
+      return result;
+    }
+    auto [it, fresh] = paths.emplace(*path, entry.name);
+    if (!fresh) {
+      result.error = "refusing entries \"" + it->second + "\" and \"" + entry.name +
+                     "\": both would be written to " + *path;
       return result;
     }
   }
@@ -151,20 +153,15 @@ ExtractResult ExtractPackage(const Package& package, const std::string& folder) 
       result.notes.push_back(entry.name + ": a folder entry, nothing to write");
       continue;
     }
-    switch (entry.state) {
-      case PackageEntry::State::kShadowed:
-        result.notes.push_back(entry.name + ": a second entry of this name, left out");
-        continue;
-      case PackageEntry::State::kCorrupt:
-      case PackageEntry::State::kRefused:
-        unreadable.push_back(entry.name);
-        continue;
-      case PackageEntry::State::kRead:
-        break;
+    // One entry in memory at a time.
+    std::optional<std::string> bytes = package.Read(entry);
+    if (!bytes) {
+      unreadable.push_back(entry.name);
+      continue;
     }
     std::string path = *ExtractPath(entry.name, nullptr);
     std::string error;
-    if (!WriteBelow(root.Get(), path, entry.bytes, &error)) {
+    if (!WriteBelow(root.Get(), path, *bytes, &error)) {
       result.error = folder;
       result.error.append("/").append(path).append(": ").append(error);
       return result;

@@ -19,13 +19,14 @@ std::optional<std::string> ExtractPath(std::string_view entryName, std::string* 
 struct ExtractResult {
   bool ok = false;
   std::vector<std::string> written;  // paths below the folder, in archive order
-  std::vector<std::string> notes;    // entries left out (duplicates, directory entries)
+  std::vector<std::string> notes;    // entries left out (directory entries)
   std::string error;
 };
 
-// Writes every entry the launcher would read, cg.txt as stored. Refuses the whole package,
-// writing nothing, when any name is unsafe. Creates folder when missing; files already there
-// are replaced, but a symbolic link is never followed.
+// Writes every entry, cg.txt as stored, one entry in memory at a time. Refuses the whole
+// package, writing nothing, when any name is unsafe or two entries would land in one file.
+// Creates folder when missing; regular files already there are replaced (by renaming a new
+// file over them), but a link, FIFO or folder in the way is an error and never written through.
 ExtractResult ExtractPackage(const Package& package, const std::string& folder);
 
 }  // namespace launcher::pack

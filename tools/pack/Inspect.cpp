@@ -4,6 +4,7 @@
 #include <variant>
 
 #include "pack/Json.h"
+#include "pack/Signing.h"
 #include "ui/Text.h"
 
 namespace launcher::pack {
@@ -139,7 +140,26 @@ std::string InspectText(const Package& package) {
     AppendLine(&out, line);
   }
 
+  if (!package.listingComplete) {
+    AppendLine(&out, "  (the archive's directory breaks off here)");
+  }
+
   AppendLine(&out, "");
+  if (package.source == Package::Source::kSkinFolder || package.archiveOpen) {
+    const UpdateKeyState key = DescribeUpdateKey(package);
+    switch (key.kind) {
+      case UpdateKeyState::Kind::kAbsent:
+        AppendLine(&out, "Updates: unsigned (no config/update.pub)");
+        break;
+      case UpdateKeyState::Kind::kValid:
+        AppendLine(&out, "Updates: signed, Ed25519 public key " + key.hex);
+        break;
+      case UpdateKeyState::Kind::kMalformed:
+        AppendLine(&out, "Updates: malformed config/update.pub: " + key.problem);
+        break;
+    }
+    AppendLine(&out, "");
+  }
   if (!package.hasConfig) {
     AppendLine(&out, "Configuration: no readable config/cg.txt");
     return out;
@@ -253,6 +273,29 @@ std::string InspectJson(const Package& package) {
         .EndObject();
   }
   json.EndArray();
+  json.Field("directoryComplete", package.listingComplete);
+
+  json.Key("updates");
+  if (package.source == Package::Source::kSkinFolder || package.archiveOpen) {
+    const UpdateKeyState key = DescribeUpdateKey(package);
+    static const char* const kStates[] = {"unsigned", "signed", "malformed"};
+    json.BeginObject().Field("state", kStates[static_cast<int>(key.kind)]);
+    json.Key("key");
+    if (key.kind == UpdateKeyState::Kind::kValid) {
+      json.String(key.hex);
+    } else {
+      json.Null();
+    }
+    json.Key("problem");
+    if (key.kind == UpdateKeyState::Kind::kMalformed) {
+      json.String(key.problem);
+    } else {
+      json.Null();
+    }
+    json.EndObject();
+  } else {
+    json.Null();
+  }
 
   json.Key("config");
   if (!package.hasConfig) {

@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
+#include "pack/Files.h"
 #include "ui/Text.h"
 
 namespace launcher::pack {
@@ -69,13 +68,52 @@ std::string ConvertReplacing(std::string_view utf8, std::string* offending) {
   return out;
 }
 
-bool ReadWholeFile(const fs::path& path, std::string* bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    return false;
+enum class FileKind { kRegular, kFolder, kLinkOutside, kSpecial, kTooLarge };
+
+// What a name in the skin folder is. A symbolic link counts as what it leads to, as long as
+// that lies inside the folder: a link to a private file elsewhere is never packed.
+FileKind Classify(const fs::path& root, const fs::path& file) {
+  std::error_code error;
+  fs::file_status status = fs::symlink_status(file, error);
+  if (error) {
+    return FileKind::kSpecial;
   }
-  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  if (fs::is_symlink(status)) {
+    const fs::path target = fs::canonical(file, error);
+    if (error) {
+      return FileKind::kLinkOutside;  // dangling, or a loop
+    }
+    const fs::path inside = target.lexically_relative(root);
+    if (inside.empty() || *inside.begin() == "..") {
+      return FileKind::kLinkOutside;
+    }
+    status = fs::status(target, error);
+    if (error) {
+      return FileKind::kLinkOutside;
+    }
+  }
+  if (fs::is_directory(status)) {
+    return FileKind::kFolder;
+  }
+  if (!fs::is_regular_file(status)) {
+    return FileKind::kSpecial;
+  }
+  const std::uintmax_t size = fs::file_size(file, error);
+  if (error || size > kMaxEntrySize) {
+    return FileKind::kTooLarge;
+  }
+  return FileKind::kRegular;
+}
+
+// One entry whole, or nothing when it does not inflate to its stated size. The size is bounded
+// by the reader (kMaxEntrySize).
+std::optional<std::string> InflateEntry(ZipArchive* archive, const ArchiveEntryInfo& info) {
+  std::string bytes(info.uncompressedSize, '\0');
+  long n = ReadArchiveEntry(archive, info, bytes.data(), bytes.size());
+  if (n != static_cast<long>(info.uncompressedSize)) {
+    return std::nullopt;
+  }
+  return bytes;
 }
 
 // The launcher's view of a stored cg.txt: a byte-order mark means UTF-8, converted when it
@@ -135,6 +173,26 @@ const PackageEntry* Package::Find(std::string_view name) const {
   return nullptr;
 }
 
+std::optional<std::string> Package::Read(const PackageEntry& entry) const {
+  if (entry.state != PackageEntry::State::kRead) {
+    return std::nullopt;
+  }
+  if (source == Source::kSkinFolder) {
+    return entry.bytes;
+  }
+  return InflateEntry(config->GetArchive(), entry.info);
+}
+
+bool Package::Damaged() const {
+  if (!listingComplete) {
+    return true;
+  }
+  return std::any_of(entries.begin(), entries.end(), [](const PackageEntry& entry) {
+    return entry.state == PackageEntry::State::kCorrupt ||
+           entry.state == PackageEntry::State::kRefused;
+  });
+}
+
 std::string Package::Describe(std::string_view entryName) const {
   if (source == Source::kExecutable) {
     return path + "(" + std::string(entryName) + ")";
@@ -178,15 +236,34 @@ PackageResult ReadSkinFolder(const std::string& path) {
   package.path = path;
 
   std::vector<std::string> files;
+  std::error_code rootError;
+  const fs::path root = fs::canonical(path, rootError);
   for (fs::directory_iterator it(path, error), end; !error && it != end; it.increment(error)) {
     std::string name = it->path().filename().string();
-    std::error_code kindError;
-    (it->is_regular_file(kindError) ? files : package.skipped).push_back(std::move(name));
+    switch (Classify(root, it->path())) {
+      case FileKind::kRegular:
+        files.push_back(std::move(name));
+        break;
+      case FileKind::kFolder:
+        package.skipped.push_back(std::move(name));
+        break;
+      case FileKind::kLinkOutside:
+        package.refused.push_back({std::move(name), RefusedFile::Reason::kLinkOutside});
+        break;
+      case FileKind::kSpecial:
+        package.refused.push_back({std::move(name), RefusedFile::Reason::kSpecial});
+        break;
+      case FileKind::kTooLarge:
+        package.refused.push_back({std::move(name), RefusedFile::Reason::kTooLarge});
+        break;
+    }
   }
-  if (error) {
-    result.error = path + ": " + error.message();
+  if (error || rootError) {
+    result.error = path + ": " + (error ? error : rootError).message();
     return result;
   }
+  std::sort(package.refused.begin(), package.refused.end(),
+            [](const RefusedFile& a, const RefusedFile& b) { return a.name < b.name; });
   // Sorted, so the same folder always gives the same package, byte for byte.
   std::sort(files.begin(), files.end());
   std::sort(package.skipped.begin(), package.skipped.end());
@@ -194,8 +271,9 @@ PackageResult ReadSkinFolder(const std::string& path) {
   for (const std::string& file : files) {
     PackageEntry entry;
     entry.name = std::string(kEntryPrefix) + file;
-    if (!ReadWholeFile(fs::path(path) / file, &entry.bytes)) {
-      result.error = package.Describe(entry.name) + ": cannot be read";
+    std::string why;
+    if (!ReadRegularFile((fs::path(path) / file).string(), kMaxEntrySize, &entry.bytes, &why)) {
+      result.error = package.Describe(entry.name) + ": cannot be read (" + why + ")";
       return result;
     }
     entry.size = entry.bytes.size();
@@ -235,35 +313,35 @@ PackageResult ReadPackedExecutable(const std::string& path) {
     result.error = path + ": cannot be opened";
     return result;
   }
+  package.archiveError = config.GetArchiveError();
   if (package.archiveOpen) {
     ZipArchive* archive = config.GetArchive();
     std::vector<ArchiveListing> listing;
     package.listingComplete = ListArchive(archive, &listing);
+    package.entries.reserve(listing.size());
     for (const ArchiveListing& item : listing) {
       PackageEntry entry;
       entry.name = item.name;
       entry.size = item.info.uncompressedSize;
       entry.compressedSize = item.info.compressedSize;
+      entry.info = item.info;
       // Read the way the launcher looks an entry up, so that what counts as missing here is
-      // what the launcher finds missing.
+      // what the launcher finds missing. Each entry is inflated once to see that it can be,
+      // and let go at once.
       ArchiveEntryInfo found;
       if (FindArchiveEntry(archive, item.name, &found) != 0) {
         entry.state = PackageEntry::State::kRefused;
       } else if (found.index != item.info.index) {
         entry.state = PackageEntry::State::kShadowed;
-      } else {
-        entry.bytes.resize(found.uncompressedSize);
-        long n = ReadArchiveEntry(archive, found, entry.bytes.data(), entry.bytes.size());
-        if (n != static_cast<long>(found.uncompressedSize)) {
-          entry.state = PackageEntry::State::kCorrupt;
-          entry.bytes.clear();
-        }
+      } else if (!InflateEntry(archive, found)) {
+        entry.state = PackageEntry::State::kCorrupt;
       }
       package.entries.push_back(std::move(entry));
     }
     if (const PackageEntry* stored = package.Find(kConfigEntry)) {
-      package.configForm = DetectForm(stored->bytes);
-      package.configText = LauncherText(stored->bytes);
+      std::optional<std::string> bytes = package.Read(*stored);
+      package.configForm = DetectForm(bytes.value_or(""));
+      package.configText = LauncherText(bytes.value_or(""));
     }
     package.configLoaded = config.LoadConfigFile(kConfigEntry);
   }

@@ -29,9 +29,23 @@ struct PackageEntry {
   };
   std::string name;  // as stored in the archive, "config/cg.txt"
   State state = State::kRead;
-  std::string bytes;                 // for a folder's cg.txt: the GBK text that gets packed
+  // A folder's file (for cg.txt: the GBK text that gets packed). Empty for an executable's
+  // entries, which are inflated one at a time when needed (Package::Read).
+  std::string bytes;
   std::uint64_t size = 0;            // uncompressed, as the archive states it
   std::uint64_t compressedSize = 0;  // 0 for a folder's files (not compressed yet)
+  ArchiveEntryInfo info;             // an executable's entry: where the reader finds it
+};
+
+// A file of a skin folder that is not packed, and why.
+struct RefusedFile {
+  enum class Reason {
+    kLinkOutside,  // a symbolic link that leads out of the folder (or nowhere)
+    kSpecial,      // a FIFO, socket or device
+    kTooLarge,     // 4 GiB or more: beyond a Zip entry without extensions
+  };
+  std::string name;
+  Reason reason;
 };
 
 // How cg.txt was written.
@@ -64,13 +78,15 @@ struct Package {
 
   // Folder: its regular files by name, as "config/<name>". Executable: central-directory order.
   std::vector<PackageEntry> entries;
-  // Folder: names that are not packed (subfolders and other non-regular files).
+  // Folder: subfolders, which are not packed, and files refused (an error: build stops).
   std::vector<std::string> skipped;
+  std::vector<RefusedFile> refused;
 
   // Executable only. openMessages holds what the launcher shows (UTF-8) when it cannot map the
   // file or open its archive; empty when the archive opened.
   ArchiveLocation location;
   bool archiveOpen = false;
+  ZipOpenError archiveError = ZipOpenError::kNone;
   bool listingComplete = true;  // false: the central directory breaks off after the entries
   std::vector<std::string> openMessages;
 
@@ -86,6 +102,11 @@ struct Package {
 
   // The entry the launcher reads under name (exact, case-sensitive), if it can read it.
   const PackageEntry* Find(std::string_view name) const;
+  // The whole bytes of a readable entry; nothing when it does not inflate. An executable's
+  // entry is inflated anew at every call, so only one is held at a time.
+  std::optional<std::string> Read(const PackageEntry& entry) const;
+  // True when an entry could not be read or the directory breaks off.
+  bool Damaged() const;
   // A file as the user knows it: "skin/cg.txt" for a folder, "game!config/cg.txt" otherwise.
   std::string Describe(std::string_view entryName) const;
 };

@@ -7,8 +7,10 @@
 #include <utility>
 #include <vector>
 
+#include "ui/MessageBox.h"
 #include "ui/Text.h"
 #include "ui/gtk/GtkChildContainer.h"
+#include "ui/gtk/WebKitLoader.h"
 
 namespace ui {
 namespace gtk {
@@ -265,6 +267,16 @@ void CacheCleared(GObject* source, GAsyncResult* result, gpointer data) {
   if (*done) (*done)(ok);
 }
 
+// Without the engine the pages keep their placeholders; the player is told once why.
+void ReportMissingEngine() {
+  static bool reported = false;
+  if (std::exchange(reported, true)) return;
+  std::fprintf(stderr, "%s\n", WebKitLoadError().c_str());
+  const std::string text = std::string("无法加载网页组件 ") + kWebKitLibrary + "，网页无法显示。";
+  MessageBox(nullptr, Utf8ToGbk(text).value_or(""), Utf8ToGbk(ProgramName()).value_or(""),
+             kMbOk | kMbIconError);
+}
+
 }  // namespace
 
 WebKitWebContext* SharedWebContext() { return SharedEngine().context.get(); }
@@ -274,16 +286,34 @@ WebKitWebContext* SharedWebContext() { return SharedEngine().context.get(); }
 
 GtkWebView::GtkWebView(detail::BrowserEvents* events) : events_(events) {}
 
-GtkWebView::~GtkWebView() { DropView(); }
+GtkWebView::~GtkWebView() {
+  *self_ = nullptr;
+  DropView();
+}
 
 void GtkWebView::Attach(detail::NativeWindow* topLevel) {
   GtkFixed* container = ChildContainer(topLevel);
-  if (view_ && container == container_) return;
+  if (container == container_ && (view_ || !container)) return;
   DropView();
-  if (container) MakeView(container);
+  container_ = container;
+  if (!container_) return;
+  std::weak_ptr<GtkWebView*> self = self_;
+  WhenWebKitLoaded([self](bool loaded) {
+    if (std::shared_ptr<GtkWebView*> alive = self.lock(); alive && *alive) {
+      (*alive)->EngineLoaded(loaded);
+    }
+  });
 }
 
-void GtkWebView::MakeView(GtkFixed* container) {
+void GtkWebView::EngineLoaded(bool loaded) {
+  if (!loaded) {
+    ReportMissingEngine();
+    return;
+  }
+  if (container_ && !view_) MakeView();
+}
+
+void GtkWebView::MakeView() {
   Engine& engine = SharedEngine();
   content_.reset(webkit_user_content_manager_new());
   g_signal_connect(content_.get(), "script-message-with-reply-received::launcherHost",
@@ -301,7 +331,6 @@ void GtkWebView::MakeView(GtkFixed* container) {
                                             engine.context.get(), "settings", engine.settings.get(),
                                             "user-content-manager", content_.get(), nullptr));
   view_.reset(WEBKIT_WEB_VIEW(g_object_ref_sink(view)));
-  container_ = container;
   InstallPresentation();
 
   g_signal_connect(view, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
@@ -310,10 +339,18 @@ void GtkWebView::MakeView(GtkFixed* container) {
   g_signal_connect(view, "focus-in-event", G_CALLBACK(OnFocusIn), this);
   gtk_fixed_put(container_, GTK_WIDGET(view), bounds_.left, bounds_.top);
   Place();
+  for (const std::string& url : std::exchange(queuedNavigations_, {})) {
+    ++pendingNavigations_;
+    webkit_web_view_load_uri(view_.get(), url.c_str());
+  }
 }
 
 void GtkWebView::DropView() {
-  if (!view_) return;
+  queuedNavigations_.clear();
+  if (!view_) {
+    container_ = nullptr;
+    return;
+  }
   GtkWidget* view = GTK_WIDGET(view_.get());
   g_signal_handlers_disconnect_by_data(view, this);
   g_signal_handlers_disconnect_by_data(content_.get(), this);
@@ -351,7 +388,12 @@ void GtkWebView::Focus() {
 }
 
 bool GtkWebView::Navigate(const std::string& url) {
-  if (!view_) return false;
+  if (!view_) {
+    // The engine is still loading: the address waits for the web view.
+    if (!container_ || !WebKitLoadError().empty()) return false;
+    queuedNavigations_.push_back(url);
+    return true;
+  }
   ++pendingNavigations_;
   webkit_web_view_load_uri(view_.get(), url.c_str());
   return true;
@@ -467,12 +509,21 @@ namespace detail {
 
 std::unique_ptr<NativeBrowser> CreateNativeBrowser(BrowserEvents* events) {
   if (!gdk_display_get_default()) return nullptr;  // no toolkit, no web views
+  // The engine's library loads from the first web view on, while its window is made and drawn;
+  // a program that shows no page never loads it. A module this thread loads meanwhile waits for
+  // that load to end (the loader holds GModule's lock), so the text converters load before.
+  PreloadTextConversion();
+  gtk::StartLoadingWebKit();
   return std::make_unique<gtk::GtkWebView>(events);
 }
 
 }  // namespace detail
 
 void ClearBrowserCache(std::function<void(bool)> done) {
+  if (!gtk::WebKitLoaded()) {
+    if (done) done(false);
+    return;
+  }
   auto types = static_cast<WebKitWebsiteDataTypes>(WEBKIT_WEBSITE_DATA_MEMORY_CACHE |
                                                    WEBKIT_WEBSITE_DATA_DISK_CACHE);
   // The callback owns done from here on.

@@ -22,13 +22,13 @@
 // from a second user script that every frame document runs at its start.
 #pragma once
 
-#include <webkit2/webkit2.h>
-
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ui/Browser.h"
 #include "ui/gtk/GtkHandles.h"
+#include "ui/gtk/WebKitApi.h"
 
 namespace ui::gtk {
 
@@ -44,12 +44,13 @@ class GtkWebView final : public detail::NativeBrowser {
   GtkWebView(const GtkWebView&) = delete;
   GtkWebView& operator=(const GtkWebView&) = delete;
 
-  // The web view is made when the control is attached and goes when it is detached.
+  // The web view is made when the control is attached (or, while the engine's library is still
+  // loading, once it is in) and goes when it is detached.
   void Attach(detail::NativeWindow* topLevel) override;
   void SetBounds(const Rect& inTopLevel) override;
   void SetVisible(bool visible) override;
   void Focus() override;
-  bool Ready() const override { return view_ != nullptr; }
+  bool Ready() const override { return container_ != nullptr; }
   bool Navigate(const std::string& url) override;
   void SetSilent(bool silent) override;
   void PresentationChanged() override;
@@ -58,7 +59,8 @@ class GtkWebView final : public detail::NativeBrowser {
   WebKitWebView* View() const { return view_.get(); }
 
  private:
-  void MakeView(GtkFixed* container);
+  void MakeView();
+  void EngineLoaded(bool loaded);
   void DropView();
   void Place();
   void InstallPresentation();
@@ -75,6 +77,10 @@ class GtkWebView final : public detail::NativeBrowser {
   detail::BrowserEvents* events_;
   ObjectPtr<WebKitWebView> view_;  // our reference; the container holds its own
   GtkFixed* container_ = nullptr;  // the top-level's, while attached
+  // Addresses asked for before the web view exists, loaded in order once it does.
+  std::vector<std::string> queuedNavigations_;
+  // Shared with the callback that waits for the engine, which must not reach a gone object.
+  std::shared_ptr<GtkWebView*> self_ = std::make_shared<GtkWebView*>(this);
   ObjectPtr<WebKitUserContentManager> content_;
   UserScriptPtr presentationScript_;
   std::string presentationSource_;

@@ -1,5 +1,6 @@
-// A real launcher finds a newer build on a test server, downloads it, replaces its own file by
-// it through the replacement script and the new build starts, at the same path.
+// A real launcher finds a newer build on a test server, downloads it beside itself, checks it,
+// renames it over its own file and, with only the launcher window open, starts it at the same
+// path. With the game window open the new build waits for the next start.
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -33,15 +34,20 @@ using Clock = std::chrono::steady_clock;
 constexpr char kVersionPath[] = "/update/version.txt";
 constexpr char kExePath[] = "/update/Launcher.exe";
 
-std::string Config(const std::string& version, int port) {
-  return "[global]\nlinkCount=1\ntitle=test\nversion=" + version +
+std::string Config(const std::string& version, int port, const std::string& extra = "") {
+  return "[global]\nlinkCount=1\ntitle=test\n" + extra + "version=" + version +
          "\nserver=127.0.0.1\nport=" + std::to_string(port) + "\nversionUrl=" + kVersionPath +
          "\nexeUrl=" + kExePath + "\n[link1]\ntype=4\nx=1\ny=2\nwidth=30\nheight=20\n";
 }
 
-std::string Build(const std::string& launcher, const std::string& version, int port) {
+std::string Build(const std::string& launcher, const std::string& version, int port,
+                  const std::string& extra = "") {
   auto skin = testsupport::MinimalSkin();
-  skin["config/cg.txt"] = Config(version, port);
+  skin["config/cg.txt"] = Config(version, port, extra);
+  // What the game window reads besides.
+  for (const char* name : {"config/style.png", "config/logo.png"}) {
+    skin[name] = testsupport::MakePng(64, 64, true, [](int, int) { return 0x336699FFu; });
+  }
   return testsupport::PackBytes(skin, launcher);
 }
 
@@ -55,7 +61,7 @@ std::vector<std::string> FilesIn(const std::string& dir) {
 }
 
 // Processes whose parent is this one: the launcher, and (as this process is their subreaper)
-// the script and the new launcher once their parents have ended.
+// the new launcher once the old one has ended.
 std::vector<pid_t> OurChildren() {
   std::vector<pid_t> children;
   std::unique_ptr<DIR, int (*)(DIR*)> proc(opendir("/proc"), closedir);
@@ -104,7 +110,7 @@ class UpdateEndToEnd : public ::testing::TestWithParam<Layout> {
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display (scripts/test starts Xvfb)";
     launcher_ = ReadFile(LAUNCHER_BINARY_DIR "/launcher");
     ASSERT_FALSE(launcher_.empty()) << "build the launcher target first";
-    // Orphans of the launcher (the script, the new build) come to this process to be reaped.
+    // Orphans of the launcher (the new build it starts) come to this process to be reaped.
     ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
   }
 
@@ -160,7 +166,7 @@ TEST_P(UpdateEndToEnd, TheLauncherReplacesItselfAndTheNewBuildStarts) {
 
   pid_t first = Start(exe, cwd, home);
   ASSERT_GT(first, 0);
-  // The old build ends with exit code 0 right after the hand-over; the new one asks for the
+  // The old build ends with exit code 0 once it has started the new one, which asks for the
   // version again.
   int firstStatus = -1;
   bool asked = server.WaitForRequests(2, 60s);
@@ -169,13 +175,13 @@ TEST_P(UpdateEndToEnd, TheLauncherReplacesItselfAndTheNewBuildStarts) {
     std::this_thread::sleep_for(20ms);
   }
   asked = asked && server.WaitForRequests(3, 60s);
-  // The new build is up with its launcher window open, as a player would see it; once the
-  // script has handed over, end it as the player closing the window would.
+  // The new build is up with its launcher window open, as a player would see it; end it as the
+  // player closing the window would.
   std::this_thread::sleep_for(2s);
   for (pid_t pid : OurChildren()) kill(pid, SIGTERM);
   bool reaped = ReapAll(60s);
   ASSERT_TRUE(asked) << server.Requests().size() << " requests";
-  EXPECT_TRUE(reaped) << "a launcher or the script did not end";
+  EXPECT_TRUE(reaped) << "a launcher did not end";
   EXPECT_TRUE(WIFEXITED(firstStatus) && WEXITSTATUS(firstStatus) == 0) << firstStatus;
 
   auto requests = server.Requests();
@@ -193,16 +199,64 @@ TEST_P(UpdateEndToEnd, TheLauncherReplacesItselfAndTheNewBuildStarts) {
   ASSERT_EQ(stat(exe.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0750u);
 
-  // The new build's start removed the script (and the backup, when it sits in the same
-  // folder); the downloads were consumed.
-  if (cwd == folder) {
-    EXPECT_EQ(FilesIn(folder), std::vector<std::string>{layout.exeName});
-  } else {
+  // The new build's start removed the backup beside it and in its current directory, once it
+  // had shown that it starts; the download went by its rename, the version text was removed.
+  EXPECT_EQ(FilesIn(folder), std::vector<std::string>{layout.exeName});
+  if (cwd != folder) {
     EXPECT_TRUE(FilesIn(cwd).empty());
-    // Start-up looks for leftovers in its current directory only: the backup beside the
-    // executable stays until a start from that folder.
-    EXPECT_EQ(FilesIn(folder), (std::vector<std::string>{"Launcher_back_up.exe", layout.exeName}));
   }
+}
+
+// The player is in the game when the update arrives: it is installed, the game goes on, and the
+// next start runs the new build.
+TEST_F(UpdateEndToEnd, AnUpdateNeverEndsTheGame) {
+  TempDir root;
+  std::string home = root / "home";
+  std::filesystem::create_directories(home);
+  std::string exe = root / "launcher";
+  TestHttpServer server;
+  const std::string site = "http://127.0.0.1:" + std::to_string(server.Port());
+  // The login page hands over to the game page at once.
+  const std::string extra = "gameheader=" + site +
+                            "/game?\n[link1]\ntype=4\nx=1\ny=2\nwidth=30\n"
+                            "height=20\nurl=" +
+                            site + "/login\n[global]\n";
+  server.Serve("/login", HttpReply::Ok("<script>setTimeout(function() { location.href='" + site +
+                                       "/game?" + site + "/play'; }, 100);</script>")
+                             .With("Content-Type", "text/html"));
+  server.Serve("/play", HttpReply::Ok("<title>game</title>").With("Content-Type", "text/html"));
+  const std::string newBuild = Build(launcher_, "2.0", server.Port(), extra);
+  server.Serve(kVersionPath, HttpReply::Ok("2.0\r\n"));
+  // About eight seconds: the player is in the game before the build is there.
+  server.Serve(kExePath, HttpReply::Paced(newBuild, newBuild.size() / 20 + 1, 400ms));
+  WriteFile(exe, Build(launcher_, "1.0", server.Port(), extra), 0755);
+
+  pid_t game = Start(exe, root.Path(), home);
+  ASSERT_GT(game, 0);
+  bool inGame = false;
+  bool installed = false;
+  for (auto deadline = Clock::now() + 60s; !installed && Clock::now() < deadline;) {
+    std::this_thread::sleep_for(50ms);
+    for (const auto& request : server.Requests()) inGame |= request.target == "/play";
+    installed = ReadFile(exe) == newBuild;
+    if (installed) {
+      EXPECT_TRUE(inGame) << "the update came before the game window";
+    }
+  }
+  EXPECT_TRUE(installed) << server.Requests().size() << " requests";
+  std::this_thread::sleep_for(1s);
+  EXPECT_EQ(waitpid(game, nullptr, WNOHANG), 0) << "the game ended";
+  // Helpers of the web engine that ended and came to this process (the subreaper) go first.
+  while (waitpid(-1, nullptr, WNOHANG) > 0) {
+  }
+  EXPECT_EQ(OurChildren(), std::vector<pid_t>{game}) << "something else was started";
+  kill(game, SIGTERM);
+  EXPECT_TRUE(ReapAll(30s));
+  std::size_t versionChecks = 0;
+  for (const auto& request : server.Requests()) versionChecks += request.target == kVersionPath;
+  EXPECT_EQ(versionChecks, 1u);
+  EXPECT_EQ(FilesIn(root.Path()),
+            (std::vector<std::string>{"Launcher_back_up.exe", "home", "launcher"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(

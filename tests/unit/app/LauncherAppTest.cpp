@@ -5,6 +5,7 @@
 #include "support/TestSupport.h"
 #include "ui/Text.h"
 #include "ui/fake/FakeUi.h"
+#include "unit/config/HostileZip.h"
 
 namespace launcher {
 namespace {
@@ -103,6 +104,8 @@ TEST_F(StartupTest, BrokenPackagesEndWithTheirMessageAndNoWindow) {
   };
   auto noMain = MinimalSkin();
   noMain.erase("config/main1.png");
+  auto undecodable = MinimalSkin();
+  undecodable["config/main1.png"] = "\x89PNG\r\n\x1a\n but nothing after the signature";
   auto noLinks = MinimalSkin();
   noLinks["config/cg.txt"] = "[global]\nlinkCount=0\nfirstUrl=http://x/\n";
   const std::vector<Case> cases = {
@@ -110,6 +113,8 @@ TEST_F(StartupTest, BrokenPackagesEndWithTheirMessageAndNoWindow) {
       {testsupport::PlainExecutable() + "garbage garbage garbage", {"OpenZip失败"}},
       {PackBytes({{"config/main1.png", "x"}}), {"读取ini文件失败"}},
       {PackBytes(noMain), {"读取图片失败"}},
+      {PackBytes(undecodable), {"读取图片失败"}},
+      {testsupport::PlainExecutable() + hostile::OverlappingZip(3), {"OpenZip失败"}},
       {PackBytes(noLinks), {}},
   };
   for (const Case& c : cases) {
@@ -124,13 +129,21 @@ TEST_F(StartupTest, UpdateLeftoversGoEvenWhenTheConfigurationIsBroken) {
   Pack({{"config/cg.txt", "[global]\nlinkCount=0\n"}});
   for (const char* name : {"Launcher_back_up.exe", "Launcher_update.bat", "Launcher_update.sh"}) {
     WriteFile(cwd + "/" + name, "old");
+    WriteFile(dir / name, "old");
   }
   WriteFile(cwd + "/keep.txt", "mine");
   Run();
-  EXPECT_FALSE(FileExists(cwd + "/Launcher_back_up.exe"));
-  EXPECT_FALSE(FileExists(cwd + "/Launcher_update.bat"));
-  EXPECT_FALSE(FileExists(cwd + "/Launcher_update.sh"));
+  for (const std::string& folder : {cwd, dir.Path()}) {
+    EXPECT_FALSE(FileExists(folder + "/Launcher_update.bat"));
+    EXPECT_FALSE(FileExists(folder + "/Launcher_update.sh"));
+    // The backup may be the only build that starts: it stays until one start works.
+    EXPECT_TRUE(FileExists(folder + "/Launcher_back_up.exe"));
+  }
   EXPECT_TRUE(FileExists(cwd + "/keep.txt"));
+  Pack(MinimalSkin());
+  Run();
+  EXPECT_FALSE(FileExists(cwd + "/Launcher_back_up.exe"));
+  EXPECT_FALSE(FileExists(dir / "Launcher_back_up.exe"));
 }
 
 TEST_F(StartupTest, NoDisplayEndsBeforeTouchingAnything) {
@@ -154,6 +167,23 @@ TEST_F(StartupTest, DesktopShortcutIsWrittenOnce) {
   ASSERT_EQ(rename(shortcut.c_str(), (desktop + "/renamed.desktop").c_str()), 0);
   Run();
   EXPECT_FALSE(FileExists(shortcut));
+}
+
+TEST_F(StartupTest, ShortcutRunsInTheExecutablesFolderWithTheOperatorsIcon) {
+  auto skin = MinimalSkin();
+  skin["config/icon.png"] = testsupport::MakePng(
+      48, 48, true, [](int x, int) { return x < 24 ? 0xFF8000FFu : 0x0080FFFFu; });
+  Pack(skin);
+  const std::string data = dir / "data";
+  RecordingApp app({exe, cwd, desktop, data});
+  app.InitInstance();
+  const std::string entry = testsupport::ReadFile(desktop + "/game.setup.desktop");
+  EXPECT_NE(entry.find("\nPath=" + dir.Path() + "\n"), std::string::npos) << entry;
+  const std::size_t icon = entry.find("\nIcon=");
+  ASSERT_NE(icon, std::string::npos) << entry;
+  const std::string iconPath = entry.substr(icon + 6, entry.find('\n', icon + 1) - icon - 6);
+  EXPECT_EQ(iconPath.rfind(data + "/icons/hicolor/48x48/apps/game.setup-", 0), 0u) << iconPath;
+  EXPECT_EQ(testsupport::ReadFile(iconPath), skin["config/icon.png"]);
 }
 
 TEST_F(StartupTest, NoShortcutWhenStartedFromTheDesktopOrWithoutOne) {

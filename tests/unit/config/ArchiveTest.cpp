@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "support/TestSupport.h"
+#include "unit/config/HostileZip.h"
 
 namespace launcher {
 namespace {
@@ -131,7 +132,9 @@ class ZipLookup : public ::testing::Test {
 
 TEST_F(ZipLookup, NamesMatchExactlyAndWithLetterCase) {
   std::string longName = "config/" + std::string(249, 'n');  // 256 bytes
-  Open({{"config/cg.txt", "ini"}, {"config/Pic.png", "pic"}, {longName, "long"},
+  Open({{"config/cg.txt", "ini"},
+        {"config/Pic.png", "pic"},
+        {longName, "long"},
         {"config/" + std::string(248, 'm'), "255"}});
   std::string data;
   EXPECT_TRUE(Read("config/cg.txt", &data));
@@ -181,6 +184,41 @@ TEST_F(ZipLookup, CorruptDataIsAFailedRead) {
   ASSERT_TRUE(archive_);
   std::string data;
   EXPECT_FALSE(Read("config/cg.txt", &data));
+}
+
+// Judged from the directory alone: refused at open, before a reader could ask for the sizes.
+TEST(ZipOpen, BombsAreRefusedBeforeAnythingIsRead) {
+  ZipOpenError error = ZipOpenError::kNone;
+  const std::string overlap = hostile::OverlappingZip(1000);
+  EXPECT_FALSE(OpenZipFromMemory(Bytes(overlap), overlap.size(), &error));
+  EXPECT_EQ(error, ZipOpenError::kOverlap);
+
+  // Three separate entries of 200 MiB each: each plausible, together past the bound.
+  const std::string data(200 << 10, '\0');
+  const std::uint32_t stated = 200u << 20;
+  const std::string large =
+      hostile::RawZip({{"config/a.png", data, stated},
+                       {"config/b.png", data, stated},
+                       {"config/c.png", data, stated}},
+                      {{"config/a.png", 0}, {"config/b.png", 1}, {"config/c.png", 2}});
+  EXPECT_FALSE(OpenZipFromMemory(Bytes(large), large.size(), &error));
+  EXPECT_EQ(error, ZipOpenError::kTooLarge);
+  // Two of them fit.
+  const std::string two =
+      hostile::RawZip({{"config/a.png", data, stated}, {"config/b.png", data, stated}},
+                      {{"config/a.png", 0}, {"config/b.png", 1}});
+  EXPECT_TRUE(OpenZipFromMemory(Bytes(two), two.size(), &error));
+  EXPECT_EQ(error, ZipOpenError::kNone);
+}
+
+TEST(ZipOpen, TheFirstOfTwoEqualNamesIsFound) {
+  const std::string zip = hostile::RawZip({{"config/a", "1", 1}, {"config/a", "2", 1}},
+                                          {{"config/a", 0}, {"config/a", 1}});
+  ArchiveHandle archive = OpenZipFromMemory(Bytes(zip), zip.size());
+  ASSERT_TRUE(archive);
+  ArchiveEntryInfo info;
+  ASSERT_EQ(FindArchiveEntry(archive.get(), "config/a", &info), 0);
+  EXPECT_EQ(info.index, 0u);
 }
 
 TEST(ZipOpen, NotAZipIsRefused) {

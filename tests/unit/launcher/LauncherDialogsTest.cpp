@@ -226,6 +226,44 @@ TEST_F(LauncherWindowTest, CloseAsksFirstAndMinimiseTakesBoth) {
   EXPECT_TRUE(box.hasOwner);
 }
 
+// An installed update restarts the program only while the launcher is all the player has open.
+TEST_F(LauncherWindowTest, AnInstalledUpdateRestartsOnlyFromTheLauncherAlone) {
+  LauncherApp& launcherApp = Load(DemoLikeFiles(DemoLikeConfig()));
+  Run([&](CLauncherTranslucentDlg& pair, CLauncherStandardDlg& companion) {
+    companion.SendMessage(kUpdateInstalled, 0, 0);
+    EXPECT_TRUE(pair.IsEnded());
+  });
+  EXPECT_TRUE(launcherApp.WillRestartIntoUpdate());
+
+  // The game was chosen: the player goes on to it, the new build runs next time.
+  Load(DemoLikeFiles(DemoLikeConfig()));
+  Run([&](CLauncherTranslucentDlg& pair, CLauncherStandardDlg& companion) {
+    companion.OnBeforeNavigate("http://game/?zone=1");
+    companion.SendMessage(kUpdateInstalled, 0, 0);
+    EXPECT_TRUE(pair.IsEnded());
+  });
+  EXPECT_FALSE(app->WillRestartIntoUpdate());
+  EXPECT_EQ(app->GetStartUrl(), "zone=1");
+
+  // Under the close question it waits for the answer: Cancel restarts, OK only closes.
+  for (int answer : {ui::kIdCancel, ui::kIdOk}) {
+    Load(DemoLikeFiles(DemoLikeConfig()));
+    CLauncherStandardDlg* asked = nullptr;
+    ui::fake::OnMessageBox([&](const ui::fake::MessageBoxCall&) {
+      asked->SendMessage(kUpdateInstalled, 0, 0);
+      EXPECT_FALSE(asked->GetLayeredPartner()->IsEnded());
+    });
+    ui::fake::QueueMessageBoxAnswer(answer);
+    Run([&](CLauncherTranslucentDlg& pair, CLauncherStandardDlg& companion) {
+      asked = &companion;
+      companion.SendMessage(ui::kWmCommand, 203, 0);
+      EXPECT_TRUE(pair.IsEnded());
+    });
+    ui::fake::OnMessageBox(nullptr);
+    EXPECT_EQ(app->WillRestartIntoUpdate(), answer == ui::kIdCancel);
+  }
+}
+
 TEST_F(LauncherWindowTest, EnterAndEscapeNeverCloseAndShortcutsAreDropped) {
   Load(DemoLikeFiles(DemoLikeConfig()));
   Run([&](CLauncherTranslucentDlg& pair, CLauncherStandardDlg& companion) {

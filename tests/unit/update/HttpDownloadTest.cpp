@@ -65,9 +65,9 @@ TEST_F(HttpDownloadTest, AsksTheServerItselfAsTheApplication) {
   EXPECT_EQ(requests[0].Header("pragma"), "no-cache");
 }
 
-TEST_F(HttpDownloadTest, ABodyThatKeepsComingIsNeverCut) {
+TEST_F(HttpDownloadTest, ABodyThatKeepsComingIsNotCutByTheStallLimit) {
   // A byte every 2 s against a stall limit of 3 s: slower than a byte a second on average, and
-  // longer in all than the limit.
+  // longer in all than the limit (the low-speed limit looks at a whole minute).
   server.Serve("/slow", HttpReply::Trickle("2.0", 2000ms));
   Outcome o = Fetch(server.Url("/slow"), {2000ms, 3000ms});
   ASSERT_TRUE(o.ok) << o.error;
@@ -118,6 +118,23 @@ TEST_F(HttpDownloadTest, AConnectionNeverAcceptedEndsAtTheConnectLimit) {
   EXPECT_FALSE(FileExists(target));
   for (int fd : fillers) close(fd);
   close(listener);
+}
+
+TEST_F(HttpDownloadTest, AnHttpsTransferIsNeverRedirectedToPlainHttp) {
+  // Checked at the option the client is given: the tests have no TLS server.
+  EXPECT_STREQ(RedirectProtocolsFor("https://updates.example/v.txt"), "https");
+  EXPECT_STREQ(RedirectProtocolsFor("HTTPS://updates.example/v.txt"), "https");
+  EXPECT_STREQ(RedirectProtocolsFor("http://updates.example/v.txt"), "http,https");
+}
+
+TEST_F(HttpDownloadTest, APlantedLinkAtTheTargetIsReplacedNotFollowed) {
+  testsupport::WriteFile(dir / "victim", "precious");
+  ASSERT_EQ(symlink((dir / "victim").c_str(), target.c_str()), 0);
+  server.Serve("/f", HttpReply::Ok("body"));
+  Outcome o = Fetch(server.Url("/f"));
+  ASSERT_TRUE(o.ok) << o.error;
+  EXPECT_EQ(ReadFile(target), "body");
+  EXPECT_EQ(ReadFile(dir / "victim"), "precious");
 }
 
 TEST_F(HttpDownloadTest, ATargetThatCannotBeCreatedFailsBeforeAsking) {

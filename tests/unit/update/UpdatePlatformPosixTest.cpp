@@ -1,7 +1,4 @@
-#include "update/UpdatePlatformPosix.h"
-
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,12 +7,12 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "support/TestSupport.h"
 #include "update/UpdateFiles.h"
-
-extern char** environ;
+#include "update/UpdatePlatform.h"
 
 namespace launcher {
 namespace {
@@ -31,101 +28,140 @@ unsigned ModeOf(const std::string& path) {
   return st.st_mode & 07777;
 }
 
-int RunShell(const std::string& script) {
-  std::string shell = "/bin/sh";
-  std::string arg = script;
-  char* argv[] = {shell.data(), arg.data(), nullptr};
-  pid_t pid = 0;
-  if (posix_spawn(&pid, shell.c_str(), nullptr, nullptr, argv, environ) != 0) return -1;
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+bool Download(const std::string& path, const std::string& bytes, NewFile* file) {
+  return file->Create(path) && file->Write(bytes.data(), bytes.size()) && file->FlushToDisk();
 }
 
-// Folder names the shell must take literally.
+// Folder names that must be taken literally.
 const char* const kAwkwardNames[] = {
     "plain",
     "with blank's \"quotes\" $HOME `id` \\ * ? [a] ; & | < > ( ) ~ # \xE6\xB8\xB8\xE6\x88\x8F",
     "-starts-with-dash\nand a line feed",
 };
 
-TEST(UpdateScript, RunsWithAwkwardPathsAndPutsTheNewBuildAtTheOwnPath) {
+TEST(InstallBuild, PutsTheNewBuildAtTheOwnPathAndKeepsTheOldAsBackup) {
   for (const char* name : kAwkwardNames) {
     SCOPED_TRACE(name);
     TempDir root;
     std::string folder = root / name;
-    std::string work = root / (std::string(name) + " work");
     ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
-    ASSERT_EQ(mkdir(work.c_str(), 0755), 0);
     std::string own = folder + "/" + name + ".bin";
-    std::string downloaded = work + "/-2new.exe";
-    std::string marker = root / "marker";
     WriteFile(own, "old build", 0710);
-    // The "new build" tells where it was started from.
-    WriteFile(downloaded, "#!/bin/sh\necho \"$0\" > " + marker + "\n", 0600);
-
-    std::string script;
-    ASSERT_TRUE(PrepareUpdateScript(work, own, downloaded, &script));
-    EXPECT_EQ(script, work + "/" + kUpdateScriptName);
-    EXPECT_EQ(ModeOf(downloaded), 0710u) << "the download takes the executable's bits";
-    ASSERT_EQ(RunShell(script), 0);
-
-    EXPECT_EQ(ReadFile(marker), own + "\n");
-    EXPECT_EQ(ReadFile(own).rfind("#!/bin/sh", 0), 0u);
-    EXPECT_EQ(ModeOf(own), 0710u);
+    // A backup of an earlier update is replaced.
+    WriteFile(folder + "/" + kBackupName, "older build", 0644);
+    NewFile download;
+    ASSERT_TRUE(Download(folder + "/" + kDownloadPrefix + "1new", "new build", &download));
+    ASSERT_TRUE(InstallBuild(download, own));
+    EXPECT_FALSE(download.IsOpen());
+    EXPECT_EQ(ReadFile(own), "new build");
+    EXPECT_EQ(ModeOf(own), 0710u) << "the new build takes the executable's bits";
     EXPECT_EQ(ReadFile(folder + "/" + kBackupName), "old build");
-    EXPECT_FALSE(FileExists(downloaded));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                            std::filesystem::directory_iterator()),
+              2);
   }
 }
 
-TEST(UpdateScript, AFailedMoveOfTheNewBuildPutsTheOldOneBack) {
+TEST(InstallBuild, RefusesWhatCouldNotEndWellAndLeavesTheOldBuild) {
   TempDir root;
-  std::string own = root / "launcher";
-  WriteFile(own, "#!/bin/sh\ntrue\n", 0755);
-  std::string script;
-  // The download vanished after the script was written.
-  WriteFile(root / "-2new.exe", "new", 0644);
-  ASSERT_TRUE(PrepareUpdateScript(root.Path(), own, root / "-2new.exe", &script));
-  std::remove((root / "-2new.exe").c_str());
-  RunShell(script);
-  EXPECT_EQ(ReadFile(own), "#!/bin/sh\ntrue\n");
-}
-
-TEST(UpdateScript, PreparationRefusesWhatCouldNotEndWell) {
-  TempDir root;
-  WriteFile(root / "own", "old", 0755);
-  WriteFile(root / "new", "new", 0600);
+  std::string own = root / "own";
+  ASSERT_EQ(mkdir((root / "other").c_str(), 0755), 0);
   struct Case {
     const char* name;
-    std::string cwd, own, downloaded;
+    std::string downloadPath;
+    std::string ownPath;
+    std::function<void(const std::string&)> meddle;
   };
   const Case cases[] = {
-      {"own path without a folder", root.Path(), "own", root / "new"},
-      {"own folder missing", root.Path(), root / "gone/own", root / "new"},
-      {"own file missing", root.Path(), root / "other", root / "new"},
-      {"download missing", root.Path(), root / "own", root / "absent"},
-      {"script folder missing", root / "gone", root / "own", root / "new"},
+      {"download in another folder", root / "other/dl", own, nullptr},
+      {"own file missing", root / "dl", root / "absent", nullptr},
+      {"download replaced after the check", root / "dl", own,
+       [](const std::string& path) {
+         WriteFile(path + ".x", "evil", 0755);
+         rename((path + ".x").c_str(), path.c_str());
+       }},
+      {"download removed after the check", root / "dl", own,
+       [](const std::string& path) { unlink(path.c_str()); }},
   };
   for (const Case& c : cases) {
-    std::string script;
-    EXPECT_FALSE(PrepareUpdateScript(c.cwd, c.own, c.downloaded, &script)) << c.name;
-    EXPECT_TRUE(script.empty()) << c.name;
-    EXPECT_FALSE(FileExists(root / kUpdateScriptName)) << c.name;
+    SCOPED_TRACE(c.name);
+    WriteFile(own, "old", 0755);
+    NewFile download;
+    ASSERT_TRUE(Download(c.downloadPath, "new", &download));
+    if (c.meddle) c.meddle(c.downloadPath);
+    EXPECT_FALSE(InstallBuild(download, c.ownPath));
+    EXPECT_EQ(ReadFile(own), "old");
+    EXPECT_FALSE(FileExists(c.ownPath == own ? root / "absent" : c.ownPath));
+    // The download is gone (or, replaced by another file, was never taken).
+    EXPECT_TRUE(!FileExists(c.downloadPath) || ReadFile(c.downloadPath) == "evil");
+    unlink(c.downloadPath.c_str());
   }
-  EXPECT_EQ(ReadFile(root / "own"), "old");
-  EXPECT_EQ(ReadFile(root / "new"), "new");
 }
 
-TEST(UpdateScript, StartsDetachedWithoutOurDescriptors) {
+TEST(NewFile, NeverOpensAnExistingNameOrFollowsALink) {
+  TempDir root;
+  WriteFile(root / "victim", "precious", 0644);
+  symlink((root / "victim").c_str(), (root / "link").c_str());
+  WriteFile(root / "taken", "earlier", 0644);
+  NewFile file;
+  EXPECT_FALSE(file.Create(root / "link"));
+  EXPECT_FALSE(file.Create(root / "taken"));
+  EXPECT_EQ(ReadFile(root / "victim"), "precious");
+  EXPECT_EQ(ReadFile(root / "taken"), "earlier");
+  ASSERT_TRUE(file.Create(root / "fresh"));
+  EXPECT_EQ(ModeOf(root / "fresh"), 0600u);
+}
+
+TEST(UpdateLeftovers, OnlyWhatNoRunningUpdateHoldsAndNeverTheOwnBuild) {
+  TempDir root;
+  std::string own = root / "launcher";
+  WriteFile(own, "running build", 0755);
+  for (const char* name : {kUpdateBatchName, kUpdateScriptName}) WriteFile(root / name, "x");
+  const std::string stale = root / (std::string(kDownloadPrefix) + "12new.exe");
+  WriteFile(stale, "half a build");
+  WriteFile(root / "victim", "precious");
+  const std::string planted = root / (std::string(kDownloadPrefix) + "link");
+  symlink((root / "victim").c_str(), planted.c_str());
+  NewFile live;
+  ASSERT_TRUE(live.Create(root / (std::string(kDownloadPrefix) + "34new.exe")));
+  WriteFile(root / "Launcher_downloads.txt", "mine");
+  WriteFile(root / kBackupName, "previous build", 0755);
+
+  RemoveUpdateScriptsAndDownloads(root.Path(), own);
+  EXPECT_FALSE(FileExists(root / kUpdateBatchName));
+  EXPECT_FALSE(FileExists(root / kUpdateScriptName));
+  EXPECT_FALSE(FileExists(stale));
+  EXPECT_FALSE(std::filesystem::is_symlink(planted));
+  EXPECT_EQ(ReadFile(root / "victim"), "precious");
+  EXPECT_TRUE(FileExists(live.Path())) << "a download in progress stays";
+  EXPECT_TRUE(FileExists(root / "Launcher_downloads.txt"));
+  EXPECT_TRUE(FileExists(root / kBackupName)) << "the backup waits for a start that works";
+  EXPECT_TRUE(FileExists(own));
+
+  RemoveUpdateBackup(root.Path(), own);
+  EXPECT_FALSE(FileExists(root / kBackupName));
+  // An update ended between its backup and its rename leaves a second name of the build.
+  ASSERT_EQ(link(own.c_str(), (root / kBackupName).c_str()), 0);
+  RemoveUpdateBackup(root.Path(), own);
+  EXPECT_FALSE(FileExists(root / kBackupName));
+  EXPECT_EQ(ReadFile(own), "running build");
+  // A launcher that itself goes by the backup's name is never removed.
+  std::string named = root / kBackupName;
+  WriteFile(named, "running build", 0755);
+  RemoveUpdateBackup(root.Path(), named);
+  EXPECT_TRUE(FileExists(named));
+}
+
+TEST(StartDetached, RunsInASessionOfItsOwnWithoutOurDescriptors) {
   TempDir root;
   // A descriptor of ours that a child would keep unless closed on purpose.
   int inherited = open((root / "ours").c_str(), O_CREAT | O_WRONLY, 0600);
   ASSERT_GE(inherited, 3);
   std::string out = root / "out";
-  std::string script = root / "probe.sh";
+  std::string program = root / "probe";
   std::string fd = std::to_string(inherited);
-  // Looked at before any redirection of the shell's own (which the shell may make in itself).
   const std::string probe =
+      "#!/bin/sh\n"
       "streams=$(readlink /proc/$$/fd/0 /proc/$$/fd/1 /proc/$$/fd/2)\n"
       "[ -e /proc/$$/fd/FD ] && streams=\"$streams still-open\"\n"
       "session=$(cut -d' ' -f6 /proc/$$/stat)\n"
@@ -136,8 +172,8 @@ TEST(UpdateScript, StartsDetachedWithoutOurDescriptors) {
   for (std::size_t at = 0; (at = text.find("OUT", at)) != std::string::npos; at += out.size()) {
     text.replace(at, 3, out);
   }
-  WriteFile(script, text, 0644);
-  ASSERT_TRUE(StartDetached(script));
+  WriteFile(program, text, 0755);
+  ASSERT_TRUE(StartDetached(program));
   close(inherited);
   for (int i = 0; i < 100 && !FileExists(out); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -149,7 +185,8 @@ TEST(UpdateScript, StartsDetachedWithoutOurDescriptors) {
   EXPECT_EQ(lines.substr(0, first), lines.substr(first + 1, second - first - 1))
       << "leads a session of its own";
   EXPECT_EQ(lines.substr(second + 1), "/dev/null\n/dev/null\n/dev/null\n");
-  // The shell is nobody's to wait for but ours here; reap it so no zombie stays behind.
+  EXPECT_FALSE(StartDetached(root / "absent"));
+  // The child is nobody's to wait for but ours here; reap it so no zombie stays behind.
   for (int i = 0; i < 40 && waitpid(-1, nullptr, WNOHANG) == 0; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
