@@ -23,7 +23,7 @@ at() {  # at X Y W H [FULLSCREEN]: the game window's rectangle and full-screen s
   if [ "${5:-}" = full ]; then has_state "$game" _NET_WM_STATE_FULLSCREEN; else
     ! has_state "$game" _NET_WM_STATE_FULLSCREEN; fi
 }
-show() { geometry "$game"; echo "$1: $X,$Y ${WIDTH}x$HEIGHT $(net_state "$game" | tr '\n' ' ')"; }
+show() { echo "$1: $(rect "$game")$(net_state "$game" | tr '\n' ' ')"; }
 
 at 0 0 1920 1040 || { show maximised; fail "not maximised on the work area above the panel"; }
 xdotool mousemove 900 500 key F11

@@ -13,7 +13,8 @@ pack_quiet "$work/pk"
 start_packed "$work/pk" GDK_SCALE=2
 launcher_pair
 sleep 2
-same_place "$picture" "$companion" || fail "the pair lies at two places"
+wait_until 5 same_place "$picture" "$companion" ||
+  fail "the pair lies at two places: $(rect "$picture"), $(rect "$companion")"
 geometry "$picture"
 echo "launcher at $X,$Y ${WIDTH}x$HEIGHT"
 # 760 x 544 logical pixels centred on 1280 x 780 as a 766 x 573 captioned window.
@@ -25,6 +26,7 @@ print(sum(1 for c in p.getdata() if c[1] > 200 and c[0] < 80 and c[2] < 80))")
 [ "$green" = 0 ] || fail "$green pixels of the key colour show on the launcher"
 kill "$pid"
 wait "$pid" 2>/dev/null
+wait_until 10 gone || fail "the launcher's windows stayed"
 
 printf '<html><body style="background:#203040"></body></html>\n' >"$work/page.html"
 pack_quiet "$work/gk" "s#^firstUrl=.*#firstUrl=file://$work/page.html#"

@@ -8,6 +8,8 @@
 #   no_question SECONDS          true when no question box shows within that time
 #   viewable WINDOW / unmapped WINDOW
 #   same_place A B               both windows have one rectangle
+#   rect WINDOW                  "x y width height" (nothing when it is gone)
+#   gone                         no window of the program's title is left
 
 # The demo's addresses (page, update server) on a port where nothing answers.
 pack_quiet() {
@@ -27,15 +29,20 @@ start_packed() {
 # Visible windows with the title (a search may trip over windows going away meanwhile).
 titled() { xdotool search --onlyvisible --name "$1" 2>/dev/null; }
 
-launcher_pair() {
+pair_found() {
   local w
-  wait_until 20 sh -c "[ \$(xdotool search --onlyvisible --name '^星辰远征\$' 2>/dev/null | wc -l) = 2 ]" ||
-    fail "the launcher did not show two windows"
   picture="" companion=""
   for w in $(titled '^星辰远征$'); do
     if has_state "$w" _NET_WM_STATE_SKIP_TASKBAR; then companion=$w; else picture=$w; fi
   done
-  [ -n "$picture" ] && [ -n "$companion" ] || fail "not one taskbar entry for the pair"
+  [ -n "$picture" ] && [ -n "$companion" ]
+}
+
+launcher_pair() {
+  wait_until 20 sh -c "[ \$(xdotool search --onlyvisible --name '^星辰远征\$' 2>/dev/null | wc -l) = 2 ]" ||
+    fail "the launcher did not show two windows"
+  # The window manager states the taskbar hints a moment after it maps the windows.
+  wait_until 5 pair_found || fail "not one taskbar entry for the pair"
 }
 
 game_window() {
@@ -57,7 +64,7 @@ no_question() {
 viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
 unmapped() { ! viewable "$1"; }
 
-rect() { geometry "$1" && echo "$X $Y $WIDTH $HEIGHT"; }
+rect() { xdotool getwindowgeometry --shell "$1" 2>/dev/null | sed -n 's/^[XYWIDTHEG]*=//p' | tr '\n' ' '; }
 same_place() { [ "$(rect "$1")" = "$(rect "$2")" ]; }
 
 # middle WINDOW: "x y" of the middle of the window's own area (without a window manager's
@@ -77,3 +84,5 @@ centred_over() {
   [ $((bx - ox)) -le "$3" ] && [ $((ox - bx)) -le "$3" ] && [ $((by - oy)) -le "$3" ] &&
     [ $((oy - by)) -le "$3" ]
 }
+
+gone() { ! xdotool search --onlyvisible --name '^星辰远征$' >/dev/null 2>&1; }
