@@ -17,11 +17,12 @@ start_packed "$work/pk"
 game_window
 sleep 1
 
-at() {  # at X Y W H [FULLSCREEN]: the game window's rectangle and full-screen state
+at() {  # at X Y W H [full]: the game window's rectangle and full-screen state, settled
   wait_until 5 sh -c "[ \"\$(xdotool getwindowgeometry --shell $game | tr '\n' ' ')\" = \
 \"WINDOW=$game X=$1 Y=$2 WIDTH=$3 HEIGHT=$4 SCREEN=0 \" ]" || return 1
-  if [ "${5:-}" = full ]; then has_state "$game" _NET_WM_STATE_FULLSCREEN; else
-    ! has_state "$game" _NET_WM_STATE_FULLSCREEN; fi
+  if [ "${5:-}" = full ]; then has_state "$game" _NET_WM_STATE_FULLSCREEN || return 1; else
+    ! has_state "$game" _NET_WM_STATE_FULLSCREEN || return 1; fi
+  sleep 0.5  # the window manager's last words on the change (focus, stacking) come after it
 }
 show() { echo "$1: $(rect "$game")$(net_state "$game" | tr '\n' ' ')"; }
 
