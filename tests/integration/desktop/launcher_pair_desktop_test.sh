@@ -17,7 +17,10 @@ convert -size 64x64 xc:'#ff0000' "$work/pk/skin/icon.png"
   >/dev/null 2>&1 || fail "packing with an icon failed"
 start_packed "$work/pk"
 launcher_pair
-same_place "$picture" "$companion" || fail "the pair opened at two places"
+# The companion shows while the picture window is being made, and moves over it a moment later.
+wait_until 5 same_place "$picture" "$companion" ||
+  fail "the pair opened at two places: $(rect "$picture"), $(rect "$companion")"
+sleep 0.5
 red_icon() {  # the window's first icon begins with an opaque red pixel
   xprop -notype -f _NET_WM_ICON 32c _NET_WM_ICON -id "$1" | grep -q '= [0-9]*, [0-9]*, 4294901760,'
 }
@@ -30,7 +33,8 @@ both_back() { viewable "$picture" && viewable "$companion" && same_place "$pictu
 
 # Its own minimise button (type 2 at 675,65), then the panel's click on the one entry.
 xdotool mousemove $((X + 686)) $((Y + 76)) click 1
-wait_until 5 both_gone || fail "the minimise button left a window on the screen"
+wait_until 5 both_gone ||
+  fail "the minimise button left a window on the screen: $(viewable "$picture" && echo picture) $(viewable "$companion" && echo companion)"
 has_state "$picture" _NET_WM_STATE_HIDDEN || fail "the taskbar entry is not minimised"
 wmctrl -i -a "$picture"
 wait_until 5 both_back || fail "restored from the panel, the pair did not come back as one"

@@ -45,17 +45,11 @@ launcher_pair() {
   wait_until 5 pair_found || fail "not one taskbar entry for the pair"
 }
 
-game_window() {
-  wait_until 20 sh -c "xdotool search --onlyvisible --name '^星辰远征\$' >/dev/null 2>&1" ||
-    fail "no game window"
-  game=$(titled '^星辰远征$' | head -n 1)
-}
+game_found() { game=$(titled '^星辰远征$' | head -n 1) && [ -n "$game" ]; }
+game_window() { wait_until 20 game_found || fail "no game window"; }
 
-question() {
-  box=""
-  wait_until 5 sh -c "xdotool search --onlyvisible --name '^demo\$' >/dev/null 2>&1" || return 1
-  box=$(titled '^demo$' | head -n 1)
-}
+box_found() { box=$(titled '^demo$' | head -n 1) && [ -n "$box" ]; }
+question() { wait_until 5 box_found; }
 
 no_question() {
   ! wait_until "$1" sh -c "xdotool search --onlyvisible --name '^demo\$' >/dev/null 2>&1"
