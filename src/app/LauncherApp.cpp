@@ -55,6 +55,16 @@ void LauncherApp::RemoveUpdateLeftovers(bool buildStarts) {
   }
 }
 
+void LauncherApp::UseOperatorIcon() {
+  // Optional: without it (or when it does not decode) the built-in icon stays, silently.
+  std::vector<std::uint8_t> bytes;
+  Bitmap icon;
+  if (config.ReadEntry(kIconEntry, &bytes) &&
+      DecodePng(bytes.data(), bytes.size(), &icon)) {
+    ui::SetAppIcon(icon);
+  }
+}
+
 void LauncherApp::EnsureDesktopShortcut() {
   if (!paths_.desktopDirectory || paths_.desktopDirectory->empty() || paths_.executablePath.empty()) {
     return;
@@ -111,6 +121,7 @@ bool LauncherApp::InitInstance() {
     return false;
   }
   RemoveUpdateLeftovers(true);
+  UseOperatorIcon();
 
   EnsureDesktopShortcut();
 

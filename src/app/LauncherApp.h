@@ -66,6 +66,9 @@ class LauncherApp {
 
  private:
   void RemoveUpdateLeftovers(bool buildStarts);
+  // The operator's icon (kIconEntry), when packed, becomes every window's and the notification
+  // area's.
+  void UseOperatorIcon();
   void EnsureDesktopShortcut();
 
   StartupPaths paths_;

@@ -185,6 +185,9 @@ void CGameDialog::EnterFullScreen() {
   placement.showCmd = ui::kSwShowNormal;
   placement.normal = fullScreenRect;
   SetWindowPlacement(placement);
+  // Told to the desktop once the window is back on the screen, so that no panel or dock stays
+  // above it (a window manager forgets the states of a window it saw hidden).
+  SetFullScreenState(true);
 }
 
 void CGameDialog::ExitFullScreen() {
@@ -195,6 +198,7 @@ void CGameDialog::ExitFullScreen() {
     logo.ShowWindow(ui::kSwShowNormal);
   }
   fullScreen = false;
+  SetFullScreenState(false);
   MoveWindow(savedPlacement.normal, true);
   ShowWindow(ui::kSwHide);
   SetWindowPlacement(savedPlacement);

@@ -11,8 +11,6 @@
 namespace launcher {
 namespace {
 
-// The platform's menu key: it arrives as a system key and never runs a shortcut.
-constexpr unsigned kVkF10 = ui::kVkF1 + 9;
 // gameUrl's room, without the terminator.
 constexpr std::size_t kGameUrlBytes = 255;
 
@@ -291,10 +289,10 @@ bool CGameDialog::PreTranslateMessage(ui::Message& message) {
     if (key == ui::kVkReturn || key == ui::kVkEscape) {
       return false;
     }
-    // F10 is the platform's menu key and never counts as a shortcut; the others are taken
-    // here whether or not their slot has an operation, so the page never sees them (F5 does
-    // not reload it).
-    if (key >= ui::kVkF1 && key <= ui::kVkF12 && key != kVkF10) {
+    // Function keys are taken here whether or not their slot has an operation, so the page
+    // never sees them (F5 does not reload it). F10, and any key with Alt held, arrive as
+    // system keys instead and never run a slot.
+    if (key >= ui::kVkF1 && key <= ui::kVkF12) {
       RunShortcut(shortcutSlots[key - ui::kVkF1]);
       return true;
     }

@@ -38,8 +38,9 @@ constexpr ui::ColorRef kCompanionColorKey = ui::Rgb(0, 255, 0);
 std::optional<std::string> GameAddressFromNavigation(std::string_view address,
                                                      std::string_view gameHeader);
 
-// The close question's caption: the executable's file name without its folder and without the
-// part from its last "." on; a name without "." gives an empty caption.
+// The caption of the close and restart questions: the executable's file name (UTF-8) without its
+// folder ("/" or "\\") and without its extension, the part from its last "." on; a name without
+// an extension is kept whole.
 std::string CloseCaptionFromPath(std::string_view executablePath);
 
 class CLauncherStandardDlg : public CStandardDialog {

@@ -27,6 +27,10 @@ enum MessageBoxAnswer : int { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
 // Shows a modal box and returns the button the user chose; closing the box by its window
 // control counts as Cancel (or No when there is no Cancel, OK for a plain OK box).
 // text and caption are in the model's code page (GBK); owner may be null.
+// A box with an owner on the screen belongs to the owner's top-level: it stays above it, takes
+// the input from it while open and is centred over it. A box without one (or whose owner is
+// hidden or minimised) is centred on the screen. Either way it stays on the screen.
+// kMbSystemModal keeps it above every other window as well.
 int MessageBox(Window* owner, std::string_view text, std::string_view caption, unsigned style);
 
 }  // namespace ui

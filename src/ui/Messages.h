@@ -44,6 +44,9 @@ inline constexpr unsigned kBmSetState = 0x00F3;
 inline constexpr unsigned kWmKeyDown = 0x0100;  // wParam: virtual key
 inline constexpr unsigned kWmKeyUp = 0x0101;
 inline constexpr unsigned kWmChar = 0x0102;
+// Keys pressed with Alt held, Alt itself and F10: the system's keys. wParam: virtual key.
+inline constexpr unsigned kWmSysKeyDown = 0x0104;
+inline constexpr unsigned kWmSysKeyUp = 0x0105;
 inline constexpr unsigned kWmInitDialog = 0x0110;
 inline constexpr unsigned kWmCommand = 0x0111;  // wParam: id, notification; lParam: Window* of the control
 inline constexpr unsigned kWmSysCommand = 0x0112;  // wParam: kSc* | direction; lParam: screen x, y
@@ -107,6 +110,8 @@ inline constexpr unsigned kMkRButton = 0x2;
 inline constexpr unsigned kMkShift = 0x4;
 inline constexpr unsigned kMkControl = 0x8;
 inline constexpr unsigned kMkMButton = 0x10;
+// The framework's own, in the flags of key events only: Alt is held.
+inline constexpr unsigned kMkAlt = 0x1000;
 
 // Virtual keys.
 inline constexpr unsigned kVkBack = 0x08;
@@ -122,6 +127,8 @@ inline constexpr unsigned kVkUp = 0x26;
 inline constexpr unsigned kVkRight = 0x27;
 inline constexpr unsigned kVkDown = 0x28;
 inline constexpr unsigned kVkF1 = 0x70;
+inline constexpr unsigned kVkF4 = 0x73;
+inline constexpr unsigned kVkF10 = 0x79;
 inline constexpr unsigned kVkF12 = 0x7B;
 
 // Window styles.

@@ -194,9 +194,20 @@ bool TopLevelState::OnKey(bool down, unsigned virtualKey, unsigned keyFlags) {
   in.keyFlags = keyFlags;
   Window* target = in.focus;
   if (!target || target->GetTopLevel() != window_) target = window_;
-  unsigned message = down ? kWmKeyDown : kWmKeyUp;
+  // Keys with Alt held, Alt itself and F10 are the system's: they arrive as system keys, which
+  // the windows' key rules (shortcuts, the dialog manager) do not look at.
+  const bool system = (keyFlags & kMkAlt) != 0 || virtualKey == kVkMenu || virtualKey == kVkF10;
+  unsigned message = system ? (down ? kWmSysKeyDown : kWmSysKeyUp) : (down ? kWmKeyDown : kWmKeyUp);
   Message m{target, message, virtualKey, 0, in.cursor};
   if (PreTranslate(m)) return true;
+  if (message == kWmSysKeyDown && virtualKey == kVkF4 && (keyFlags & kMkAlt)) {
+    // Alt+F4 is the system's close of the top-level, whoever has the keyboard (without a window
+    // manager, nobody else takes it).
+    if (IsLive(window_)) {
+      window_->SendMessage(kWmSysCommand, kScClose, 0);
+    }
+    return true;
+  }
   // Keys for a native child are the child's once nobody consumed them.
   if (target->NativeChildHost()) return false;
   if (IsLive(target)) target->WindowProc(message, virtualKey, 0);
@@ -228,13 +239,32 @@ void TopLevelState::OnConfigure(const Rect& screen) {
 }
 
 void TopLevelState::OnMinimizedChange(bool minimized) {
-  if (window_->minimized_ == minimized) return;
-  window_->minimized_ = minimized;
-  const Rect r = window_->GetRectInParent();
+  Window* w = window_;
+  // Withdrawn with its owner: what happens to it meanwhile is the owner's doing.
+  if (w->hiddenWithOwner_) {
+    return;
+  }
+  if (w->FollowsOwner()) {
+    // A window manager minimised or restored an owned window alone (or with its owner, told
+    // apart later): the owner, which carries the taskbar entry, does it for both.
+    Window* owner = w->owner_;
+    if (owner->minimized_ != minimized) {
+      owner->ShowWindow(minimized ? kSwMinimize : kSwRestore);
+    }
+    return;
+  }
+  if (w->minimized_ == minimized) {
+    return;
+  }
+  w->minimized_ = minimized;
+  const Rect r = w->GetRectInParent();
   if (minimized) {
-    window_->SendMessage(kWmSize, kSizeMinimized, MakeLParam(0, 0));
+    w->SendMessage(kWmSize, kSizeMinimized, MakeLParam(0, 0));
   } else {
-    window_->SendMessage(kWmSize, kSizeRestored, MakeLParam(r.Width(), r.Height()));
+    w->SendMessage(kWmSize, kSizeRestored, MakeLParam(r.Width(), r.Height()));
+  }
+  if (IsLive(w)) {
+    w->ShowOwnedWindows(!minimized);
   }
 }
 
@@ -499,9 +529,44 @@ bool Window::SetWindowPlacement(const Placement& placement) {
   return true;
 }
 
+bool Window::FollowsOwner() const {
+  return !IsChild() && owner_ && IsLive(owner_) && owner_->created_ &&
+         (exStyle_ & kWsExAppWindow) == 0;
+}
+
+void Window::ShowOwnedWindows(bool show) {
+  // Like the platform's owned windows: hidden while their owner is minimised, back with it.
+  std::vector<Window*> owned;
+  for (Window* w : LiveWindows()) {
+    if (w->owner_ == this && w->created_ && w->native_ && w->FollowsOwner()) {
+      owned.push_back(w);
+    }
+  }
+  for (Window* w : owned) {
+    if (!IsLive(w)) {
+      continue;
+    }
+    if (!show && w->visible_ && !w->hiddenWithOwner_) {
+      w->hiddenWithOwner_ = true;
+      w->native_->Show(kSwHide);
+    } else if (show && w->hiddenWithOwner_) {
+      w->hiddenWithOwner_ = false;
+      if (w->visible_) {
+        w->native_->Show(kSwShowNoActivate);
+      }
+    }
+  }
+}
+
 bool Window::ShowWindow(int showCmd) {
   if (!created_) return false;
   const bool wasVisible = visible_;
+  if ((showCmd == kSwMinimize || showCmd == kSwShowMinimized) && FollowsOwner()) {
+    // An owned window has no taskbar entry to come back from: it is minimised with its owner.
+    owner_->ShowWindow(showCmd);
+    return wasVisible;
+  }
+  hiddenWithOwner_ = false;
   switch (showCmd) {
     case kSwHide:
       visible_ = false;
@@ -556,6 +621,16 @@ void Window::ModifyStyleEx(unsigned remove, unsigned add) {
   exStyle_ = (exStyle_ & ~remove) | add;
   if (native_ && ((old ^ exStyle_) & kWsExAppWindow)) {
     native_->SetTaskbarButton((exStyle_ & kWsExAppWindow) != 0);
+  }
+}
+
+void Window::SetFullScreenState(bool fullScreen) {
+  if (IsChild() || fullScreenState_ == fullScreen) {
+    return;
+  }
+  fullScreenState_ = fullScreen;
+  if (native_) {
+    native_->SetFullScreen(fullScreen);
   }
 }
 
@@ -771,6 +846,9 @@ bool IsKeyDown(unsigned virtualKey) {
   const unsigned flags = Input().keyFlags;
   if (virtualKey == kVkShift) return (flags & kMkShift) != 0;
   if (virtualKey == kVkControl) return (flags & kMkControl) != 0;
+  if (virtualKey == kVkMenu) {
+    return (flags & kMkAlt) != 0;
+  }
   return false;
 }
 

@@ -107,6 +107,10 @@ class Window : public MessageTarget {
   unsigned GetExStyle() const { return exStyle_; }
   void ModifyStyle(unsigned remove, unsigned add);
   void ModifyStyleEx(unsigned remove, unsigned add);
+  // Top-levels: the desktop is told the window covers the whole screen (so no panel or dock
+  // stays above it), or no longer does. The rectangle is the caller's to set, as for any window.
+  void SetFullScreenState(bool fullScreen);
+  bool IsFullScreenState() const { return fullScreenState_; }
   void SetWindowText(std::string_view text);  // GBK
   const std::string& GetWindowText() const { return text_; }
 
@@ -166,6 +170,10 @@ class Window : public MessageTarget {
   friend class detail::TopLevelState;
   friend class Dialog;
 
+  // An owned top-level without a taskbar entry of its own: minimised and restored with its
+  // owner, hidden while the owner is minimised.
+  bool FollowsOwner() const;
+  void ShowOwnedWindows(bool show);
   void AddChild(Window* child);
   void RemoveChild(Window* child);
   void ApplyBounds(const Rect& rect, bool repaint);
@@ -184,6 +192,8 @@ class Window : public MessageTarget {
   Rect rect_;
   bool visible_ = false;
   bool minimized_ = false;
+  bool fullScreenState_ = false;
+  bool hiddenWithOwner_ = false;  // natively hidden while the owner is minimised
   std::optional<Region> region_;
   std::unique_ptr<detail::NativeWindow> native_;      // top-levels
   std::unique_ptr<detail::NativeChild> nativeChild_;  // native children

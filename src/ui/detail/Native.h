@@ -65,6 +65,9 @@ class NativeWindow {
   // loops) until released.
   virtual void GrabPointer(bool grab) = 0;
   virtual void Focus() = 0;
+  // Tells the desktop the window covers the whole screen, above its panels and docks (a window
+  // manager's full-screen state), or no longer does. Bounds stay as SetBounds asks.
+  virtual void SetFullScreen(bool fullScreen) = 0;
 };
 
 // A native widget hosted as a child (the browser). Positioned in its top-level's client

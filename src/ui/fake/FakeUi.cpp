@@ -21,6 +21,7 @@ class FakeNative;
 
 struct FakeState {
   bool platformAvailable = true;
+  Bitmap appIcon;
   std::vector<fake::MessageBoxCall> boxes;
   std::deque<int> answers;
   std::function<void(const fake::MessageBoxCall&)> boxObserver;
@@ -117,6 +118,7 @@ class FakeNative : public detail::NativeWindow {
   }
   void GrabPointer(bool grab) override { state.grabbed = grab; }
   void Focus() override {}
+  void SetFullScreen(bool fullScreen) override { state.fullScreen = fullScreen; }
 
   detail::TopLevelEvents* events;
   fake::NativeState state;
@@ -209,6 +211,8 @@ class RecordingCanvas : public Canvas {
 
 bool InitPlatform() { return State().platformAvailable; }
 
+void SetAppIcon(const launcher::Bitmap& icon) { State().appIcon = icon; }
+
 void ProcessPending() { fake::RunPostedWork(); }
 
 // The fake loop runs posted work until a handler quits it, or until no work has arrived for the
@@ -229,7 +233,7 @@ void QuitMessageLoop() { State().quitRequested = true; }
 
 int MessageBox(Window* owner, std::string_view text, std::string_view caption, unsigned style) {
   FakeState& s = State();
-  s.boxes.push_back({owner != nullptr, std::string(text), std::string(caption), style});
+  s.boxes.push_back({owner != nullptr, owner, std::string(text), std::string(caption), style});
   if (s.boxObserver) s.boxObserver(s.boxes.back());
   if (s.answers.empty()) return DefaultAnswer(style);
   int answer = s.answers.front();
@@ -342,6 +346,7 @@ namespace fake {
 void Reset() {
   FakeState& s = State();
   s.platformAvailable = true;
+  s.appIcon = {};
   s.boxes.clear();
   s.answers.clear();
   s.boxObserver = nullptr;
@@ -364,6 +369,7 @@ void Reset() {
 }
 
 void SetPlatformAvailable(bool available) { State().platformAvailable = available; }
+const Bitmap& AppIcon() { return State().appIcon; }
 void SetMessageLoopTimeout(std::chrono::milliseconds timeout) { State().loopTimeout = timeout; }
 const std::vector<MessageBoxCall>& MessageBoxes() { return State().boxes; }
 void QueueMessageBoxAnswer(int answer) { State().answers.push_back(answer); }
@@ -442,6 +448,12 @@ void Configure(Window& topLevel, const Rect& screen) {
 }
 
 void RequestClose(Window& topLevel) { NativeOf(topLevel).events->OnCloseRequest(); }
+
+void DesktopMinimize(Window& topLevel, bool minimized) {
+  FakeNative& n = NativeOf(topLevel);
+  n.state.minimized = minimized;
+  n.events->OnMinimizedChange(minimized);
+}
 
 std::vector<DrawOp> Paint(Window& topLevel) {
   Rect all = topLevel.GetClientRect();

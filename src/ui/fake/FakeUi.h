@@ -23,6 +23,7 @@ namespace ui::fake {
 // One message box the code showed. Texts are as the code passed them (GBK).
 struct MessageBoxCall {
   bool hasOwner = false;
+  Window* owner = nullptr;  // identity only: may be gone by the time a test looks
   std::string text;
   std::string caption;
   unsigned style = 0;
@@ -42,6 +43,7 @@ struct NativeState {
   bool colorKeyed = false;
   ColorRef colorKey = 0;
   bool grabbed = false;
+  bool fullScreen = false;  // announced to the desktop
   int invalidations = 0;
   int updates = 0;
   bool destroyed = false;
@@ -52,6 +54,9 @@ void Reset();
 
 // Whether InitPlatform succeeds (default true).
 void SetPlatformAvailable(bool available);
+
+// The picture last handed to SetAppIcon (empty: the built-in icon).
+const Bitmap& AppIcon();
 
 // RunMessageLoop ends by itself when no posted work arrives for this long (default 10 s).
 void SetMessageLoopTimeout(std::chrono::milliseconds timeout);
@@ -99,6 +104,8 @@ void FocusChange(Window& topLevel, bool focused);
 // The window manager moved or sized a top-level, or its user asked to close it.
 void Configure(Window& topLevel, const Rect& screen);
 void RequestClose(Window& topLevel);
+// The desktop (a panel, the window manager) minimised or restored a top-level.
+void DesktopMinimize(Window& topLevel, bool minimized);
 
 // One drawing request, in the top-level's client coordinates.
 struct DrawOp {

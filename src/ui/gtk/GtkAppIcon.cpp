@@ -2,23 +2,66 @@
 
 #include <gtk/gtk.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "res/AppIcon.h"
+#include "ui/Platform.h"
 
 namespace ui::gtk {
+namespace {
 
-ObjectPtr<GdkPixbuf> AppIconPixbuf(int size) {
-  const launcher::Bitmap icon = launcher::res::AppIcon(size);
-  ObjectPtr<GdkPixbuf> pixbuf(gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, icon.width, icon.height));
-  if (!pixbuf) return pixbuf;
-  // Both are straight-alpha RGBA; only the row padding may differ.
+// The operator's icon, straight-alpha RGBA; null for the built-in one.
+ObjectPtr<GdkPixbuf>& CustomIcon() {
+  static ObjectPtr<GdkPixbuf> icon;
+  return icon;
+}
+
+ObjectPtr<GdkPixbuf> PixbufFromBitmap(const launcher::Bitmap& picture) {
+  ObjectPtr<GdkPixbuf> pixbuf(
+      gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, picture.width, picture.height));
+  if (!pixbuf) {
+    return pixbuf;
+  }
+  // Both are RGB(A) rows; 24-bit pictures become opaque, and the row padding may differ.
   const int stride = gdk_pixbuf_get_rowstride(pixbuf.get());
   guchar* rows = gdk_pixbuf_get_pixels(pixbuf.get());
-  for (int y = 0; y < icon.height; ++y) {
-    std::memcpy(rows + static_cast<std::size_t>(y) * stride, icon.Pixel(0, y), icon.Stride());
+  for (int y = 0; y < picture.height; ++y) {
+    guchar* out = rows + static_cast<std::size_t>(y) * stride;
+    if (picture.HasAlpha()) {
+      std::memcpy(out, picture.Pixel(0, y), picture.Stride());
+      continue;
+    }
+    for (int x = 0; x < picture.width; ++x) {
+      std::memcpy(out + static_cast<std::size_t>(x) * 4, picture.Pixel(x, y), 3);
+      out[static_cast<std::size_t>(x) * 4 + 3] = 255;
+    }
   }
   return pixbuf;
+}
+
+}  // namespace
+
+ObjectPtr<GdkPixbuf> AppIconPixbuf(int size) {
+  GdkPixbuf* custom = CustomIcon().get();
+  if (!custom) {
+    return PixbufFromBitmap(launcher::res::AppIcon(size));
+  }
+  // Scaled to fit the square, keeping its proportions, on a transparent ground.
+  const int width = gdk_pixbuf_get_width(custom);
+  const int height = gdk_pixbuf_get_height(custom);
+  const double scale = static_cast<double>(size) / std::max(width, height);
+  const int w = std::max(1, static_cast<int>(std::lround(width * scale)));
+  const int h = std::max(1, static_cast<int>(std::lround(height * scale)));
+  ObjectPtr<GdkPixbuf> square(gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, size, size));
+  if (!square) {
+    return square;
+  }
+  gdk_pixbuf_fill(square.get(), 0);
+  gdk_pixbuf_composite(custom, square.get(), (size - w) / 2, (size - h) / 2, w, h, (size - w) / 2.0,
+                       (size - h) / 2.0, scale, scale, GDK_INTERP_HYPER, 255);
+  return square;
 }
 
 void SetDefaultWindowIcon() {
@@ -31,3 +74,16 @@ void SetDefaultWindowIcon() {
 }
 
 }  // namespace ui::gtk
+
+namespace ui {
+
+void SetAppIcon(const launcher::Bitmap& icon) {
+  if (icon.Empty() || (icon.bitsPerPixel != 24 && icon.bitsPerPixel != 32)) {
+    gtk::CustomIcon().reset();
+  } else {
+    gtk::CustomIcon() = gtk::PixbufFromBitmap(icon);
+  }
+  gtk::SetDefaultWindowIcon();
+}
+
+}  // namespace ui

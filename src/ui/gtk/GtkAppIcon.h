@@ -7,7 +7,8 @@
 
 namespace ui::gtk {
 
-// The icon drawn at size × size pixels.
+// The icon at size × size pixels: the operator's picture (see ui::SetAppIcon) scaled to fit,
+// centred, or the built-in one drawn at that size.
 ObjectPtr<GdkPixbuf> AppIconPixbuf(int size);
 
 // Makes the icon the default of every window created afterwards (window lists, taskbars).

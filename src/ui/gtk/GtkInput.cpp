@@ -45,6 +45,10 @@ constexpr KeyName kKeys[] = {
 
 bool IsShift(guint keyval) { return keyval == GDK_KEY_Shift_L || keyval == GDK_KEY_Shift_R; }
 bool IsControl(guint keyval) { return keyval == GDK_KEY_Control_L || keyval == GDK_KEY_Control_R; }
+bool IsAlt(guint keyval) {
+  return keyval == GDK_KEY_Alt_L || keyval == GDK_KEY_Alt_R || keyval == GDK_KEY_Meta_L ||
+         keyval == GDK_KEY_Meta_R;
+}
 
 }  // namespace
 
@@ -78,7 +82,14 @@ unsigned FlagsAfterButton(guint state, guint button, bool pressed) {
 
 unsigned FlagsAfterKey(guint state, guint keyval, bool pressed) {
   unsigned flags = KeyFlagsFromState(state);
-  unsigned bit = IsShift(keyval) ? kMkShift : IsControl(keyval) ? kMkControl : 0;
+  // Alt counts for keys only: a drag with Alt held is still a plain drag.
+  if (state & GDK_MOD1_MASK) {
+    flags |= kMkAlt;
+  }
+  unsigned bit = IsShift(keyval)     ? kMkShift
+                 : IsControl(keyval) ? kMkControl
+                 : IsAlt(keyval)     ? kMkAlt
+                                     : 0;
   return pressed ? (flags | bit) : (flags & ~bit);
 }
 

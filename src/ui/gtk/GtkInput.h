@@ -19,7 +19,8 @@ unsigned KeyFlagsFromState(guint state);
 // event, so a press adds its button and a release takes it away.
 unsigned FlagsAfterButton(guint state, guint button, bool pressed);
 
-// The same for a key event: pressing Shift or Control adds its flag, releasing removes it.
+// The same for a key event, with kMkAlt while Alt is held: pressing Shift, Control or Alt adds
+// its flag, releasing removes it.
 unsigned FlagsAfterKey(guint state, guint keyval, bool pressed);
 
 // Tells plain presses from double clicks by the framework's rules rather than GDK's: a press is

@@ -11,6 +11,7 @@
 #include "ui/Window.h"
 #include "ui/detail/Backend.h"
 #include "ui/gtk/GtkAppIcon.h"
+#include "ui/gtk/GtkTopLevel.h"
 
 namespace ui {
 namespace {
@@ -43,8 +44,7 @@ void RunMessageLoop() { gtk_main(); }
 
 void QuitMessageLoop() { gtk_main_quit(); }
 
-int MessageBox(Window* /*owner*/, std::string_view text, std::string_view caption,
-               unsigned style) {
+int MessageBox(Window* owner, std::string_view text, std::string_view caption, unsigned style) {
   GtkMessageType type = GTK_MESSAGE_OTHER;
   switch (style & 0xF0) {
     case kMbIconError:
@@ -62,12 +62,20 @@ int MessageBox(Window* /*owner*/, std::string_view text, std::string_view captio
     default:
       break;
   }
+  // The owner's top-level, when it is on the screen to be centred over.
+  Window* top = owner ? owner->GetTopLevel() : nullptr;
+  if (top && (!top->IsWindowVisible() || top->IsIconic() || !top->Native())) {
+    top = nullptr;
+  }
+  GtkWindow* parent = top ? static_cast<gtk::GtkTopLevel*>(top->Native())->Window() : nullptr;
+
   std::string body = GbkToUtf8(text);
   GtkWidget* dialog =
-      gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, type, GTK_BUTTONS_NONE, "%s", body.c_str());
+      gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, type, GTK_BUTTONS_NONE, "%s", body.c_str());
   gtk_window_set_title(GTK_WINDOW(dialog), GbkToUtf8(caption).c_str());
-  gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
-  gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
+  if (style & kMbSystemModal) {
+    gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
+  }
 
   bool second = (style & kMbDefButton2) != 0;
   int cancelAnswer = kIdOk;
@@ -87,6 +95,9 @@ int MessageBox(Window* /*owner*/, std::string_view text, std::string_view captio
       gtk_dialog_set_default_response(GTK_DIALOG(dialog), kIdOk);
       break;
   }
+  // The toolkit centres the box with the size it finally has, kept on the monitor.
+  gtk_window_set_position(GTK_WINDOW(dialog),
+                          parent ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
   int response = gtk_dialog_run(GTK_DIALOG(dialog));
   gtk_widget_destroy(dialog);
   ProcessPending();

@@ -4,6 +4,7 @@
 #include <X11/extensions/shape.h>
 #include <gdk/gdkx.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace ui::gtk {
@@ -25,14 +26,18 @@ void SetWindowShape(GdkWindow* window, ShapeKind kind, const cairo_region_t* reg
     XShapeCombineMask(display, xid, shape, 0, 0, None, ShapeSet);
     return;
   }
+  // The server counts device pixels; the toolkit's window scale (a HiDPI desktop) makes each of
+  // ours that many on a side.
+  const int scale = std::max(gdk_window_get_scale_factor(window), 1);
   const int count = cairo_region_num_rectangles(region);
   std::vector<XRectangle> rects(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) {
     cairo_rectangle_int_t r;
     cairo_region_get_rectangle(region, i, &r);
-    rects[static_cast<std::size_t>(i)] = {static_cast<short>(r.x), static_cast<short>(r.y),
-                                          static_cast<unsigned short>(r.width),
-                                          static_cast<unsigned short>(r.height)};
+    rects[static_cast<std::size_t>(i)] = {static_cast<short>(r.x * scale),
+                                          static_cast<short>(r.y * scale),
+                                          static_cast<unsigned short>(r.width * scale),
+                                          static_cast<unsigned short>(r.height * scale)};
   }
   // cairo keeps a region's rectangles in y-x bands, as the server can take them fastest.
   XShapeCombineRectangles(display, xid, shape, 0, 0, rects.data(), count, ShapeSet, YXBanded);

@@ -11,7 +11,8 @@ namespace ui::gtk {
 enum class ShapeKind { kVisible, kInput };
 
 // Sets the part of a realized toplevel that is drawn (kVisible) or takes the pointer (kInput),
-// in the window's coordinates; null: the whole window.
+// in the window's coordinates (the toolkit's logical pixels, scaled here for the server);
+// null: the whole window.
 void SetWindowShape(GdkWindow* window, ShapeKind kind, const cairo_region_t* region);
 
 }  // namespace ui::gtk

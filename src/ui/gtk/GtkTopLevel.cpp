@@ -80,6 +80,15 @@ ClickSequence& Clicks() {
 
 constexpr guint kButtonMasks = GDK_BUTTON1_MASK | GDK_BUTTON2_MASK | GDK_BUTTON3_MASK;
 
+// A picture of the window's own pixels (layered content, a keyed window's offscreen image) as
+// the source of a paint. On a HiDPI desktop the window's context counts device pixels, several
+// to each of ours; each of ours becomes a block of whole device pixels, never a blend of
+// neighbours, so that the key colour and the shapes (scaled the same way) stay exact.
+void SetPictureSource(cairo_t* cr, cairo_surface_t* picture) {
+  cairo_set_source_surface(cr, picture, 0, 0);
+  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+}
+
 }  // namespace
 
 GtkTopLevel::GtkTopLevel(detail::TopLevelEvents* events, const detail::NativeWindowParams& params)
@@ -233,6 +242,11 @@ void GtkTopLevel::Show(int showCmd) {
     gtk_window_set_focus_on_map(Window(), activate);
     gtk_window_move(Window(), requested_.left, requested_.top);
     gtk_window_resize(Window(), requested_.Width(), requested_.Height());
+    // GTK maps a window it was once asked to iconify iconified again, even after the window
+    // manager restored it since.
+    if (!minimize) {
+      gtk_window_deiconify(Window());
+    }
     gtk_widget_show(w);
   }
   if (minimize) {
@@ -266,6 +280,16 @@ void GtkTopLevel::Focus() {
   if (!gtk_widget_get_visible(window_.Get())) return;
   gtk_window_present(Window());
   RaiseOwned();
+}
+
+void GtkTopLevel::SetFullScreen(bool fullScreen) {
+  // On a hidden window this becomes the state it is mapped in. Without a window manager nothing
+  // more happens; the bounds asked for cover the screen already.
+  if (fullScreen) {
+    gtk_window_fullscreen(Window());
+  } else {
+    gtk_window_unfullscreen(Window());
+  }
 }
 
 void GtkTopLevel::SetCursor(Cursor cursor) {
@@ -396,14 +420,14 @@ void GtkTopLevel::PaintLayered(cairo_t* cr) {
   if (LayeredTranslucent()) {
     // The picture replaces what is there, transparent pixels included.
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    cairo_set_source_surface(cr, layered_.get(), 0, 0);
+    SetPictureSource(cr, layered_.get());
     cairo_paint(cr);
   } else {
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     cairo_set_source_rgb(cr, kNeutral, kNeutral, kNeutral);
     cairo_paint(cr);
     cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-    cairo_set_source_surface(cr, layered_.get(), 0, 0);
+    SetPictureSource(cr, layered_.get());
     cairo_paint(cr);
   }
   cairo_restore(cr);
@@ -448,7 +472,7 @@ bool GtkTopLevel::PaintKeyed(cairo_t* cr, const Rect& damage) {
   UpdateKeyShape(area);
   cairo_save(cr);
   cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-  cairo_set_source_surface(cr, offscreen_.get(), 0, 0);
+  SetPictureSource(cr, offscreen_.get());
   cairo_paint(cr);
   cairo_restore(cr);
   return true;

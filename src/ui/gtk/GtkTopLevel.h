@@ -39,6 +39,7 @@ class GtkTopLevel final : public detail::NativeWindow {
   void SetColorKey(ColorRef key) override;
   void GrabPointer(bool grab) override;
   void Focus() override;
+  void SetFullScreen(bool fullScreen) override;
 
   GtkWindow* Window() const { return GTK_WINDOW(window_.Get()); }
   // The top-level that last reported pointer input (the desktop's cursor belongs to it), or

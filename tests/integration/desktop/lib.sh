@@ -3,7 +3,7 @@
 # of it ends with the test. Desktop tests run beside the bare-X ones, each on its own display.
 # Source it after setting build and source (the build tree and the source tree); it sets work,
 # DISPLAY, HOME and the XDG folders, and defines helpers.
-#   desktop_start [--no-panel] [--no-wm]   the display, openbox and tint2
+#   desktop_start [--no-panel] [--no-wm] [--screen=WxH]   the display (1920x1080), openbox, tint2
 #   wait_until SECONDS COMMAND...          polls COMMAND every 0.1 s; false on time-out
 #   net_state WINDOW                       the window manager's _NET_WM_STATE atoms, one a line
 #   has_state WINDOW ATOM                  e.g. has_state "$w" _NET_WM_STATE_FULLSCREEN
@@ -74,17 +74,18 @@ LIST
 opened() { cat "$work/opened" 2>/dev/null || true; }
 
 desktop_start() {
-  local panel=1 wm=1 arg n
+  local panel=1 wm=1 arg n screen=1920x1080
   for arg in "$@"; do
     case $arg in
       --no-panel) panel=0 ;;
       --no-wm) wm=0 panel=0 ;;
+      --screen=*) screen=${arg#--screen=} ;;
     esac
   done
   for n in $(seq 150 199); do
     [ -e "/tmp/.X${n}-lock" ] || [ -e "/tmp/.X11-unix/X${n}" ] || break
   done
-  Xvfb ":$n" -screen 0 1920x1080x24 -noreset -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  Xvfb ":$n" -screen 0 "${screen}x24" -noreset -nolisten tcp >"$work/xvfb.log" 2>&1 &
   desktop_pids+=($!)
   export DISPLAY=":$n"
   wait_until 10 xdpyinfo >/dev/null 2>&1 || fail "Xvfb :$n did not start"
@@ -116,7 +117,8 @@ RC
     tint2 -c "$work/tint2rc" >"$work/tint2.log" 2>&1 &
     desktop_pids+=($!)
     # The panel has reserved its strut once the work area ends above it.
-    wait_until 10 sh -c '[ "$(xprop -root _NET_WORKAREA | sed "s/.*= //" | cut -d, -f4 | tr -d " ")" = 1040 ]' ||
+    local above=$((${screen#*x} - 40))
+    wait_until 10 sh -c '[ "$(xprop -root _NET_WORKAREA | sed "s/.*= //" | cut -d, -f4 | tr -d " ")" = '"$above"' ]' ||
       fail "tint2 did not reserve its 40 pixels"
   fi
 }

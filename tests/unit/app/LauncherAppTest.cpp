@@ -78,6 +78,25 @@ TEST_F(StartupTest, FirstUrlChoosesThePath) {
   EXPECT_TRUE(Boxes().empty());
 }
 
+TEST_F(StartupTest, AnOperatorIconIsHandedToTheWindowsOptionallyAndSilently) {
+  Pack(SkinWith(""));
+  Run();
+  EXPECT_TRUE(ui::fake::AppIcon().Empty()) << "none packed: the built-in icon";
+  auto skin = SkinWith("");
+  skin["config/icon.png"] =
+      testsupport::MakePng(48, 40, true, [](int, int) { return 0xFF0000FFu; });
+  Pack(skin);
+  Run();
+  EXPECT_EQ(ui::fake::AppIcon().width, 48);
+  EXPECT_EQ(ui::fake::AppIcon().height, 40);
+  ui::fake::Reset();
+  skin["config/icon.png"] = "not a picture";
+  Pack(skin);
+  EXPECT_EQ(Run(), std::vector<std::string>{"launcher"});
+  EXPECT_TRUE(ui::fake::AppIcon().Empty());
+  EXPECT_TRUE(Boxes().empty());
+}
+
 TEST_F(StartupTest, BrokenPackagesEndWithTheirMessageAndNoWindow) {
   struct Case {
     std::string bytes;

@@ -105,7 +105,7 @@ TEST_F(GameCommandsTest, F5AsksToRestartAndOnOkStartsTheProgramAnewAndCloses) {
     EXPECT_EQ(LastBox().text, ui::Gbk("此操作将退出游戏，是否继续？"));
     EXPECT_EQ(LastBox().caption, "Star.Launcher");
     EXPECT_EQ(LastBox().style, kQuestion);
-    EXPECT_TRUE(LastBox().hasOwner);
+    EXPECT_EQ(LastBox().owner, &dialog) << "the box belongs to the game window";
     EXPECT_FALSE(dialog.IsEnded()) << "Cancel is the default answer";
     EXPECT_TRUE(ui::fake::StartedProcesses().empty());
 
@@ -137,6 +137,30 @@ TEST_F(GameCommandsTest, FunctionKeysAreTakenFromThePageEnterAndEscapeReachIt) {
   });
 }
 
+TEST_F(GameCommandsTest, KeysWithAltHeldAreTheSystemsAndNeverRunASlot) {
+  Run([&](CGameDialog& dialog) {
+    // Alt goes down first, then F5 with Alt held; F11 and F9 likewise: nothing runs.
+    ui::fake::Key(dialog, true, ui::kVkMenu, ui::kMkAlt);
+    for (unsigned key : {5u, 9u, 11u}) {
+      ui::fake::Key(dialog, true, ui::kVkF1 + key - 1, ui::kMkAlt);
+    }
+    EXPECT_TRUE(ui::fake::MessageBoxes().empty()) << "Alt+F5 asked the restart question";
+    EXPECT_TRUE(ui::fake::NotifyIcons().empty());
+    EXPECT_TRUE(ui::fake::Native(dialog).shown);
+    EXPECT_FALSE(dialog.IsFullScreen());
+    // Alt+F4 is the system's close: the close question, as from the window manager.
+    ui::fake::Key(dialog, true, ui::kVkF4, ui::kMkAlt);
+    ASSERT_EQ(ui::fake::MessageBoxes().size(), 1u);
+    EXPECT_EQ(LastBox().text, ui::Gbk("此操作将退出游戏，是否继续？"));
+    EXPECT_FALSE(dialog.IsEnded());
+    // Released Alt: F5 is a shortcut again.
+    ui::fake::Key(dialog, false, ui::kVkMenu, 0);
+    ui::fake::Key(dialog, true, ui::kVkF1 + 4);
+    EXPECT_EQ(ui::fake::MessageBoxes().size(), 2u);
+    dialog.EndDialog(ui::kIdCancelCommand);
+  });
+}
+
 TEST_F(GameCommandsTest, TheSystemCloseAndTheCloseButtonAsk) {
   int result = Run([&](CGameDialog& dialog) {
     ui::fake::RequestClose(dialog);  // Alt+F4, the taskbar
@@ -161,6 +185,7 @@ TEST_F(GameCommandsTest, FullScreenFromMaximizedAndBack) {
     EXPECT_TRUE(dialog.IsFullScreen());
     EXPECT_EQ(R(dialog.GetWindowRect()), "(0,0,1920,1080)");
     EXPECT_TRUE(ui::fake::Native(dialog).shown);
+    EXPECT_TRUE(ui::fake::Native(dialog).fullScreen) << "the desktop must hear of it";
     EXPECT_EQ(R(ui::fake::Browser(*dialog.GetBrowser()).bounds), "(0,0,1920,1080)");
     for (const auto& b : dialog.GetButtons()) EXPECT_FALSE(b->IsWindowVisible());
     EXPECT_FALSE(dialog.GetLogo().IsWindowVisible());
@@ -175,6 +200,7 @@ TEST_F(GameCommandsTest, FullScreenFromMaximizedAndBack) {
 
     EXPECT_TRUE(ui::fake::Key(dialog, true, ui::kVkF1 + 10));
     EXPECT_FALSE(dialog.IsFullScreen());
+    EXPECT_FALSE(ui::fake::Native(dialog).fullScreen);
     EXPECT_TRUE(dialog.IsMaximized());
     EXPECT_EQ(R(dialog.GetWindowRect()), "(0,0,1920,1040)");
     EXPECT_EQ(R(ui::fake::Browser(*dialog.GetBrowser()).bounds), "(0,27,1920,1040)");
@@ -196,6 +222,7 @@ TEST_F(GameCommandsTest, FullScreenFromADraggedFramedWindowReturnsThere) {
 
     dialog.SendMessage(ui::kWmCommand, 2037);  // the menu's full screen
     EXPECT_TRUE(dialog.IsFullScreen());
+    EXPECT_TRUE(ui::fake::Native(dialog).fullScreen);
     EXPECT_EQ(R(dialog.GetWindowRect()), "(0,0,1920,1080)");
     dialog.SendMessage(ui::kWmCommand, 2037);
     EXPECT_FALSE(dialog.IsFullScreen());

@@ -86,10 +86,23 @@ TEST(GameAddress, HeaderAtTheStartIsRemovedElsewhereKept) {
   EXPECT_EQ(GameAddressFromNavigation("http://GAME/?", "http://game/?"), std::nullopt);
 }
 
-TEST(CloseCaption, NameWithoutFolderAndLastExtension) {
-  EXPECT_EQ(CloseCaptionFromPath("/opt/g/game.setup.exe"), "game.setup");
-  EXPECT_EQ(CloseCaptionFromPath("/opt/g.d/launcher"), "");
-  EXPECT_EQ(CloseCaptionFromPath("launcher.exe"), "launcher");
+TEST(CloseCaption, NameWithoutFolderAndExtension) {
+  const struct {
+    const char* path;
+    const char* caption;
+  } cases[] = {
+      {"/opt/g/game.setup.exe", "game.setup"},
+      {"/opt/g.d/launcher", "launcher"},  // no extension: the whole name, never empty
+      {"launcher.exe", "launcher"},
+      {"launcher", "launcher"},
+      {"D:\\Game\\My.Launcher.exe", "My.Launcher"},
+      {"/home/p/.launcher", ".launcher"},  // a leading dot starts the name
+      {"/home/p/星辰远征.bin", "星辰远征"},
+      {"/opt/g/", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CloseCaptionFromPath(c.path), c.caption) << c.path;
+  }
 }
 
 TEST_F(LauncherWindowTest, LinkAreasBecomeButtonsWithTheirIdentifiersAndRectangles) {
@@ -177,10 +190,30 @@ TEST_F(LauncherWindowTest, CloseAsksFirstAndMinimiseTakesBoth) {
   ui::fake::QueueMessageBoxAnswer(ui::kIdCancel);
   ui::fake::QueueMessageBoxAnswer(ui::kIdOk);
   int result = Run([&](CLauncherTranslucentDlg& pair, CLauncherStandardDlg& companion) {
+    // One taskbar entry for the pair: the picture window's.
+    EXPECT_TRUE(ui::fake::Native(pair).taskbarButton);
+    EXPECT_FALSE(ui::fake::Native(companion).taskbarButton);
     companion.SendMessage(ui::kWmCommand, 202, 0);
     EXPECT_TRUE(pair.IsIconic());
-    EXPECT_TRUE(companion.IsIconic());
+    EXPECT_FALSE(ui::fake::Native(companion).shown) << "goes with the picture window";
+    EXPECT_FALSE(ui::fake::Native(companion).minimized) << "it has no entry to come back from";
+    // The panel restores the entry: both come back, at one place.
+    ui::fake::DesktopMinimize(pair, false);
+    EXPECT_FALSE(pair.IsIconic());
+    EXPECT_TRUE(ui::fake::Native(companion).shown);
+    EXPECT_EQ(companion.GetWindowRect(), pair.GetWindowRect());
+    EXPECT_EQ(ui::fake::Native(companion).bounds, ui::fake::Native(pair).bounds);
+    // The window manager minimises the companion alone: the pair goes, and comes back as one.
+    ui::fake::DesktopMinimize(companion, true);
+    EXPECT_TRUE(pair.IsIconic());
+    EXPECT_FALSE(ui::fake::Native(companion).shown);
+    ui::fake::DesktopMinimize(companion, false);  // withdrawn meanwhile: means nothing
+    EXPECT_TRUE(pair.IsIconic());
+    pair.ShowWindow(ui::kSwRestore);
+    EXPECT_TRUE(ui::fake::Native(companion).shown);
+    EXPECT_EQ(ui::fake::Native(companion).bounds, ui::fake::Native(pair).bounds);
     companion.SendMessage(ui::kWmCommand, 203, 0);
+    EXPECT_EQ(ui::fake::MessageBoxes().back().owner, &companion) << "over the pair";
     EXPECT_FALSE(pair.IsEnded()) << "Cancel keeps the launcher";
     companion.SendMessage(ui::kWmCommand, 203, 0);
     EXPECT_TRUE(pair.IsEnded());
