@@ -25,6 +25,9 @@ constexpr double kNeutral = 48 / 255.0;
 // How long the window system may take to carry out a move or resize of ours before a
 // different rectangle it reports counts as its own decision.
 constexpr guint kSettleMs = 250;
+// How often a pending request is repeated before the rectangle the window system reports is
+// taken as the window's place (a window manager that constrains or ignores the request).
+constexpr int kRepeatedRequests = 8;
 
 std::vector<GtkTopLevel*>& All() {
   static std::vector<GtkTopLevel*> all;
@@ -191,6 +194,7 @@ void GtkTopLevel::SetBounds(const Rect& screen) {
                           std::max(screen.Height(), 1));
   requested_ = r;
   boundsPending_ = true;
+  repeatedRequests_ = 0;
   lastRequestUs_ = g_get_monotonic_time();
   gtk_window_move(Window(), r.left, r.top);
   gtk_window_resize(Window(), r.Width(), r.Height());
@@ -203,6 +207,16 @@ void GtkTopLevel::SettleBounds(bool timedOut) {
     return;
   }
   if (boundsPending_ && !timedOut) {
+    if (!settleSource_) settleSource_ = g_timeout_add(kSettleMs, OnSettleTimeout, this);
+    return;
+  }
+  // Not the rectangle asked for while our request is pending: a busy window manager may not have
+  // answered it yet (what it reported may even predate the request), which is no refusal. The
+  // request is repeated for a while before the reported rectangle is believed.
+  if (boundsPending_ && repeatedRequests_ < kRepeatedRequests) {
+    ++repeatedRequests_;
+    gtk_window_move(Window(), requested_.left, requested_.top);
+    gtk_window_resize(Window(), requested_.Width(), requested_.Height());
     if (!settleSource_) settleSource_ = g_timeout_add(kSettleMs, OnSettleTimeout, this);
     return;
   }

@@ -98,6 +98,8 @@ class GtkTopLevel final : public detail::NativeWindow {
   Rect requested_;
   std::optional<Rect> actual_;
   bool boundsPending_ = false;
+  // How often the pending request was repeated because the window system's answer differed.
+  int repeatedRequests_ = 0;
   gint64 lastRequestUs_ = 0;
   guint settleSource_ = 0;
   bool minimized_ = false;
