@@ -34,14 +34,7 @@ fail() {
   exit 1
 }
 
-wait_until() {
-  local end=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    [ "$SECONDS" -lt "$end" ] || return 1
-    sleep 0.1
-  done
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../common.sh"
 
 # A private home: the desktop folder, the icon folder and the browser association live there.
 export HOME="$work/home"
@@ -134,10 +127,6 @@ geometry() {
 
 work_area() {
   xprop -root _NET_WORKAREA | sed 's/.*= //' | cut -d, -f1-4 | tr -d ','
-}
-
-pixel() {
-  import -window root -crop "1x1+$1+$2" -depth 8 txt:- | tail -n 1 | grep -o '#[0-9A-F]\{6\}' | head -n 1
 }
 
 # pack_demo DIR [sed expressions for cg.txt...]: packs the demo skin, edited, as DIR/demo.

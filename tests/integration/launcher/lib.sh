@@ -25,24 +25,12 @@ fail() {
   exit 1
 }
 
-# wait_until SECONDS COMMAND...: runs COMMAND every 0.1 s until it succeeds; false on time-out.
-wait_until() {
-  local end=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    [ "$SECONDS" -lt "$end" ] || return 1
-    sleep 0.1
-  done
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../common.sh"
 
 # seen EVENT [COUNT]: the site has had COUNT (default 1) load beacons of that event.
 seen() { [ "$(grep -c "^$1 " "$work/beacons" 2>/dev/null)" -ge "${2:-1}" ]; }
 # ended PID: the process is gone.
 ended() { ! kill -0 "$1" 2>/dev/null; }
-
-pixel() {  # pixel X Y -> rrggbb of the screen
-  import -window root -crop "1x1+$1+$2" -depth 8 txt:- | tail -n 1 | grep -o '#[0-9A-F]\{6\}' | head -n 1
-}
 
 # Starts the demo site on a free port with the given extra options; sets site and port.
 start_site() {

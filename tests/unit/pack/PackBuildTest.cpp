@@ -22,22 +22,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using fixtures::CleanSkin;
+using fixtures::Outcome;
+using fixtures::Pack;
 using fixtures::JsonReader;
 using fixtures::JsonValue;
 using testsupport::ReadFile;
 using testsupport::TempDir;
 using testsupport::WriteFile;
-
-struct Outcome {
-  int code;
-  std::string out, err;
-};
-
-Outcome Pack(std::vector<std::string> args) {
-  std::ostringstream out, err;
-  int code = RunPacker(args, out, err);
-  return {code, out.str(), err.str()};
-}
 
 std::map<std::string, std::string> UnicodeSkin() {
   auto files = CleanSkin();

@@ -2,11 +2,26 @@
 #pragma once
 
 #include <map>
+#include <sstream>
 #include <string>
+#include <vector>
 
+#include "pack/Cli.h"
 #include "support/TestSupport.h"
 
 namespace launcher::pack::fixtures {
+
+// What one run of launcher-pack's command line gave: exit code, standard output and error.
+struct Outcome {
+  int code;
+  std::string out, err;
+};
+
+inline Outcome Pack(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  int code = RunPacker(args, out, err);
+  return {code, out.str(), err.str()};
+}
 
 // cg.txt of the clean skin. Line numbers matter to the tests; they are given on the right.
 inline std::string CleanConfig() {

@@ -21,21 +21,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using fixtures::CleanSkin;
+using fixtures::Outcome;
+using fixtures::Pack;
 using testsupport::FileExists;
 using testsupport::ReadFile;
 using testsupport::TempDir;
 using testsupport::WriteFile;
-
-struct Outcome {
-  int code;
-  std::string out, err;
-};
-
-Outcome Pack(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  int code = RunPacker(args, out, err);
-  return {code, out.str(), err.str()};
-}
 
 bool HasKind(const std::vector<Finding>& findings, FindingKind kind, Severity severity) {
   for (const Finding& f : findings) {

@@ -17,21 +17,13 @@
 namespace launcher::pack {
 namespace {
 
+using fixtures::Outcome;
+using fixtures::Pack;
+
 namespace fs = std::filesystem;
 using testsupport::ReadFile;
 using testsupport::TempDir;
 using testsupport::WriteFile;
-
-struct Outcome {
-  int code;
-  std::string out, err;
-};
-
-Outcome Pack(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  int code = RunPacker(args, out, err);
-  return {code, out.str(), err.str()};
-}
 
 const unsigned char* Bytes(const std::string& s) {
   return reinterpret_cast<const unsigned char*>(s.data());
