@@ -93,14 +93,23 @@ gboolean HandOver(gpointer data) {
 const WebKitEntryPoints& WebKitTable() { return table; }
 
 void StartLoadingWebKit() {
-  static std::once_flag started;
-  std::call_once(started, [] {
-    // Detached: the thread ends after its hand-over, and the process does not wait for it.
-    std::thread([] {
-      auto outcome = std::make_unique<Outcome>(LoadLibrary());
-      g_idle_add_full(kAfterDrawing, HandOver, outcome.release(), nullptr);
-    }).detach();
-  });
+  static bool started = false;
+  if (std::exchange(started, true)) {
+    return;
+  }
+  // The thread starts once the windows shown meanwhile have been drawn: while the library loads,
+  // the loader's lock is held, and the toolkit takes it too on its way to a first frame.
+  g_idle_add_full(
+      kAfterDrawing,
+      [](gpointer) -> gboolean {
+        // Detached: the thread ends after its hand-over, and the process does not wait for it.
+        std::thread([] {
+          auto outcome = std::make_unique<Outcome>(LoadLibrary());
+          g_idle_add_full(kAfterDrawing, HandOver, outcome.release(), nullptr);
+        }).detach();
+        return G_SOURCE_REMOVE;
+      },
+      nullptr, nullptr);
 }
 
 void WhenWebKitLoaded(std::function<void(bool loaded)> ready) {

@@ -12,7 +12,8 @@ namespace ui::gtk {
 // The engine's library, by its versioned name.
 inline constexpr char kWebKitLibrary[] = "libwebkit2gtk-4.1.so.0";
 
-// Starts loading the library on a thread of its own; later calls do nothing. Any thread.
+// Starts loading the library on a thread of its own once the windows shown meanwhile are drawn;
+// later calls do nothing. UI thread.
 void StartLoadingWebKit();
 
 // Runs ready on the UI thread once the load has ended, with true when the engine's entry points
