@@ -59,14 +59,14 @@ void LauncherApp::UseOperatorIcon() {
   // Optional: without it (or when it does not decode) the built-in icon stays, silently.
   std::vector<std::uint8_t> bytes;
   Bitmap icon;
-  if (config.ReadEntry(kIconEntry, &bytes) &&
-      DecodePng(bytes.data(), bytes.size(), &icon)) {
+  if (config.ReadEntry(kIconEntry, &bytes) && DecodePng(bytes.data(), bytes.size(), &icon)) {
     ui::SetAppIcon(icon);
   }
 }
 
 void LauncherApp::EnsureDesktopShortcut() {
-  if (!paths_.desktopDirectory || paths_.desktopDirectory->empty() || paths_.executablePath.empty()) {
+  if (!paths_.desktopDirectory || paths_.desktopDirectory->empty() ||
+      paths_.executablePath.empty()) {
     return;
   }
   const std::string& desktop = *paths_.desktopDirectory;
@@ -80,8 +80,8 @@ void LauncherApp::EnsureDesktopShortcut() {
     const bool hasIcon = config.ReadEntry(kIconEntry, &packed);
     int side = 0;
     std::vector<std::uint8_t> png = ShortcutIconPng(hasIcon ? &packed : nullptr, &side);
-    icon = InstallShortcutIcon(*paths_.dataDirectory, paths_.executablePath, png, side)
-               .value_or("");
+    icon =
+        InstallShortcutIcon(*paths_.dataDirectory, paths_.executablePath, png, side).value_or("");
   }
   CreateShortcut(paths_.executablePath, desktop + "/" + name + ".desktop", icon);
 }

@@ -22,19 +22,22 @@ constexpr int HighWord(std::uintptr_t v) { return static_cast<int>((v >> 16) & 0
 constexpr int XFromLParam(LParam l) { return static_cast<std::int16_t>(l & 0xFFFF); }
 constexpr int YFromLParam(LParam l) { return static_cast<std::int16_t>((l >> 16) & 0xFFFF); }
 
-inline constexpr unsigned kWmCreate = 0x0001;  // lParam: CreateParams*; answer -1 refuses the window
+inline constexpr unsigned kWmCreate =
+    0x0001;  // lParam: CreateParams*; answer -1 refuses the window
 inline constexpr unsigned kWmDestroy = 0x0002;
 inline constexpr unsigned kWmMove = 0x0003;  // lParam: client origin x, y (screen for top-levels)
 inline constexpr unsigned kWmSize = 0x0005;  // wParam: kSize*; lParam: width, height
 inline constexpr unsigned kWmSetFocus = 0x0007;
 inline constexpr unsigned kWmKillFocus = 0x0008;
 inline constexpr unsigned kWmSetText = 0x000C;
-inline constexpr unsigned kWmPaint = 0x000F;  // lParam: Canvas* of this paint, in client coordinates
+inline constexpr unsigned kWmPaint =
+    0x000F;  // lParam: Canvas* of this paint, in client coordinates
 inline constexpr unsigned kWmClose = 0x0010;
 inline constexpr unsigned kWmEraseBkgnd = 0x0014;  // lParam: Canvas*; answer non-zero when erased
-inline constexpr unsigned kWmSetCursor = 0x0020;  // wParam: Window* under the pointer; lParam: hit code, message
+inline constexpr unsigned kWmSetCursor =
+    0x0020;  // wParam: Window* under the pointer; lParam: hit code, message
 inline constexpr unsigned kWmDrawItem = 0x002B;
-inline constexpr unsigned kWmNcHitTest = 0x0084;  // lParam: screen x, y; answer a kHt* code
+inline constexpr unsigned kWmNcHitTest = 0x0084;      // lParam: screen x, y; answer a kHt* code
 inline constexpr unsigned kWmNcLButtonDown = 0x00A1;  // wParam: hit code; lParam: screen x, y
 inline constexpr unsigned kWmNcLButtonDblClk = 0x00A3;
 inline constexpr unsigned kBmGetCheck = 0x00F0;
@@ -48,10 +51,12 @@ inline constexpr unsigned kWmChar = 0x0102;
 inline constexpr unsigned kWmSysKeyDown = 0x0104;
 inline constexpr unsigned kWmSysKeyUp = 0x0105;
 inline constexpr unsigned kWmInitDialog = 0x0110;
-inline constexpr unsigned kWmCommand = 0x0111;  // wParam: id, notification; lParam: Window* of the control
+inline constexpr unsigned kWmCommand =
+    0x0111;  // wParam: id, notification; lParam: Window* of the control
 inline constexpr unsigned kWmSysCommand = 0x0112;  // wParam: kSc* | direction; lParam: screen x, y
-inline constexpr unsigned kWmTimer = 0x0113;  // wParam: timer id
-inline constexpr unsigned kWmCtlColorDlg = 0x0136;  // answer: const Brush* for the dialog background, or 0
+inline constexpr unsigned kWmTimer = 0x0113;       // wParam: timer id
+inline constexpr unsigned kWmCtlColorDlg =
+    0x0136;  // answer: const Brush* for the dialog background, or 0
 inline constexpr unsigned kStmSetImage = 0x0172;  // lParam: const launcher::Bitmap*
 inline constexpr unsigned kWmMouseMove = 0x0200;  // wParam: kMk* flags; lParam: client x, y
 inline constexpr unsigned kWmLButtonDown = 0x0201;
@@ -59,7 +64,8 @@ inline constexpr unsigned kWmLButtonUp = 0x0202;
 inline constexpr unsigned kWmLButtonDblClk = 0x0203;
 inline constexpr unsigned kWmRButtonDown = 0x0204;
 inline constexpr unsigned kWmRButtonUp = 0x0205;
-inline constexpr unsigned kWmSizing = 0x0214;  // wParam: kWmsz* edge; lParam: Rect* proposed window rectangle
+inline constexpr unsigned kWmSizing =
+    0x0214;  // wParam: kWmsz* edge; lParam: Rect* proposed window rectangle
 inline constexpr unsigned kWmCaptureChanged = 0x0215;
 inline constexpr unsigned kWmMouseLeave = 0x02A3;
 inline constexpr unsigned kWmUser = 0x0400;

@@ -124,9 +124,7 @@ class FakeNative : public detail::NativeWindow {
   fake::NativeState state;
 };
 
-FakeNative& NativeOf(const Window& w) {
-  return *static_cast<FakeNative*>(w.Native());
-}
+FakeNative& NativeOf(const Window& w) { return *static_cast<FakeNative*>(w.Native()); }
 
 // Records drawing in top-level coordinates.
 class RecordingCanvas : public Canvas {

@@ -112,14 +112,14 @@ struct DrawOp {
   enum class Kind { kBitmap, kBlend, kMasked, kFill, kEdge, kFocusRect, kText };
   Kind kind;
   Rect dst;
-  Rect src;                 // bitmaps: the source rectangle
+  Rect src;  // bitmaps: the source rectangle
   const Bitmap* picture = nullptr;
   int pictureWidth = 0, pictureHeight = 0;
   ColorRef color = 0;
-  std::string text;         // GBK
-  unsigned flags = 0;       // text flags; edges: 1 raised, 2 sunken
+  std::string text;    // GBK
+  unsigned flags = 0;  // text flags; edges: 1 raised, 2 sunken
   FontKind font = FontKind::kMenu;
-  Rect clip;                // clip in force
+  Rect clip;  // clip in force
 };
 // Paints the whole top-level as an expose would and returns what was drawn, in order.
 std::vector<DrawOp> Paint(Window& topLevel);

@@ -22,10 +22,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using fixtures::CleanSkin;
-using fixtures::Outcome;
-using fixtures::Pack;
 using fixtures::JsonReader;
 using fixtures::JsonValue;
+using fixtures::Outcome;
+using fixtures::Pack;
 using testsupport::ReadFile;
 using testsupport::TempDir;
 using testsupport::WriteFile;
