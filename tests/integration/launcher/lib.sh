@@ -64,7 +64,7 @@ start_demo() {
   (cd "$work" && HOME="$work/home" XDG_CONFIG_HOME="$config" XDG_DATA_HOME="$data" \
     ASAN_OPTIONS=detect_leaks=0 exec ./demo) &
   pid=$!
-  window=$(timeout 20 xdotool search --sync --onlyvisible --name '^星辰远征$' | head -n 1) ||
+  window=$(timeout 20 xdotool search --sync --onlyvisible --pid "$pid" --name '^星辰远征$' | head -n 1) ||
     fail "no launcher window"
   eval "$(xdotool getwindowgeometry --shell "$window")"
 }
