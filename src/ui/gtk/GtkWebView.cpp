@@ -430,7 +430,9 @@ GtkWebView::~GtkWebView() {
 
 void GtkWebView::Attach(detail::NativeWindow* topLevel) {
   GtkFixed* container = ChildContainer(topLevel);
-  if (container == container_ && (view_ || !container)) {
+  // Attached there already, with its web view or waiting for the engine to make it (a second
+  // wait would drop the addresses queued meanwhile).
+  if (container == container_) {
     return;
   }
   DropView();
