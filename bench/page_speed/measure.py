@@ -36,7 +36,8 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
-TARGET = 0.7
+# Ratios to Chromium the launcher aims at: time to the page, CPU time used by then, memory.
+TARGETS = {"time": 0.6, "cpu": 0.5, "pss": 0.6}
 
 
 # ------------------------------------------------------------------------------ processes ---
@@ -219,7 +220,11 @@ def measure(command, site, event, env, cwd, settle, detail=False, timeout=60):
         beacon = site.wait_beacon(event, since, proc, timeout)
         if beacon is None:
             return None
-        cpu = cpu_seconds(process_tree(proc.pid))
+        tree = process_tree(proc.pid)
+        cpu = cpu_seconds(tree)
+        # What the program's helper processes (the engine's web and network processes, or
+        # Chromium's renderers) used: the part a launcher cannot spend less of itself.
+        helpers_cpu = cpu_seconds([pid for pid in tree if pid != proc.pid])
         time.sleep(settle)
         if proc.poll() is not None:
             return None
@@ -228,7 +233,8 @@ def measure(command, site, event, env, cwd, settle, detail=False, timeout=60):
         if detail:
             for pid, (pss, uss) in sorted(sizes.items(), key=lambda item: -item[1][0]):
                 print(f"    PSS {pss / 1024:7.1f} MiB  USS {uss / 1024:7.1f} MiB  {process_name(pid)}")
-        return {"time": beacon - started, "cpu": cpu, "pss": sum(v[0] for v in sizes.values()),
+        return {"time": beacon - started, "cpu": cpu, "helpers_cpu": helpers_cpu,
+                "pss": sum(v[0] for v in sizes.values()),
                 "uss": sum(v[1] for v in sizes.values()), "processes": len(tree)}
     finally:
         stop_tree(proc)
@@ -254,11 +260,13 @@ def fmt_mem(s):
     return "n/a" if s is None else f"{s[0] / 1024:.1f} MiB ({s[1] / 1024:.0f}-{s[2] / 1024:.0f})"
 
 
-def ratio_cell(ours, theirs):
+def ratio_cell(ours, theirs, target):
     if ours is None or theirs is None or theirs[0] == 0:
         return "n/a", "not measured"
     r = ours[0] / theirs[0]
-    return f"{r:.2f}", ("met" if r <= TARGET else "MISSED")
+    if target is None:
+        return f"{r:.2f}", ""
+    return f"{r:.2f}", (f"<= {target}: " + ("met" if r <= target else "MISSED"))
 
 
 def chromium_version():
@@ -289,6 +297,7 @@ def main():
                         help="seconds the page runs before its memory is read")
     parser.add_argument("--out", default=os.path.join(HERE, "last-results.txt"))
     parser.add_argument("--detail", action="store_true", help="PSS of each process of each run")
+    parser.add_argument("--bare", help="the bare engine program (bare_engine.c), timed beside")
     parser.add_argument("--launcher-env", action="append", default=[], metavar="NAME=VALUE",
                         help="extra environment of the launcher only (to try engine settings)")
     options = parser.parse_args()
@@ -324,12 +333,16 @@ def main():
         # The launcher's login page area is 685 x 383 inside a 760 x 544 window; the game window
         # is maximised on the work area, all of Xvfb's screen here.
         scenarios = [
-            ("login", "login", [login_exe], chromium_command(login_url, profile, (760, 544))),
-            ("game", "game", [game_exe], chromium_command(game_url, profile, (1920, 1080))),
+            ("login", "login", [login_exe], chromium_command(login_url, profile, (760, 544)),
+             [options.bare, login_url, "685", "383"]),
+            ("game", "game", [game_exe], chromium_command(game_url, profile, (1920, 1080)),
+             [options.bare, game_url, "1920", "1080"]),
         ]
         results = {}
-        for name, event, ours, theirs in scenarios:
-            sides = (("launcher", ours, launcher_env), ("chromium", theirs, env))
+        for name, event, ours, theirs, bare in scenarios:
+            sides = [("launcher", ours, launcher_env), ("chromium", theirs, env)]
+            if options.bare:
+                sides.append(("bare", bare, env))
             for side, command, side_env in sides:
                 measure(command, site, event, side_env, workdir, 1.0)  # warm-up, not counted
                 results[(name, side)] = []
@@ -353,22 +366,30 @@ def main():
     for name, what in (("login", "start -> login page shown"), ("game", "start -> game page loaded")):
         ours = results[(name, "launcher")]
         theirs = results[(name, "chromium")]
-        for key, fmt, label, targeted in (
-                ("time", fmt_time, what, True),
-                ("cpu", fmt_cpu, f"  CPU time used by then, {name}", False),
-                ("pss", fmt_mem, f"PSS of the process tree, {name}", True),
-                ("uss", fmt_mem, f"  USS (private pages), {name}", False)):
+        for key, fmt, label in (
+                ("time", fmt_time, what),
+                ("cpu", fmt_cpu, f"CPU time used by then, {name}"),
+                ("helpers_cpu", fmt_cpu, f"  of it in helper processes, {name}"),
+                ("pss", fmt_mem, f"PSS of the process tree, {name}"),
+                ("uss", fmt_mem, f"  USS (private pages), {name}")):
             a = summary([r[key] for r in ours])
             b = summary([r[key] for r in theirs])
-            ratio, verdict = ratio_cell(a, b)
-            rows.append((label, fmt(a), fmt(b), ratio, verdict if targeted else ""))
-        procs_ours = summary([r["processes"] for r in ours])
-        procs_theirs = summary([r["processes"] for r in theirs])
-        rows.append((f"  processes, {name}", "n/a" if not procs_ours else str(int(procs_ours[0])),
-                     "n/a" if not procs_theirs else str(int(procs_theirs[0])), "", ""))
+            ratio, verdict = ratio_cell(a, b, TARGETS.get(key))
+            row = (label, fmt(a), fmt(b), ratio, verdict)
+            if options.bare:
+                c = summary([r[key] for r in results[(name, "bare")]])
+                row += (fmt(c), ratio_cell(c, b, None)[0])
+            rows.append(row)
+        count = [summary([r["processes"] for r in results[(name, side)]])
+                 for side in ("launcher", "chromium") + (("bare",) if options.bare else ())]
+        cells = ["n/a" if not c else str(int(c[0])) for c in count]
+        rows.append((f"  processes, {name}", cells[0], cells[1], "", "") +
+                    ((cells[2], "") if options.bare else ()))
 
-    header = ("measure", "launcher", "chromium --app", "ratio", f"target <= {TARGET}")
-    widths = [max(len(str(r[i])) for r in rows + [header]) for i in range(5)]
+    header = ("measure", "launcher", "chromium --app", "ratio", "target")
+    if options.bare:
+        header += ("bare engine", "ratio")
+    widths = [max(len(str(r[i])) for r in rows + [header]) for i in range(len(header))]
     lines = [
         f"page speed, {datetime.datetime.now(datetime.timezone.utc):%Y-%m-%d %H:%M} UTC, "
         f"commit {git_head()}, {options.runs} runs each, median (min-max)",
@@ -376,6 +397,9 @@ def main():
         f"display {os.environ.get('DISPLAY')}; {chromium_version()}",
         "both sides are timed by the page's own load beacon (/beacon?event=login or ?event=game) "
         "arriving at the demo server",
+        *(["bare engine: a program that only shows the page in one WebKitGTK view with the "
+           "launcher's engine settings (bench/page_speed/bare_engine.c), the floor of any launcher "
+           "on this engine"] if options.bare else []),
         "memory: PSS summed over the program and every process it started, "
         f"{options.settle:g} s after the beacon",
         "CPU time and USS are for reading the others: the wall time swings with the machine's "
