@@ -13,8 +13,8 @@
 #include <sstream>
 #include <utility>
 
-#include "config/Bitmap.h"
 #include "config/LauncherConfig.h"
+#include "config/Png.h"
 #include "res/AppIcon.h"
 
 namespace launcher {

@@ -7,9 +7,11 @@
 #include <thread>
 
 #include "app/DesktopShortcut.h"
+#include "base/Text.h"
+#include "config/Png.h"
+#include "res/AppIcon.h"
 #include "ui/MessageBox.h"
 #include "ui/Platform.h"
-#include "ui/Text.h"
 #include "update/UpdatePlatform.h"
 #include "update/UpdateThread.h"
 
@@ -33,7 +35,7 @@ LauncherApp::~LauncherApp() {
 LauncherApp* LauncherApp::Current() { return gCurrent; }
 
 void LauncherApp::ShowStartupFailure(std::string_view gbkMessage) {
-  ui::MessageBox(nullptr, gbkMessage, ui::Gbk("启动失败"), ui::kMbOk);
+  ui::MessageBox(nullptr, gbkMessage, Gbk("启动失败"), ui::kMbOk);
 }
 
 // An update leaves files in the executable's folder, and older builds left them in the
@@ -101,10 +103,11 @@ bool LauncherApp::InitInstance() {
              config.LoadGdiplusImage("config/main1.png", &mainPicture);
     // A background that does not decode would leave a window with nothing to see or click.
     if (loaded && mainPicture->Empty()) {
-      failure = ui::Gbk("读取图片失败");
+      failure = Gbk("读取图片失败");
       loaded = false;
     }
   });
+  ui::SetBuiltInAppIcon(res::AppIcon);
   const bool platform = ui::InitPlatform();
   reader.join();
   if (!platform) {

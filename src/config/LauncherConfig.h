@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Bitmap.h"
 #include "config/Archive.h"
-#include "config/Bitmap.h"
 
 namespace launcher {
 

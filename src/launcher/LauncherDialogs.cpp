@@ -3,13 +3,13 @@
 #include <cstdio>
 
 #include "app/LauncherApp.h"
+#include "base/Text.h"
 #include "browser/WebBrowserEx.h"
 #include "config/LauncherConfig.h"
 #include "res/Templates.h"
 #include "skin/SkinButton.h"
 #include "ui/Canvas.h"
 #include "ui/MessageBox.h"
-#include "ui/Text.h"
 
 namespace launcher {
 
@@ -168,7 +168,7 @@ void CLauncherStandardDlg::OnBeforeNavigate(std::string_view address, bool sameO
 }
 
 void CLauncherStandardDlg::AskToClose() {
-  const std::string caption = ui::Gbk(CloseCaptionFromPath(app_.GetExecutablePath()));
+  const std::string caption = Gbk(CloseCaptionFromPath(app_.GetExecutablePath()));
   askingToClose = true;
   int answer =
       ui::MessageBox(this, config_.GetSettings().closeMsg, caption,

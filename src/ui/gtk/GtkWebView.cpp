@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/Text.h"
 #include "ui/MessageBox.h"
-#include "ui/Text.h"
 #include "ui/gtk/GtkChildContainer.h"
 #include "ui/gtk/WebKitLoader.h"
 
@@ -280,7 +280,8 @@ ObjectPtr<JSCValue> ScriptValueIn(JSCContext* context, const ScriptValue& value)
     case ScriptValue::Type::kNumber:
       return ObjectPtr<JSCValue>(jsc_value_new_number(context, value.number));
     case ScriptValue::Type::kText:
-      return ObjectPtr<JSCValue>(jsc_value_new_string(context, GbkToUtf8(value.text).c_str()));
+      return ObjectPtr<JSCValue>(
+          jsc_value_new_string(context, launcher::GbkToUtf8(value.text).c_str()));
     default:
       return ObjectPtr<JSCValue>(jsc_value_new_undefined(context));
   }
@@ -410,8 +411,8 @@ void ReportMissingEngine() {
   }
   std::fprintf(stderr, "%s\n", WebKitLoadError().c_str());
   const std::string text = std::string("无法加载网页组件 ") + kWebKitLibrary + "，网页无法显示。";
-  MessageBox(nullptr, Utf8ToGbk(text).value_or(""), Utf8ToGbk(ProgramName()).value_or(""),
-             kMbOk | kMbIconError);
+  MessageBox(nullptr, launcher::Utf8ToGbk(text).value_or(""),
+             launcher::Utf8ToGbk(ProgramName()).value_or(""), kMbOk | kMbIconError);
 }
 
 }  // namespace
@@ -771,7 +772,7 @@ std::unique_ptr<NativeBrowser> CreateNativeBrowser(BrowserEvents* events) {
   // The engine's library loads from the first web view on, while its window is made and drawn;
   // a program that shows no page never loads it. A module this thread loads meanwhile waits for
   // that load to end (the loader holds GModule's lock), so the text converters load before.
-  PreloadTextConversion();
+  launcher::PreloadTextConversion();
   gtk::StartLoadingWebKit();
   return std::make_unique<gtk::GtkWebView>(events);
 }

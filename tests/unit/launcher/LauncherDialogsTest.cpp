@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "app/LauncherApp.h"
+#include "base/Text.h"
 #include "browser/WebBrowserEx.h"
 #include "skin/SkinButton.h"
 #include "support/TestSupport.h"
 #include "ui/MessageBox.h"
-#include "ui/Text.h"
 #include "ui/fake/FakeBrowser.h"
 #include "ui/fake/FakeUi.h"
 
@@ -25,7 +25,7 @@ std::string Png(int w, int h) {
 std::string DemoLikeConfig(const std::string& extra = "") {
   return "[global]\nlinkCount=7\ngameheader=http://game/?\ntitle=T\nloginCenterColor=2626064\n"
          "closeMsg=" +
-         ui::Gbk("此操作将退出游戏，是否继续？") + "\n" + extra +
+         Gbk("此操作将退出游戏，是否继续？") + "\n" + extra +
          "[link1]\ntype=1\nx=58\ny=90\nurl=http://a/1;b=2;c=3\n"
          "[link2]\ntype=1\nx=182\ny=90\n[link3]\ntype=1\nx=306\ny=90\n[link4]\ntype=1\nx=430\ny="
          "90\n"
@@ -61,7 +61,7 @@ class LauncherWindowTest : public ::testing::Test {
     app = std::make_unique<LauncherApp>(StartupPaths{exe, dir.Path(), std::nullopt});
     LauncherConfig& config = app->GetConfig();
     config.SetMessageSink(
-        [](std::string_view m) { ui::MessageBox(nullptr, m, ui::Gbk("启动失败"), ui::kMbOk); });
+        [](std::string_view m) { ui::MessageBox(nullptr, m, Gbk("启动失败"), ui::kMbOk); });
     EXPECT_TRUE(config.OpenArchiveAt(exe) && config.LoadConfigFile("config/cg.txt"));
     config.ParseConfig();
     return *app;
@@ -156,7 +156,7 @@ TEST_F(LauncherWindowTest, AMissingPictureStopsAtItsArea) {
     ui::fake::RequestClose(pair);
   });
   ASSERT_EQ(ui::fake::MessageBoxes().size(), 1u);
-  EXPECT_EQ(ui::fake::MessageBoxes()[0].text, ui::Gbk("读取图片失败"));
+  EXPECT_EQ(ui::fake::MessageBoxes()[0].text, Gbk("读取图片失败"));
 
   ui::fake::Reset();
   files = DemoLikeFiles(DemoLikeConfig());
@@ -221,7 +221,7 @@ TEST_F(LauncherWindowTest, CloseAsksFirstAndMinimiseTakesBoth) {
   EXPECT_EQ(result, ui::kIdCancelCommand);
   ASSERT_EQ(ui::fake::MessageBoxes().size(), 2u);
   const auto& box = ui::fake::MessageBoxes()[0];
-  EXPECT_EQ(box.text, ui::Gbk("此操作将退出游戏，是否继续？"));
+  EXPECT_EQ(box.text, Gbk("此操作将退出游戏，是否继续？"));
   EXPECT_EQ(box.caption, "launcher");
   EXPECT_EQ(box.style, 0x3101u);
   EXPECT_TRUE(box.hasOwner);
