@@ -134,12 +134,12 @@ bool LauncherApp::InitInstance() {
     return false;
   }
   RunLauncherWindow();
-  if (restartIntoUpdate_) {
+  if (launcherOutcome.restartIntoUpdate) {
     // The launcher closed for the new build, which is at this executable's path by now.
     StartDetached(paths_.executablePath);
     return false;
   }
-  if (!startUrl.empty()) RunGameWindow(startUrl);
+  if (!launcherOutcome.startUrl.empty()) RunGameWindow(launcherOutcome.startUrl);
   return false;
 }
 

@@ -2,9 +2,9 @@
 // screen, notification-area icon, function keys, and the page's script bridge calls.
 #include "game/GameCommands.h"
 
+#include "base/Paths.h"
 #include "base/Text.h"
 #include "game/GameDialog.h"
-#include "launcher/LauncherDialogs.h"
 #include "skin/SkinButton.h"
 #include "ui/Browser.h"
 #include "ui/MessageBox.h"
