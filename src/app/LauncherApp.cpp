@@ -1,12 +1,11 @@
 #include "app/LauncherApp.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <iostream>
 #include <thread>
 
 #include "app/DesktopShortcut.h"
+#include "base/Platform.h"
 #include "base/Text.h"
 #include "config/Png.h"
 #include "res/AppIcon.h"

@@ -2,13 +2,12 @@
 #define SI_IMPLEMENTATION
 #include "config/LauncherConfig.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 
+#include "base/Platform.h"
 #include "base/Text.h"
 #include "config/Png.h"
 
@@ -24,14 +23,6 @@ LauncherConfig::~LauncherConfig() = default;
 
 void LauncherConfig::Show(std::string_view utf8Message) const {
   if (sink_) sink_(Gbk(utf8Message));
-}
-
-std::string OwnExecutablePath() {
-  std::string path(4096, '\0');
-  ssize_t n = readlink("/proc/self/exe", path.data(), path.size());
-  if (n <= 0 || static_cast<std::size_t>(n) >= path.size()) return {};
-  path.resize(static_cast<std::size_t>(n));
-  return path;
 }
 
 bool LauncherConfig::OpenArchive() { return OpenArchiveAt(OwnExecutablePath()); }

@@ -165,7 +165,4 @@ class LauncherConfig {
 // digits up to the first non-digit, 0 without digits, saturating at the 32-bit limits.
 int ParseConfigInt(const char* text);
 
-// The running executable's full path.
-std::string OwnExecutablePath();
-
 }  // namespace launcher

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/Platform.h"
 #include "base/Text.h"
 #include "ui/MessageBox.h"
 #include "ui/gtk/GtkChildContainer.h"
@@ -323,9 +324,9 @@ struct Engine {
 
 // The executable's own file name: each packaged launcher keeps its pages' data apart.
 std::string ProgramName() {
-  GString target(g_file_read_link("/proc/self/exe", nullptr));
-  if (target) {
-    GString base(g_path_get_basename(target.get()));
+  const std::string own = launcher::OwnExecutablePath();
+  if (!own.empty()) {
+    GString base(g_path_get_basename(own.c_str()));
     if (base && *base.get()) {
       return base.get();
     }
