@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "base/Text.h"
 #include "config/LauncherConfig.h"
+#include "config/Png.h"
 #include "game/GameFrame.h"
-#include "ui/Text.h"
 #include "ui/gtk/CairoCanvas.h"
 
 namespace {
@@ -36,7 +37,7 @@ const DemoFrame& Demo() {
     DemoFrame f;
     launcher::LauncherConfig config;
     const std::string text = ReadAll(skin + "cg.txt");
-    config.LoadConfigText(ui::Utf8ToGbk(text).value_or(text));
+    config.LoadConfigText(launcher::Utf8ToGbk(text).value_or(text));
     config.ParseConfig();
     launcher::Bitmap sheet;
     const std::string png = ReadAll(skin + "style.png");
@@ -57,7 +58,7 @@ const DemoFrame& Demo() {
       f.buttons.emplace_back(launcher::CopyBitmapPart(sheet, pic.x, pic.y, pic.width, pic.height),
                              launcher::GameButtonRect({1920, 1040}, f.pieces, b, pic, true));
     }
-    f.title = config.GetSettings().title + "-" + ui::Gbk("第二关");
+    f.title = config.GetSettings().title + "-" + launcher::Gbk("第二关");
     return f;
   }();
   return frame;

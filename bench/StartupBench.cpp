@@ -11,9 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "base/Text.h"
 #include "config/LauncherConfig.h"
+#include "config/Png.h"
 #include "pack/ZipWriter.h"
-#include "ui/Text.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ const std::string& DemoPackage() {
       std::string name = e->d_name;
       if (name == "." || name == "..") continue;
       std::string data = ReadAll(skin + "/" + name);
-      if (name == "cg.txt") data = ui::Utf8ToGbk(data).value_or(data);
+      if (name == "cg.txt") data = launcher::Utf8ToGbk(data).value_or(data);
       entries.push_back({"config/" + name, data});
     }
     if (dir) closedir(dir);

@@ -7,8 +7,8 @@ namespace launcher {
 
 void LauncherApp::RunLauncherWindow() {
   // The window takes over the main picture; it lives until the application ends.
-  auto dialog =
-      std::make_unique<CLauncherTranslucentDlg>(std::move(mainPicture), nullptr, config, *this);
+  auto dialog = std::make_unique<CLauncherTranslucentDlg>(std::move(mainPicture), nullptr, config,
+                                                          GetExecutablePath(), launcherOutcome);
   launcherDialog = dialog.get();
   windows_.push_back(std::move(dialog));
   launcherDialog->DoModal();

@@ -1,29 +1,17 @@
 #include "app/DesktopShortcut.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
 #include <sstream>
-#include <utility>
 
-#include "config/Bitmap.h"
+#include "app/AppPlatform.h"
 #include "config/LauncherConfig.h"
+#include "config/Png.h"
 #include "res/AppIcon.h"
 
 namespace launcher {
 namespace {
-
-bool IsDirectory(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 // The value of XDG_DESKTOP_DIR in a user-dirs.dirs text: "$HOME/..." or an absolute path, in
 // double quotes, with backslash escapes.
@@ -69,80 +57,6 @@ std::optional<std::string> DesktopFromUserDirs(const std::string& text, const st
   return result;
 }
 
-// Owns one descriptor.
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  ~UniqueFd() {
-    if (fd_ >= 0) {
-      close(fd_);
-    }
-  }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  int Get() const { return fd_; }
-  // Closes now; false when close reports an error.
-  bool Close() { return close(std::exchange(fd_, -1)) == 0; }
-
- private:
-  int fd_;
-};
-
-// The first limit bytes of a regular file (a symbolic link is followed only to one). A FIFO or
-// device is never opened, so reading other programs' files on the desktop cannot block.
-std::string ReadRegularFile(const std::string& path, std::size_t limit) {
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    return {};
-  }
-  UniqueFd fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  // Checked again on what was opened: the name may have been replaced in between.
-  if (fd.Get() < 0 || fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    return {};
-  }
-  std::string text(limit, '\0');
-  std::size_t done = 0;
-  while (done < limit) {
-    ssize_t n = read(fd.Get(), text.data() + done, limit - done);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      break;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  text.resize(done);
-  return text;
-}
-
-// Creates path as a new file with mode and the bytes; never over an existing file or through a
-// link. taken is set when the name is in use (by a file, a link or anything else).
-bool WriteNewFile(const std::string& path, std::string_view bytes, mode_t mode, bool* taken) {
-  *taken = false;
-  UniqueFd fd(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
-  if (fd.Get() < 0) {
-    *taken = errno == EEXIST || errno == ELOOP;
-    return false;
-  }
-  bool ok = fchmod(fd.Get(), mode) == 0;  // the mode meant, whatever the umask
-  while (ok && !bytes.empty()) {
-    ssize_t n = write(fd.Get(), bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    ok = n > 0;
-    if (ok) {
-      bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-  }
-  if (!fd.Close() || !ok) {
-    unlink(path.c_str());  // ours: created above
-    return false;
-  }
-  return true;
-}
-
 // The name-th choice for a file: the path itself, then "stem-2.ext", "stem-3.ext" ...
 std::string NthName(const std::string& path, std::string_view extension, int attempt) {
   if (attempt == 1) {
@@ -152,10 +66,6 @@ std::string NthName(const std::string& path, std::string_view extension, int att
          std::string(extension);
 }
 
-struct DirCloser {
-  void operator()(DIR* dir) const { closedir(dir); }
-};
-
 }  // namespace
 
 std::optional<std::string> FindDesktopDirectoryIn(const std::string& home,
@@ -164,8 +74,8 @@ std::optional<std::string> FindDesktopDirectoryIn(const std::string& home,
     return std::nullopt;
   }
   std::string config = configHome.empty() ? home + "/.config" : configHome;
-  std::optional<std::string> desktop =
-      DesktopFromUserDirs(ReadRegularFile(config + "/user-dirs.dirs", std::size_t{64} << 10), home);
+  std::optional<std::string> desktop = DesktopFromUserDirs(
+      ReadRegularFilePrefix(config + "/user-dirs.dirs", std::size_t{64} << 10), home);
   if (!desktop) {
     desktop = home + "/Desktop";
   }
@@ -298,7 +208,7 @@ std::optional<std::string> ExecProgram(std::string_view execValue) {
 }
 
 bool GetShortcutTarget(const std::string& shortcutPath, std::string* target) {
-  std::string text = ReadRegularFile(shortcutPath, std::size_t{256} << 10);
+  std::string text = ReadRegularFilePrefix(shortcutPath, std::size_t{256} << 10);
   if (text.empty()) {
     return false;
   }
@@ -331,27 +241,22 @@ bool GetShortcutTarget(const std::string& shortcutPath, std::string* target) {
 }
 
 bool ShortcutExists(const std::string& executablePath, const std::string& desktopDirectory) {
-  std::unique_ptr<DIR, DirCloser> dir(opendir(desktopDirectory.c_str()));
-  if (!dir) {
-    return false;
-  }
   int looked = 0;
-  while (dirent* entry = readdir(dir.get())) {
-    std::string_view name = entry->d_name;
+  bool found = false;
+  ForEachFolderEntry(desktopDirectory, [&](std::string_view name) {
     const std::string_view suffix = ".desktop";
     if (name.size() <= suffix.size() || name.substr(name.size() - suffix.size()) != suffix) {
-      continue;
+      return true;
     }
     if (++looked > kMaxShortcutsScanned) {
       return false;
     }
     std::string target;
-    if (GetShortcutTarget(desktopDirectory + "/" + std::string(name), &target) &&
-        target == executablePath) {
-      return true;
-    }
-  }
-  return false;
+    found = GetShortcutTarget(desktopDirectory + "/" + std::string(name), &target) &&
+            target == executablePath;
+    return !found;
+  });
+  return found;
 }
 
 std::string EscapeEntryValue(std::string_view value) {
@@ -448,7 +353,7 @@ std::optional<std::string> InstallShortcutIcon(const std::string& dataDirectory,
     if (!taken) {
       return std::nullopt;
     }
-    if (ReadRegularFile(path, png.size() + 1) == bytes) {
+    if (ReadRegularFilePrefix(path, png.size() + 1) == bytes) {
       return path;  // ours, from before
     }
   }

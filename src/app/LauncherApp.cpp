@@ -1,15 +1,16 @@
 #include "app/LauncherApp.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <iostream>
 #include <thread>
 
 #include "app/DesktopShortcut.h"
+#include "base/Platform.h"
+#include "base/Text.h"
+#include "config/Png.h"
+#include "res/AppIcon.h"
 #include "ui/MessageBox.h"
 #include "ui/Platform.h"
-#include "ui/Text.h"
 #include "update/UpdatePlatform.h"
 #include "update/UpdateThread.h"
 
@@ -33,7 +34,7 @@ LauncherApp::~LauncherApp() {
 LauncherApp* LauncherApp::Current() { return gCurrent; }
 
 void LauncherApp::ShowStartupFailure(std::string_view gbkMessage) {
-  ui::MessageBox(nullptr, gbkMessage, ui::Gbk("启动失败"), ui::kMbOk);
+  ui::MessageBox(nullptr, gbkMessage, Gbk("启动失败"), ui::kMbOk);
 }
 
 // An update leaves files in the executable's folder, and older builds left them in the
@@ -101,10 +102,11 @@ bool LauncherApp::InitInstance() {
              config.LoadGdiplusImage("config/main1.png", &mainPicture);
     // A background that does not decode would leave a window with nothing to see or click.
     if (loaded && mainPicture->Empty()) {
-      failure = ui::Gbk("读取图片失败");
+      failure = Gbk("读取图片失败");
       loaded = false;
     }
   });
+  ui::SetBuiltInAppIcon(res::AppIcon);
   const bool platform = ui::InitPlatform();
   reader.join();
   if (!platform) {
@@ -131,12 +133,12 @@ bool LauncherApp::InitInstance() {
     return false;
   }
   RunLauncherWindow();
-  if (restartIntoUpdate_) {
+  if (launcherOutcome.restartIntoUpdate) {
     // The launcher closed for the new build, which is at this executable's path by now.
     StartDetached(paths_.executablePath);
     return false;
   }
-  if (!startUrl.empty()) RunGameWindow(startUrl);
+  if (!launcherOutcome.startUrl.empty()) RunGameWindow(launcherOutcome.startUrl);
   return false;
 }
 

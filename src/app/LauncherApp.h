@@ -6,6 +6,7 @@
 #include <string>
 
 #include "config/LauncherConfig.h"
+#include "launcher/LauncherOutcome.h"
 #include "ui/Window.h"
 
 namespace launcher {
@@ -38,12 +39,9 @@ class LauncherApp {
 
   LauncherConfig& GetConfig() { return config; }
   CGameDialog* GetGameDialog() const { return gameDialog; }
-  void SetStartUrl(const std::string& url) { startUrl = url; }
-  // Called by the launcher window as it closes for an installed update: start-up then starts
-  // the new build instead of going on to the game window.
-  void RestartIntoUpdate() { restartIntoUpdate_ = true; }
-  bool WillRestartIntoUpdate() const { return restartIntoUpdate_; }
-  const std::string& GetStartUrl() const { return startUrl; }
+  void SetStartUrl(const std::string& url) { launcherOutcome.startUrl = url; }
+  bool WillRestartIntoUpdate() const { return launcherOutcome.restartIntoUpdate; }
+  const std::string& GetStartUrl() const { return launcherOutcome.startUrl; }
   const Bitmap* GetMainPicture() const { return mainPicture.get(); }
   const std::string& GetExecutablePath() const { return paths_.executablePath; }
 
@@ -51,7 +49,7 @@ class LauncherApp {
   static LauncherApp* Current();
 
  protected:
-  // The two windows, each run modally. The launcher may call SetStartUrl before it closes.
+  // The two windows, each run modally. The launcher leaves its outcome in launcherOutcome.
   virtual void RunLauncherWindow();
   virtual void RunGameWindow(const std::string& gameUrl);
 
@@ -62,7 +60,7 @@ class LauncherApp {
   std::unique_ptr<Bitmap> mainPicture;
   CGameDialog* gameDialog = nullptr;
   CLauncherTranslucentDlg* launcherDialog = nullptr;
-  std::string startUrl;
+  LauncherOutcome launcherOutcome;
 
  private:
   void RemoveUpdateLeftovers(bool buildStarts);
@@ -72,7 +70,6 @@ class LauncherApp {
   void EnsureDesktopShortcut();
 
   StartupPaths paths_;
-  bool restartIntoUpdate_ = false;
   // The windows made so far; they live as long as the application.
   std::vector<std::unique_ptr<ui::Window>> windows_;
 };

@@ -1,8 +1,8 @@
 #include "browser/GameDialogCallback.h"
 
+#include "base/Text.h"
 #include "browser/WebBrowserEx.h"
 #include "config/LauncherConfig.h"
-#include "ui/Text.h"
 
 namespace launcher {
 
@@ -62,7 +62,7 @@ std::string ExtendedTitle(std::string_view title, std::string_view value) {
   std::string text;
   text.reserve(title.size() + 1 + value.size());
   text.append(title).append("-").append(value);
-  text.resize(ui::GbkPrefixLength(text, kMaxJsCallValueBytes));
+  text.resize(GbkPrefixLength(text, kMaxJsCallValueBytes));
   return text;
 }
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "ui/Text.h"
+#include "base/Text.h"
 #include "ui/Window.h"
 
 namespace launcher {
@@ -86,7 +86,7 @@ std::string UnreachablePage(std::string_view url) {
   std::string tail = kUnreachableTail;
   const std::string retry = std::to_string(kUnreachableRetryMs);
   tail.replace(tail.find("RETRY_MS"), 8, retry);
-  return ui::Gbk(kUnreachableHead) + ScriptLiteral(url) + ui::Gbk(tail);
+  return Gbk(kUnreachableHead) + ScriptLiteral(url) + Gbk(tail);
 }
 
 CWebBrowserEx::~CWebBrowserEx() { DestroyWindow(); }

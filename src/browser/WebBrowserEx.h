@@ -6,17 +6,17 @@
 
 #include <string_view>
 
+#include "base/Text.h"
 #include "browser/ScriptExternal.h"
 #include "browser/WebUIController.h"
 #include "ui/Browser.h"
-#include "ui/Text.h"
 
 namespace launcher {
 
 // Whether an address is a web address (http:// or https://, scheme in any letter case): the
 // only addresses a page may hand to the desktop's browser.
 constexpr bool IsWebAddress(std::string_view address) {
-  return ui::StartsWithNoCase(address, "http://") || ui::StartsWithNoCase(address, "https://");
+  return StartsWithNoCase(address, "http://") || StartsWithNoCase(address, "https://");
 }
 
 // The page shown in place of the engine's when the server of url (a web address) cannot be

@@ -2,14 +2,14 @@
 #define SI_IMPLEMENTATION
 #include "config/LauncherConfig.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 
-#include "ui/Text.h"
+#include "base/Platform.h"
+#include "base/Text.h"
+#include "config/Png.h"
 
 namespace launcher {
 
@@ -22,15 +22,7 @@ LauncherConfig::LauncherConfig() : ini(false, false, false) {}
 LauncherConfig::~LauncherConfig() = default;
 
 void LauncherConfig::Show(std::string_view utf8Message) const {
-  if (sink_) sink_(ui::Gbk(utf8Message));
-}
-
-std::string OwnExecutablePath() {
-  std::string path(4096, '\0');
-  ssize_t n = readlink("/proc/self/exe", path.data(), path.size());
-  if (n <= 0 || static_cast<std::size_t>(n) >= path.size()) return {};
-  path.resize(static_cast<std::size_t>(n));
-  return path;
+  if (sink_) sink_(Gbk(utf8Message));
 }
 
 bool LauncherConfig::OpenArchive() { return OpenArchiveAt(OwnExecutablePath()); }
@@ -86,7 +78,7 @@ bool LauncherConfig::LoadConfigText(std::string_view bytes) {
   // Operators save cg.txt as UTF-8 from common editors; with its byte-order mark it is read as
   // UTF-8 and brought to the model's code page, instead of losing its first section.
   if (bytes.substr(0, 3) == kUtf8Bom) {
-    auto gbk = ui::Utf8ToGbk(bytes.substr(3));
+    auto gbk = Utf8ToGbk(bytes.substr(3));
     if (gbk) {
       converted = std::move(*gbk);
       bytes = converted;
@@ -122,7 +114,7 @@ int LauncherConfig::GetInt(const char* section, const char* key, int defaultValu
 std::string LauncherConfig::GetText(const char* section, const char* key, const char* defaultValue,
                                     std::size_t width) {
   std::string_view value = GetString(section, key, defaultValue);
-  std::size_t kept = ui::GbkPrefixLength(value, width - 1);
+  std::size_t kept = GbkPrefixLength(value, width - 1);
   if (kept < value.size()) notes_.push_back({ConfigNote::Kind::kValueCut, section, key});
   return std::string(value.substr(0, kept));
 }

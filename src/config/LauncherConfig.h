@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Bitmap.h"
 #include "config/Archive.h"
-#include "config/Bitmap.h"
 
 namespace launcher {
 
@@ -164,8 +164,5 @@ class LauncherConfig {
 // The integer reading of a present value: base 10, leading blanks skipped, optional sign,
 // digits up to the first non-digit, 0 without digits, saturating at the 32-bit limits.
 int ParseConfigInt(const char* text);
-
-// The running executable's full path.
-std::string OwnExecutablePath();
 
 }  // namespace launcher

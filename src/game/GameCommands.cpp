@@ -2,13 +2,13 @@
 // screen, notification-area icon, function keys, and the page's script bridge calls.
 #include "game/GameCommands.h"
 
+#include "base/Paths.h"
+#include "base/Text.h"
 #include "game/GameDialog.h"
-#include "launcher/LauncherDialogs.h"
 #include "skin/SkinButton.h"
 #include "ui/Browser.h"
 #include "ui/MessageBox.h"
 #include "ui/NotifyIcon.h"
-#include "ui/Text.h"
 
 namespace launcher {
 namespace {
@@ -84,7 +84,7 @@ std::vector<ui::MenuItem> SettingsMenuItems(const std::vector<MenuInfo>& menus,
     item.text = menu.title;
     if (menu.type == kMenuTypeVersion) {
       item.text.append(version);
-      item.text.resize(ui::GbkPrefixLength(item.text, kVersionItemBytes - 1));
+      item.text.resize(GbkPrefixLength(item.text, kVersionItemBytes - 1));
     }
     items.push_back(std::move(item));
   }
@@ -94,9 +94,7 @@ std::vector<ui::MenuItem> SettingsMenuItems(const std::vector<MenuInfo>& menus,
 // ---------------------------------------------------------------------------------------------
 // Closing and restarting
 
-std::string CGameDialog::CloseCaption() const {
-  return ui::Gbk(CloseCaptionFromPath(executablePath_));
-}
+std::string CGameDialog::CloseCaption() const { return Gbk(CloseCaptionFromPath(executablePath_)); }
 
 void CGameDialog::EndWithOk() {
   // The base dialog's OK, not ours: ours asks first.
@@ -234,7 +232,7 @@ ui::NotifyIconData TrayIconData(ui::Window* window, const std::string& title) {
   data.window = window;
   data.id = kTrayIconId;
   data.callbackMessage = kWmTrayNotify;
-  data.tip = title.substr(0, ui::GbkPrefixLength(title, kTrayTipBytes));
+  data.tip = title.substr(0, GbkPrefixLength(title, kTrayTipBytes));
   return data;
 }
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <limits>
 
+#include "base/Text.h"
 #include "res/Templates.h"
 #include "skin/SkinButton.h"
 #include "ui/Canvas.h"
-#include "ui/Text.h"
 
 namespace launcher {
 namespace {
@@ -29,7 +29,7 @@ CGameDialog::~CGameDialog() {
 }
 
 void CGameDialog::SetGameUrl(std::string_view url) {
-  gameUrl.assign(url.substr(0, ui::GbkPrefixLength(url, kGameUrlBytes)));
+  gameUrl.assign(url.substr(0, GbkPrefixLength(url, kGameUrlBytes)));
 }
 
 bool CGameDialog::OnInitDialog() {

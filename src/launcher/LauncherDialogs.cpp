@@ -2,14 +2,14 @@
 
 #include <cstdio>
 
-#include "app/LauncherApp.h"
+#include "base/Paths.h"
+#include "base/Text.h"
 #include "browser/WebBrowserEx.h"
 #include "config/LauncherConfig.h"
 #include "res/Templates.h"
 #include "skin/SkinButton.h"
 #include "ui/Canvas.h"
 #include "ui/MessageBox.h"
-#include "ui/Text.h"
 
 namespace launcher {
 
@@ -25,28 +25,14 @@ std::optional<std::string> GameAddressFromNavigation(std::string_view address,
   return std::string(address);
 }
 
-std::string CloseCaptionFromPath(std::string_view executablePath) {
-  // Either separator ends the folder part, so the rule reads the same on every platform. The
-  // path is UTF-8, where neither separator nor "." occurs inside a multi-byte character.
-  const std::size_t slash = executablePath.find_last_of("/\\");
-  std::string_view name =
-      slash == std::string_view::npos ? executablePath : executablePath.substr(slash + 1);
-  // A name without an extension keeps all of it (a leading "." starts a name, not an
-  // extension): captions are never empty because the executable has no ".exe".
-  const std::size_t dot = name.rfind('.');
-  if (dot != std::string_view::npos && dot > 0) {
-    name = name.substr(0, dot);
-  }
-  return std::string(name);
-}
-
 // ---------------------------------------------------------------------------------------------
 
 CLauncherStandardDlg::CLauncherStandardDlg(ui::Window* parent, const LauncherConfig& config,
-                                           LauncherApp& app)
+                                           std::string executablePath, LauncherOutcome& outcome)
     : CStandardDialog(res::LauncherCompanionTemplate(), kCompanionColorKey, parent),
       config_(config),
-      app_(app) {}
+      executablePath_(std::move(executablePath)),
+      outcome_(outcome) {}
 
 CLauncherStandardDlg::~CLauncherStandardDlg() {
   for (auto& button : buttons) {
@@ -163,12 +149,12 @@ void CLauncherStandardDlg::OnBeforeNavigate(std::string_view address, bool sameO
   if (!gameAddress || gameAddress->size() > kMaxGameUrlBytes) {
     return;
   }
-  app_.SetStartUrl(*gameAddress);
+  outcome_.startUrl = *gameAddress;
   OnOK();  // closes the pair; the navigation itself goes on
 }
 
 void CLauncherStandardDlg::AskToClose() {
-  const std::string caption = ui::Gbk(CloseCaptionFromPath(app_.GetExecutablePath()));
+  const std::string caption = Gbk(CloseCaptionFromPath(executablePath_));
   askingToClose = true;
   int answer =
       ui::MessageBox(this, config_.GetSettings().closeMsg, caption,
@@ -185,7 +171,7 @@ void CLauncherStandardDlg::OnUpdateInstalled() {
   // The new build is at the executable's path. Restart into it only while this window is all
   // the player has open: not under the close question, never once the game was chosen (the
   // new build then runs at the next start).
-  if (!app_.GetStartUrl().empty()) {
+  if (!outcome_.startUrl.empty()) {
     return;
   }
   if (askingToClose) {
@@ -193,7 +179,7 @@ void CLauncherStandardDlg::OnUpdateInstalled() {
     return;
   }
   updateWaiting = false;
-  app_.RestartIntoUpdate();
+  outcome_.restartIntoUpdate = true;
   OnOK();
 }
 
@@ -256,15 +242,17 @@ ui::LResult CLauncherStandardDlg::WindowProc(unsigned message, ui::WParam wParam
 
 CLauncherTranslucentDlg::CLauncherTranslucentDlg(std::unique_ptr<Bitmap> picture,
                                                  ui::Window* parent, const LauncherConfig& config,
-                                                 LauncherApp& app)
+                                                 std::string executablePath,
+                                                 LauncherOutcome& outcome)
     : CTranslucentDialog(res::LauncherPictureTemplate(), std::move(picture), parent),
       config_(config),
-      app_(app) {}
+      executablePath_(std::move(executablePath)),
+      outcome_(outcome) {}
 
 CLauncherTranslucentDlg::~CLauncherTranslucentDlg() { DestroyWindow(); }
 
 std::unique_ptr<CStandardDialog> CLauncherTranslucentDlg::CreateCompanionDialog() {
-  auto companion = std::make_unique<CLauncherStandardDlg>(this, config_, app_);
+  auto companion = std::make_unique<CLauncherStandardDlg>(this, config_, executablePath_, outcome_);
   standardDlg = companion.get();
   companion->SetLayeredPartner(this);
   return companion;

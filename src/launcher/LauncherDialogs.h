@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "launcher/LauncherOutcome.h"
 #include "launcher/StandardDialog.h"
 #include "launcher/TranslucentDialog.h"
 #include "update/UpdateThread.h"
@@ -16,7 +17,6 @@ namespace launcher {
 class CxSkinButton;
 class CWebBrowserEx;
 class LauncherConfig;
-class LauncherApp;
 
 // Control identifiers: buttons 200 + link type, pages 150 + their index.
 constexpr int kLinkButtonIdBase = 200;
@@ -38,14 +38,12 @@ constexpr ui::ColorRef kCompanionColorKey = ui::Rgb(0, 255, 0);
 std::optional<std::string> GameAddressFromNavigation(std::string_view address,
                                                      std::string_view gameHeader);
 
-// The caption of the close and restart questions: the executable's file name (UTF-8) without its
-// folder ("/" or "\\") and without its extension, the part from its last "." on; a name without
-// an extension is kept whole.
-std::string CloseCaptionFromPath(std::string_view executablePath);
-
+// config and outcome outlive the window; executablePath is the running program (the close
+// question's caption).
 class CLauncherStandardDlg : public CStandardDialog {
  public:
-  CLauncherStandardDlg(ui::Window* parent, const LauncherConfig& config, LauncherApp& app);
+  CLauncherStandardDlg(ui::Window* parent, const LauncherConfig& config, std::string executablePath,
+                       LauncherOutcome& outcome);
   ~CLauncherStandardDlg() override;
 
   bool OnInitDialog() override;
@@ -73,7 +71,8 @@ class CLauncherStandardDlg : public CStandardDialog {
   void OnUpdateInstalled();
 
   const LauncherConfig& config_;
-  LauncherApp& app_;
+  const std::string executablePath_;
+  LauncherOutcome& outcome_;
   ui::ColorRef pagePlaceholderColor = 0;
   std::vector<std::unique_ptr<CxSkinButton>> buttons;
   std::vector<std::unique_ptr<CWebBrowserEx>> pages;
@@ -88,7 +87,8 @@ class CLauncherStandardDlg : public CStandardDialog {
 class CLauncherTranslucentDlg : public CTranslucentDialog {
  public:
   CLauncherTranslucentDlg(std::unique_ptr<Bitmap> picture, ui::Window* parent,
-                          const LauncherConfig& config, LauncherApp& app);
+                          const LauncherConfig& config, std::string executablePath,
+                          LauncherOutcome& outcome);
   ~CLauncherTranslucentDlg() override;
 
   bool PreTranslateMessage(ui::Message& message) override;
@@ -100,7 +100,8 @@ class CLauncherTranslucentDlg : public CTranslucentDialog {
 
  private:
   const LauncherConfig& config_;
-  LauncherApp& app_;
+  const std::string executablePath_;
+  LauncherOutcome& outcome_;
   CLauncherStandardDlg* standardDlg = nullptr;  // owned through the base
 };
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "config/Bitmap.h"
+#include "base/Bitmap.h"
 #include "ui/Dialog.h"
 
 namespace launcher {

@@ -2,12 +2,9 @@
 // that every place that shows it (window icons, the notification area) gets sharp pixels.
 #pragma once
 
-#include "config/Bitmap.h"
+#include "base/Bitmap.h"
 
 namespace launcher::res {
-
-// Sizes the backends hand the desktop to choose from.
-inline constexpr int kAppIconSizes[] = {16, 24, 32, 48, 64, 128};
 
 // The icon as a square 32-bit picture (straight alpha) of size × size pixels; size is kept
 // within 8 .. 256.

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "config/Bitmap.h"
+#include "base/Bitmap.h"
 #include "ui/Button.h"
 #include "ui/ToolTip.h"
 

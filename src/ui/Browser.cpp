@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "ui/Text.h"
+#include "base/Text.h"
 
 namespace ui {
 
@@ -29,16 +29,16 @@ std::string PageTextToGbk(std::string_view utf8) {
   out.reserve(utf8.size());
   while (!utf8.empty()) {
     std::size_t bad = 0;
-    if (auto converted = Utf8ToGbk(utf8, &bad)) {
+    if (auto converted = launcher::Utf8ToGbk(utf8, &bad)) {
       out += *converted;
       break;
     }
     // Everything before the first character GBK cannot hold converts; that character becomes
     // one "?" (a broken sequence only as far as it is one).
-    out += *Utf8ToGbk(utf8.substr(0, bad));
+    out += *launcher::Utf8ToGbk(utf8.substr(0, bad));
     std::size_t skip =
         std::min(SequenceLength(static_cast<unsigned char>(utf8[bad])), utf8.size() - bad);
-    if (skip > 1 && !IsValidUtf8(utf8.substr(bad, skip))) {
+    if (skip > 1 && !launcher::IsValidUtf8(utf8.substr(bad, skip))) {
       skip = 1;
     }
     out += '?';
@@ -84,7 +84,7 @@ class BrowserControl::Events : public detail::BrowserEvents {
     presentation.external = handler->GetExternal(names);
     if (presentation.external) {
       for (const std::string& name : names) {
-        presentation.externalMembers.push_back(GbkToUtf8(name));
+        presentation.externalMembers.push_back(launcher::GbkToUtf8(name));
       }
     }
     return presentation;
@@ -187,14 +187,14 @@ bool BrowserControl::Navigate(std::string_view url) {
   if (!IsCreated() || !browser_) {
     return false;
   }
-  return browser_->Navigate(GbkToUtf8(url));
+  return browser_->Navigate(launcher::GbkToUtf8(url));
 }
 
 bool BrowserControl::LoadHtml(std::string_view html, std::string_view url) {
   if (!IsCreated() || !browser_) {
     return false;
   }
-  return browser_->LoadHtml(GbkToUtf8(html), GbkToUtf8(url));
+  return browser_->LoadHtml(launcher::GbkToUtf8(html), launcher::GbkToUtf8(url));
 }
 
 void BrowserControl::OnNewWindow(std::string_view /*url*/) {}

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "config/Bitmap.h"
+#include "base/Bitmap.h"
 #include "ui/Geometry.h"
 
 namespace ui {

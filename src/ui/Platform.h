@@ -2,9 +2,19 @@
 // unless a function says otherwise.
 #pragma once
 
-#include "config/Bitmap.h"
+#include <functional>
+
+#include "base/Bitmap.h"
 
 namespace ui {
+
+// Draws the program's own icon at size × size pixels (32-bit, straight alpha).
+using AppIconPainter = std::function<launcher::Bitmap(int size)>;
+
+// The program's own icon, drawn at each size the desktop asks for: every window's and the
+// notification area's while no picture is given to SetAppIcon. Without one the toolkit's
+// default shows. Before InitPlatform.
+void SetBuiltInAppIcon(AppIconPainter paint);
 
 // Starts the toolkit. False when it cannot run here (no display); nothing may be shown then.
 bool InitPlatform();

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <map>
 
+#include "base/Text.h"
 #include "ui/Canvas.h"
-#include "ui/Text.h"
 #include "ui/detail/Native.h"
 
 namespace ui {
@@ -369,7 +369,7 @@ bool Window::Create(std::string_view text, unsigned style, const Rect& rect, Win
     state_ = std::make_unique<TopLevelState>(this);
     detail::NativeWindowParams params;
     params.screen = rect;
-    params.titleUtf8 = GbkToUtf8(text_);
+    params.titleUtf8 = launcher::GbkToUtf8(text_);
     params.taskbarButton = (exStyle & kWsExAppWindow) != 0 || !owner_;
     params.owner = owner_ ? owner_->Native() : nullptr;
     native_ = detail::CreateNativeWindow(state_.get(), params);
@@ -636,7 +636,7 @@ void Window::SetFullScreenState(bool fullScreen) {
 
 void Window::SetWindowText(std::string_view text) {
   text_ = std::string(text);
-  if (native_) native_->SetTitle(GbkToUtf8(text_));
+  if (native_) native_->SetTitle(launcher::GbkToUtf8(text_));
   if (IsChild()) Invalidate();
 }
 
@@ -878,7 +878,7 @@ ColorRef GetSysColor(SysColor color) {
 }
 
 std::string ShellAddress(std::string_view target) {
-  if (StartsWithNoCase(target, "www.")) {
+  if (launcher::StartsWithNoCase(target, "www.")) {
     return "http://" + std::string(target);
   }
   return std::string(target);

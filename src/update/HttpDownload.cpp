@@ -6,7 +6,7 @@
 #include <memory>
 #include <mutex>
 
-#include "ui/Text.h"
+#include "base/Text.h"
 #include "update/UpdatePlatform.h"
 #include "update/UpdateRules.h"
 
@@ -106,7 +106,7 @@ int OnTick(void* user, curl_off_t /*dlTotal*/, curl_off_t /*dlNow*/, curl_off_t 
 }  // namespace
 
 const char* RedirectProtocolsFor(const std::string& url) {
-  return ui::StartsWithNoCase(url, "https://") ? "https" : "http,https";
+  return StartsWithNoCase(url, "https://") ? "https" : "http,https";
 }
 
 void CHttpDownload::InitGlobal() {

@@ -8,9 +8,6 @@
 
 namespace launcher {
 
-// The process's current directory; empty when it cannot be read.
-std::string CurrentDirectory();
-
 // Milliseconds since the system started, wrapping at 32 bits.
 std::uint32_t MillisecondTicks();
 

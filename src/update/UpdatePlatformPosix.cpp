@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "config/LauncherConfig.h"
+#include "base/Platform.h"
 #include "update/UpdateFiles.h"
 #include "update/UpdatePlatform.h"
 
@@ -143,15 +143,6 @@ bool KeepBackup(const std::string& ownPath, const std::string& backupPath) {
 }
 
 }  // namespace
-
-std::string CurrentDirectory() {
-  std::string dir(4096, '\0');
-  if (!getcwd(dir.data(), dir.size())) {
-    return {};
-  }
-  dir.resize(std::char_traits<char>::length(dir.c_str()));
-  return dir;
-}
 
 std::uint32_t MillisecondTicks() {
   // Boot time counts the time asleep as well, like the tick count of the Windows build.

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "base/Text.h"
 #include "config/LauncherConfig.h"
-#include "ui/Text.h"
 #include "update/UpdateFiles.h"
 
 namespace launcher {
@@ -15,7 +15,7 @@ std::string DoubleBackslashes(std::string_view gbk) {
   out.reserve(gbk.size() + 8);
   for (std::size_t i = 0; i < gbk.size(); ++i) {
     char c = gbk[i];
-    if (ui::IsGbkLeadByte(static_cast<unsigned char>(c)) && i + 1 < gbk.size()) {
+    if (IsGbkLeadByte(static_cast<unsigned char>(c)) && i + 1 < gbk.size()) {
       out += c;
       out += gbk[++i];
       continue;
@@ -44,7 +44,7 @@ std::string BuildUpdateUrl(std::string_view server, int port, std::string_view p
     return {};
   }
   std::string url;
-  if (!ui::StartsWithNoCase(server, "http://") && !ui::StartsWithNoCase(server, "https://")) {
+  if (!StartsWithNoCase(server, "http://") && !StartsWithNoCase(server, "https://")) {
     url = "http://";
   }
   url += server;
@@ -55,8 +55,8 @@ std::string BuildUpdateUrl(std::string_view server, int port, std::string_view p
 }
 
 std::string FileNameFromPath(std::string_view path) {
-  std::size_t slash = ui::GbkFindLast(path, '/');
-  std::size_t backslash = ui::GbkFindLast(path, '\\');
+  std::size_t slash = GbkFindLast(path, '/');
+  std::size_t backslash = GbkFindLast(path, '\\');
   std::size_t last = slash == std::string_view::npos       ? backslash
                      : backslash == std::string_view::npos ? slash
                                                            : std::max(slash, backslash);

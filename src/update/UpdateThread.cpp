@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/Platform.h"
 #include "update/UpdateFiles.h"
 #include "update/UpdateRules.h"
 #include "update/UpdateVerify.h"

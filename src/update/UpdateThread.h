@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "base/Platform.h"
 #include "config/LauncherConfig.h"
 #include "ui/Message.h"
 #include "update/HttpDownload.h"

@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Text.h"
 #include "browser/GameDialogCallback.h"
 #include "ui/Browser.h"
-#include "ui/Text.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ std::vector<ui::ScriptValue> Decode(std::string_view in) {
         if (!in.empty()) in.remove_prefix(1);
         n = std::min(n, in.size());
         const std::string gbk = ui::PageTextToGbk(in.substr(0, n));
-        Check(ui::GbkPrefixLength(gbk, gbk.size()) == gbk.size());
+        Check(launcher::GbkPrefixLength(gbk, gbk.size()) == gbk.size());
         args.push_back(ui::ScriptValue::Text(gbk));
         in.remove_prefix(n);
         break;
@@ -71,9 +71,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (const auto value = launcher::JsCallValue(args)) {
     Check(value->size() <= launcher::kMaxJsCallValueBytes);
     Check(value->find('\0') == std::string::npos);
-    const std::string title = launcher::ExtendedTitle(ui::Gbk("星辰远征"), *value);
+    const std::string title = launcher::ExtendedTitle(launcher::Gbk("星辰远征"), *value);
     Check(title.size() <= 255);
-    Check(ui::GbkPrefixLength(title, title.size()) == title.size());
+    Check(launcher::GbkPrefixLength(title, title.size()) == title.size());
     launcher::IsPageSettableLink(*value);
   }
   return 0;

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "config/Archive.h"
-#include "config/Bitmap.h"
+#include "config/Png.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace launcher;

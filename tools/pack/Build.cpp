@@ -1,14 +1,11 @@
 #include "pack/Build.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <vector>
 
+#include "base/Platform.h"
 #include "config/Archive.h"
 #include "pack/Files.h"
 #include "pack/ZipWriter.h"

@@ -5,14 +5,14 @@
 #include <algorithm>
 #include <map>
 
-#include "config/Bitmap.h"
+#include "base/Text.h"
+#include "config/Png.h"
 #include "pack/CheckReporter.h"
 #include "pack/Signing.h"
-#include "ui/Text.h"
 
 namespace launcher::pack {
 
-std::string Shown(std::string_view gbk) { return ui::GbkToUtf8(gbk); }
+std::string Shown(std::string_view gbk) { return GbkToUtf8(gbk); }
 
 void Reporter::AtFile(Severity severity, FindingKind kind, std::string_view entryName,
                       std::string message) {
@@ -121,7 +121,7 @@ void CheckTextForm(Reporter& report) {
                       "UTF-8 text with a byte-order mark: packed as GBK, without the mark");
       } else {
         std::optional<std::string> bytes = stored ? package.Read(*stored) : std::nullopt;
-        bool converts = bytes && ui::Utf8ToGbk(std::string_view(*bytes).substr(3));
+        bool converts = bytes && Utf8ToGbk(std::string_view(*bytes).substr(3));
         report.AtFile(kWarn, FindingKind::kTextForm, kConfigEntry,
                       converts ? "UTF-8 with a byte-order mark: the launcher converts it at "
                                  "every start; packages normally hold GBK"

@@ -6,8 +6,8 @@
 #include <span>
 #include <utility>
 
+#include "base/Text.h"
 #include "pack/CheckReporter.h"
-#include "ui/Text.h"
 
 namespace launcher::pack {
 
@@ -302,7 +302,7 @@ void CheckNotes(Reporter& report) {
     }
     std::string message = std::to_string(value.size()) + " bytes, longer than the field";
     if (auto width = FieldWidth(config, note.section, note.key)) {
-      std::size_t kept = ui::GbkPrefixLength(value, *width - 1);
+      std::size_t kept = GbkPrefixLength(value, *width - 1);
       message += " (" + std::to_string(*width - 1) + "): the launcher keeps \"" +
                  Shown(value.substr(0, kept)) + "\"";
     }

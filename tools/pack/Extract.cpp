@@ -1,9 +1,5 @@
 #include "pack/Extract.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -15,56 +11,6 @@
 namespace launcher::pack {
 
 namespace {
-
-// Writes bytes to path (checked by ExtractPath) below the folder open as root. Every step is
-// taken relative to the step before without following symbolic links, so a link planted in the
-// folder cannot redirect the write. The file is written under a new temporary name and renamed
-// over the destination: an existing regular file is replaced (a hard link to it elsewhere keeps
-// its contents); anything else there (a link, a FIFO, a folder) is refused.
-bool WriteBelow(int root, std::string_view path, std::string_view bytes, std::string* error) {
-  auto fail = [&](const char* what) {
-    *error = what ? what : std::strerror(errno);
-    return false;
-  };
-  Descriptor folder(dup(root));
-  std::size_t slash;
-  while ((slash = path.find('/')) != std::string_view::npos) {
-    std::string part(path.substr(0, slash));
-    if (mkdirat(folder.Get(), part.c_str(), 0755) != 0 && errno != EEXIST) {
-      return fail(nullptr);
-    }
-    Descriptor next(
-        openat(folder.Get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (next.Get() < 0) {
-      return fail(nullptr);
-    }
-    folder = std::move(next);
-    path.remove_prefix(slash + 1);
-  }
-  const std::string name(path);
-  struct stat st {};
-  if (fstatat(folder.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(st.st_mode)) {
-    return fail(S_ISLNK(st.st_mode) ? "a symbolic link is in the way" : "not a regular file");
-  }
-  std::string temporary;
-  Descriptor file;
-  for (unsigned attempt = 0; file.Get() < 0; ++attempt) {
-    temporary = "." + name + "." + std::to_string(getpid()) + "." + std::to_string(attempt);
-    file = Descriptor(openat(folder.Get(), temporary.c_str(),
-                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-    if (file.Get() < 0 && (errno != EEXIST || attempt > 100)) {
-      return fail(nullptr);
-    }
-  }
-  if (!WriteAll(file.Get(), bytes) || !file.Close() ||
-      renameat(folder.Get(), temporary.c_str(), folder.Get(), name.c_str()) != 0) {
-    const int saved = errno;
-    unlinkat(folder.Get(), temporary.c_str(), 0);
-    errno = saved;
-    return fail(nullptr);
-  }
-  return true;
-}
 
 bool IsDirectoryEntry(std::string_view name) { return !name.empty() && name.back() == '/'; }
 
@@ -142,8 +88,8 @@ ExtractResult ExtractPackage(const Package& package, const std::string& folder) 
   }
   std::error_code created;
   std::filesystem::create_directories(folder, created);
-  Descriptor root(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (root.Get() < 0) {
+  FolderBelow root;
+  if (!root.Open(folder)) {
     result.error = folder + ": " + std::strerror(errno);
     return result;
   }
@@ -161,7 +107,7 @@ ExtractResult ExtractPackage(const Package& package, const std::string& folder) 
     }
     std::string path = *ExtractPath(entry.name, nullptr);
     std::string error;
-    if (!WriteBelow(root.Get(), path, *bytes, &error)) {
+    if (!root.Write(path, *bytes, &error)) {
       result.error = folder;
       result.error.append("/").append(path).append(": ").append(error);
       return result;

@@ -1,10 +1,10 @@
 // The packer's file handling: every file it reads is a regular file read without blocking, and
-// every file it writes appears whole or not at all, never written through a link.
+// every file it writes appears whole or not at all, never written through a link. Each platform
+// has its own implementation file (FilesPosix.cpp), chosen when linking.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -56,8 +56,8 @@ class PendingFile {
 
   bool Opened() const { return fd_.Get() >= 0; }
   bool Write(std::string_view bytes) { return WriteAll(fd_.Get(), bytes); }
-  // Mode, contents on disk, then the name.
-  bool Commit(mode_t mode);
+  // Mode (permission bits in the POSIX sense), contents on disk, then the name.
+  bool Commit(unsigned mode);
 
  private:
   std::string destination_;
@@ -68,6 +68,32 @@ class PendingFile {
 
 // Creates path as a new file (never over an existing one, never through a link) with mode and
 // writes bytes. On a failed write the new file is removed. False with errno set.
-bool CreateNewFile(const std::string& path, std::string_view bytes, mode_t mode);
+bool CreateNewFile(const std::string& path, std::string_view bytes, unsigned mode);
+
+// True when nothing at all is at path (not even a dangling link); false when something is, or
+// when that cannot be told.
+bool NothingAt(const std::string& path);
+
+// A new empty file of this process's own in the temporary folder, for a library that writes
+// only through files; its path, or nothing. The caller removes it.
+std::optional<std::string> CreateTemporaryFile();
+
+// A folder held open while files are written below it.
+class FolderBelow {
+ public:
+  // False (errno says why) when path cannot be opened as a folder.
+  bool Open(const std::string& path);
+
+  // Writes bytes to path (relative, "/" between its parts, none of them "." or "..") below the
+  // folder. Every step is taken relative to the step before without following symbolic links,
+  // so a link planted in the folder cannot redirect the write; missing folders are made. The
+  // file is written under a new temporary name and renamed over the destination: an existing
+  // regular file is replaced (a hard link to it elsewhere keeps its contents); anything else
+  // there (a link, a FIFO, a folder) is refused. False with error in words.
+  bool Write(std::string_view path, std::string_view bytes, std::string* error) const;
+
+ private:
+  Descriptor fd_;
+};
 
 }  // namespace launcher::pack

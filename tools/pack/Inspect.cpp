@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <variant>
 
+#include "base/Text.h"
 #include "pack/Json.h"
 #include "pack/Signing.h"
-#include "ui/Text.h"
 
 namespace launcher::pack {
 
@@ -55,7 +55,7 @@ constexpr GlobalField kGlobalFields[] = {
 // The counts are no fields of the model (its lists carry them), but show what the file said.
 constexpr const char* kCountKeys[] = {"linkCount", "menuCount", "picCount", "gameButtonCount"};
 
-std::string Utf8(std::string_view gbk) { return ui::GbkToUtf8(gbk); }
+std::string Utf8(std::string_view gbk) { return GbkToUtf8(gbk); }
 
 const char* FormName(TextForm form) {
   switch (form) {

@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/Text.h"
 #include "pack/Files.h"
-#include "ui/Text.h"
 
 namespace launcher::pack {
 
@@ -24,7 +24,7 @@ TextForm DetectForm(std::string_view bytes) {
   if (bytes.starts_with(kUtf8Bom)) {
     return TextForm::kUtf8WithBom;
   }
-  if (HasNonAscii(bytes) && ui::IsValidUtf8(bytes)) {
+  if (HasNonAscii(bytes) && IsValidUtf8(bytes)) {
     return TextForm::kUtf8;
   }
   return TextForm::kGbk;
@@ -50,19 +50,19 @@ std::string ConvertReplacing(std::string_view utf8, std::string* offending) {
   std::string out;
   while (!utf8.empty()) {
     std::size_t bad = 0;
-    if (auto all = ui::Utf8ToGbk(utf8, &bad)) {
+    if (auto all = Utf8ToGbk(utf8, &bad)) {
       out += *all;
       break;
     }
     if (bad >= utf8.size()) {
       break;
     }
-    out += ui::Utf8ToGbk(utf8.substr(0, bad)).value_or("");
+    out += Utf8ToGbk(utf8.substr(0, bad)).value_or("");
     out += '?';
     std::size_t skip =
         std::min(SequenceLength(static_cast<unsigned char>(utf8[bad])), utf8.size() - bad);
     std::string_view character = utf8.substr(bad, skip);
-    *offending += ui::IsValidUtf8(character) ? character : std::string_view("?");
+    *offending += IsValidUtf8(character) ? character : std::string_view("?");
     utf8.remove_prefix(bad + skip);
   }
   return out;
@@ -120,7 +120,7 @@ std::optional<std::string> InflateEntry(ZipArchive* archive, const ArchiveEntryI
 // can be; anything else is taken as GBK bytes.
 std::string LauncherText(std::string_view stored) {
   if (stored.starts_with(kUtf8Bom)) {
-    if (auto gbk = ui::Utf8ToGbk(stored.substr(kUtf8Bom.size()))) {
+    if (auto gbk = Utf8ToGbk(stored.substr(kUtf8Bom.size()))) {
       return *gbk;
     }
   }
@@ -151,7 +151,7 @@ PreparedText PrepareConfigText(std::string_view fileBytes) {
       end += (utf8[end] == '\r' && end + 1 < utf8.size() && utf8[end + 1] == '\n') ? 2 : 1;
     }
     std::string_view text = utf8.substr(0, end);
-    if (auto gbk = ui::Utf8ToGbk(text)) {
+    if (auto gbk = Utf8ToGbk(text)) {
       out.gbk += *gbk;
     } else {
       UnconvertibleLine bad{line, {}};
@@ -305,7 +305,7 @@ PackageResult ReadPackedExecutable(const std::string& path) {
   package.path = path;
   LauncherConfig& config = *package.config;
   config.SetMessageSink(
-      [&package](std::string_view gbk) { package.openMessages.push_back(ui::GbkToUtf8(gbk)); });
+      [&package](std::string_view gbk) { package.openMessages.push_back(GbkToUtf8(gbk)); });
   package.archiveOpen = config.OpenArchiveAt(path);
   config.SetMessageSink(nullptr);
   package.location = config.GetArchiveLocation();

@@ -1,10 +1,10 @@
 #include "pack/Signing.h"
 
 #include <sodium.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "pack/Files.h"
@@ -108,7 +108,7 @@ SigningResult GenerateKeyPair(const std::string& secretPath) {
     return result;
   }
   const std::string publicPath = secretPath + std::string(kPublicKeySuffix);
-  if (access(publicPath.c_str(), F_OK) == 0 || errno != ENOENT) {
+  if (!NothingAt(publicPath)) {
     result.error = publicPath + ": already exists; keys are never written over";
     return result;
   }
@@ -129,7 +129,7 @@ SigningResult GenerateKeyPair(const std::string& secretPath) {
   if (!CreateNewFile(publicPath, std::string_view(reinterpret_cast<const char*>(pk), sizeof pk),
                      0644)) {
     result.error = publicPath + ": " + std::strerror(errno);
-    unlink(secretPath.c_str());  // a secret key without its public half is of no use
+    std::remove(secretPath.c_str());  // a secret key without its public half is of no use
     return result;
   }
   result.ok = true;

@@ -4,16 +4,16 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
+
+#include "pack/Files.h"
 
 namespace launcher::pack {
 
 std::optional<std::string> BuildZip(const std::vector<ZipInput>& entries) {
   // minizip writes through a file; a private temporary one is read back and removed.
-  char path[] = "/tmp/launcher-zip-XXXXXX";
-  int fd = mkstemp(path);
-  if (fd < 0) return std::nullopt;
-  close(fd);
+  const std::optional<std::string> temporary = CreateTemporaryFile();
+  if (!temporary) return std::nullopt;
+  const char* path = temporary->c_str();
   struct Remover {
     const char* path;
     ~Remover() { std::remove(path); }

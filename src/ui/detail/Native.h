@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "config/Bitmap.h"
+#include "base/Bitmap.h"
 #include "ui/Canvas.h"
 #include "ui/Geometry.h"
 #include "ui/Window.h"

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <utility>
 
 #include "ui/Dialog.h"
 #include "ui/MessageBox.h"
@@ -22,6 +23,7 @@ class FakeNative;
 struct FakeState {
   bool platformAvailable = true;
   Bitmap appIcon;
+  AppIconPainter builtInIcon;
   std::vector<fake::MessageBoxCall> boxes;
   std::deque<int> answers;
   std::function<void(const fake::MessageBoxCall&)> boxObserver;
@@ -209,6 +211,8 @@ class RecordingCanvas : public Canvas {
 
 bool InitPlatform() { return State().platformAvailable; }
 
+void SetBuiltInAppIcon(AppIconPainter paint) { State().builtInIcon = std::move(paint); }
+
 void SetAppIcon(const launcher::Bitmap& icon) { State().appIcon = icon; }
 
 void ProcessPending() { fake::RunPostedWork(); }
@@ -345,6 +349,7 @@ void Reset() {
   FakeState& s = State();
   s.platformAvailable = true;
   s.appIcon = {};
+  s.builtInIcon = nullptr;
   s.boxes.clear();
   s.answers.clear();
   s.boxObserver = nullptr;
@@ -368,6 +373,7 @@ void Reset() {
 
 void SetPlatformAvailable(bool available) { State().platformAvailable = available; }
 const Bitmap& AppIcon() { return State().appIcon; }
+const AppIconPainter& BuiltInAppIcon() { return State().builtInIcon; }
 void SetMessageLoopTimeout(std::chrono::milliseconds timeout) { State().loopTimeout = timeout; }
 const std::vector<MessageBoxCall>& MessageBoxes() { return State().boxes; }
 void QueueMessageBoxAnswer(int answer) { State().answers.push_back(answer); }

@@ -11,6 +11,7 @@
 #include "ui/Canvas.h"
 #include "ui/Geometry.h"
 #include "ui/NotifyIcon.h"
+#include "ui/Platform.h"
 #include "ui/Window.h"
 #include "ui/detail/Native.h"
 
@@ -57,6 +58,8 @@ void SetPlatformAvailable(bool available);
 
 // The picture last handed to SetAppIcon (empty: the built-in icon).
 const Bitmap& AppIcon();
+// What last drew the built-in icon (SetBuiltInAppIcon); empty when nothing did.
+const AppIconPainter& BuiltInAppIcon();
 
 // RunMessageLoop ends by itself when no posted work arrives for this long (default 10 s).
 void SetMessageLoopTimeout(std::chrono::milliseconds timeout);

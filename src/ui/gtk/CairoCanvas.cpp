@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 
-#include "ui/Text.h"
+#include "base/Text.h"
 #include "ui/gtk/PixelOps.h"
 
 namespace ui::gtk {
@@ -222,7 +222,7 @@ void CairoCanvas::DrawText(std::string_view text, const Rect& rect, unsigned fla
                            FontKind font) {
   if (text.empty() || rect.Empty()) return;
   const bool singleLine = (flags & kDtSingleLine) != 0;
-  ObjectPtr<PangoLayout> layout = LayoutOn(cr_, GbkToUtf8(text), font, singleLine);
+  ObjectPtr<PangoLayout> layout = LayoutOn(cr_, launcher::GbkToUtf8(text), font, singleLine);
   if (flags & kDtCenter) pango_layout_set_alignment(layout.get(), PANGO_ALIGN_CENTER);
   const Size size = LayoutSize(layout.get());
   int x = rect.left;
@@ -240,7 +240,7 @@ void CairoCanvas::DrawText(std::string_view text, const Rect& rect, unsigned fla
 
 void CairoCanvas::TextOut(int x, int y, std::string_view text, ColorRef color, FontKind font) {
   if (text.empty()) return;
-  ObjectPtr<PangoLayout> layout = LayoutOn(cr_, GbkToUtf8(text), font, true);
+  ObjectPtr<PangoLayout> layout = LayoutOn(cr_, launcher::GbkToUtf8(text), font, true);
   cairo_save(cr_);
   SetColor(cr_, color);
   cairo_move_to(cr_, x, y);

@@ -5,12 +5,21 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
-#include "res/AppIcon.h"
 #include "ui/Platform.h"
 
 namespace ui::gtk {
 namespace {
+
+// Sizes handed to the desktop to choose from.
+constexpr int kAppIconSizes[] = {16, 24, 32, 48, 64, 128};
+
+// The program's own icon, as the application gave it; empty until then.
+AppIconPainter& BuiltInIcon() {
+  static AppIconPainter paint;
+  return paint;
+}
 
 // The operator's icon, straight-alpha RGBA; null for the built-in one.
 ObjectPtr<GdkPixbuf>& CustomIcon() {
@@ -46,7 +55,10 @@ ObjectPtr<GdkPixbuf> PixbufFromBitmap(const launcher::Bitmap& picture) {
 ObjectPtr<GdkPixbuf> AppIconPixbuf(int size) {
   GdkPixbuf* custom = CustomIcon().get();
   if (!custom) {
-    return PixbufFromBitmap(launcher::res::AppIcon(size));
+    if (!BuiltInIcon()) {
+      return nullptr;
+    }
+    return PixbufFromBitmap(BuiltInIcon()(size));
   }
   // Scaled to fit the square, keeping its proportions, on a transparent ground.
   const int width = gdk_pixbuf_get_width(custom);
@@ -66,8 +78,10 @@ ObjectPtr<GdkPixbuf> AppIconPixbuf(int size) {
 
 void SetDefaultWindowIcon() {
   GList* list = nullptr;
-  for (int size : launcher::res::kAppIconSizes) {
-    list = g_list_append(list, AppIconPixbuf(size).release());
+  for (int size : kAppIconSizes) {
+    if (ObjectPtr<GdkPixbuf> icon = AppIconPixbuf(size)) {
+      list = g_list_append(list, icon.release());
+    }
   }
   gtk_window_set_default_icon_list(list);  // takes its own references
   g_list_free_full(list, g_object_unref);
@@ -76,6 +90,8 @@ void SetDefaultWindowIcon() {
 }  // namespace ui::gtk
 
 namespace ui {
+
+void SetBuiltInAppIcon(AppIconPainter paint) { gtk::BuiltInIcon() = std::move(paint); }
 
 void SetAppIcon(const launcher::Bitmap& icon) {
   if (icon.Empty() || (icon.bitsPerPixel != 24 && icon.bitsPerPixel != 32)) {

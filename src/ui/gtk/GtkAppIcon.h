@@ -8,7 +8,8 @@
 namespace ui::gtk {
 
 // The icon at size × size pixels: the operator's picture (see ui::SetAppIcon) scaled to fit,
-// centred, or the built-in one drawn at that size.
+// centred, or the built-in one (ui::SetBuiltInAppIcon) drawn at that size; null when the
+// application gave neither.
 ObjectPtr<GdkPixbuf> AppIconPixbuf(int size);
 
 // Makes the icon the default of every window created afterwards (window lists, taskbars).

@@ -7,8 +7,9 @@
 #include <utility>
 #include <vector>
 
+#include "base/Platform.h"
+#include "base/Text.h"
 #include "ui/MessageBox.h"
-#include "ui/Text.h"
 #include "ui/gtk/GtkChildContainer.h"
 #include "ui/gtk/WebKitLoader.h"
 
@@ -280,7 +281,8 @@ ObjectPtr<JSCValue> ScriptValueIn(JSCContext* context, const ScriptValue& value)
     case ScriptValue::Type::kNumber:
       return ObjectPtr<JSCValue>(jsc_value_new_number(context, value.number));
     case ScriptValue::Type::kText:
-      return ObjectPtr<JSCValue>(jsc_value_new_string(context, GbkToUtf8(value.text).c_str()));
+      return ObjectPtr<JSCValue>(
+          jsc_value_new_string(context, launcher::GbkToUtf8(value.text).c_str()));
     default:
       return ObjectPtr<JSCValue>(jsc_value_new_undefined(context));
   }
@@ -322,9 +324,9 @@ struct Engine {
 
 // The executable's own file name: each packaged launcher keeps its pages' data apart.
 std::string ProgramName() {
-  GString target(g_file_read_link("/proc/self/exe", nullptr));
-  if (target) {
-    GString base(g_path_get_basename(target.get()));
+  const std::string own = launcher::OwnExecutablePath();
+  if (!own.empty()) {
+    GString base(g_path_get_basename(own.c_str()));
     if (base && *base.get()) {
       return base.get();
     }
@@ -410,8 +412,8 @@ void ReportMissingEngine() {
   }
   std::fprintf(stderr, "%s\n", WebKitLoadError().c_str());
   const std::string text = std::string("无法加载网页组件 ") + kWebKitLibrary + "，网页无法显示。";
-  MessageBox(nullptr, Utf8ToGbk(text).value_or(""), Utf8ToGbk(ProgramName()).value_or(""),
-             kMbOk | kMbIconError);
+  MessageBox(nullptr, launcher::Utf8ToGbk(text).value_or(""),
+             launcher::Utf8ToGbk(ProgramName()).value_or(""), kMbOk | kMbIconError);
 }
 
 }  // namespace
@@ -771,7 +773,7 @@ std::unique_ptr<NativeBrowser> CreateNativeBrowser(BrowserEvents* events) {
   // The engine's library loads from the first web view on, while its window is made and drawn;
   // a program that shows no page never loads it. A module this thread loads meanwhile waits for
   // that load to end (the loader holds GModule's lock), so the text converters load before.
-  PreloadTextConversion();
+  launcher::PreloadTextConversion();
   gtk::StartLoadingWebKit();
   return std::make_unique<gtk::GtkWebView>(events);
 }

@@ -5,8 +5,8 @@
 #include <map>
 #include <memory>
 
+#include "base/Text.h"
 #include "ui/Dialog.h"
-#include "ui/Text.h"
 #include "ui/Window.h"
 #include "ui/detail/Native.h"
 #include "ui/gtk/CairoCanvas.h"
@@ -49,7 +49,7 @@ void SetCursor(Cursor cursor) {
 }
 
 bool ShellOpen(std::string_view target) {
-  const std::string utf8 = GbkToUtf8(ShellAddress(target));
+  const std::string utf8 = launcher::GbkToUtf8(ShellAddress(target));
   if (utf8.empty()) {
     return false;
   }
@@ -74,7 +74,7 @@ bool ShellOpen(std::string_view target) {
 
 Size MeasureText(std::string_view text, FontKind font) {
   gtk::ObjectPtr<PangoLayout> layout =
-      gtk::MakeTextLayout(gtk::MeasuringContext(), GbkToUtf8(text), font, true);
+      gtk::MakeTextLayout(gtk::MeasuringContext(), launcher::GbkToUtf8(text), font, true);
   return gtk::LayoutSize(layout.get());
 }
 

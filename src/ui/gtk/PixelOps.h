@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "config/Bitmap.h"
+#include "base/Bitmap.h"
 #include "ui/Geometry.h"
 #include "ui/gtk/GtkHandles.h"
 

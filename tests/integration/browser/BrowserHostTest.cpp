@@ -13,10 +13,10 @@
 #include <string>
 
 #include "WebKitHarness.h"
+#include "base/Text.h"
 #include "browser/WebBrowserEx.h"
 #include "support/RecordingBrowser.h"
 #include "support/TestHttpServer.h"
-#include "ui/Text.h"
 
 namespace browsertest {
 
@@ -202,7 +202,7 @@ TEST_F(BrowserHostTest, GamePageCallsTheBridgeByExactNameWithScriptTypes) {
   game.Silent(true);
   ASSERT_TRUE(Loaded(game, server.Url("/game")));
 
-  bridge.result = ScriptValue::Text(ui::Gbk("好"));
+  bridge.result = ScriptValue::Text(launcher::Gbk("好"));
   EXPECT_EQ(Script(game, "return await window.external.JsCallClient('2', 'text');"), "\"好\"");
   bridge.result = ScriptValue::Undefined();
   // Script types arrive as they are; arguments past the second are not looked at.
@@ -217,7 +217,7 @@ TEST_F(BrowserHostTest, GamePageCallsTheBridgeByExactNameWithScriptTypes) {
   EXPECT_EQ(bridge.calls[1], (Args{ScriptValue::Number(7), ScriptValue::Number(3.5)}));
   EXPECT_EQ(bridge.calls[2], (Args{ScriptValue::Boolean(true), ScriptValue::Null()}));
   EXPECT_EQ(bridge.calls[3], (Args{ScriptValue::Undefined(), ScriptValue::Other()}));
-  EXPECT_EQ(bridge.calls[4], (Args{ScriptValue::Text(ui::Gbk("星辰") + "?")}));
+  EXPECT_EQ(bridge.calls[4], (Args{ScriptValue::Text(launcher::Gbk("星辰") + "?")}));
 
   // Other names fail in the page as members the object does not support.
   EXPECT_EQ(Script(game,

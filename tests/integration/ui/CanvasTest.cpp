@@ -2,7 +2,7 @@
 // Needs no display.
 #include <gtest/gtest.h>
 
-#include "ui/Text.h"
+#include "base/Text.h"
 #include "ui/Window.h"
 #include "ui/gtk/CairoCanvas.h"
 
@@ -10,6 +10,7 @@ namespace uitest {
 namespace {
 
 using namespace ui;
+using launcher::Gbk;
 using ui::gtk::CairoCanvas;
 
 // A white 64 x 48 image with a canvas on it.

@@ -9,7 +9,7 @@
 #include <iterator>
 
 #include "XScreen.h"
-#include "config/Bitmap.h"
+#include "config/Png.h"
 #include "ui/gtk/GtkTopLevel.h"
 #include "ui/gtk/PixelOps.h"
 

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "XScreen.h"
+#include "base/Text.h"
 #include "ui/NotifyIcon.h"
-#include "ui/Text.h"
 #include "ui/gtk/GtkTopLevel.h"
 
 // Last: Xlib's macros (None, Bool) must not reach the headers above.
@@ -169,7 +169,8 @@ class NotifyIconTest : public ::testing::Test {
 
 TEST_F(NotifyIconTest, IconInARealTrayReportsClicksToItsWindowUntilDeleted) {
   if (!Tray::Installed()) GTEST_SKIP() << "wmdocker is not installed (scripts/deps)";
-  ui::NotifyIconData data{&window_, kIconId, kTrayMessage, ui::Gbk("星辰远征 - 点击图标返回游戏")};
+  ui::NotifyIconData data{&window_, kIconId, kTrayMessage,
+                          launcher::Gbk("星辰远征 - 点击图标返回游戏")};
 
   // No tray yet: nothing to show the icon in.
   EXPECT_FALSE(ui::HasNotificationArea());
@@ -182,7 +183,7 @@ TEST_F(NotifyIconTest, IconInARealTrayReportsClicksToItsWindowUntilDeleted) {
 
   // Added twice: one icon.
   ASSERT_TRUE(ui::AddNotifyIcon(data));
-  data.tip = ui::Gbk("新的提示");
+  data.tip = launcher::Gbk("新的提示");
   ASSERT_TRUE(ui::AddNotifyIcon(data));
   ASSERT_TRUE(PumpUntil([] { return !EmbeddedIcons().empty(); }, 5000ms));
   MapTrays();

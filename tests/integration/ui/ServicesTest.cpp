@@ -11,14 +11,15 @@
 #include <sstream>
 
 #include "XScreen.h"
+#include "base/Text.h"
 #include "support/RecordingBrowser.h"
-#include "ui/Text.h"
 #include "ui/detail/Native.h"
 
 namespace uitest {
 namespace {
 
 using namespace ui;
+using launcher::Gbk;
 using namespace std::chrono_literals;
 
 class ServicesTest : public ::testing::Test {

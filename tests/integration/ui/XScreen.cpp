@@ -14,6 +14,7 @@
 #include <set>
 #include <thread>
 
+#include "res/AppIcon.h"
 #include "ui/Canvas.h"
 #include "ui/Platform.h"
 #include "ui/gtk/GtkTopLevel.h"
@@ -33,7 +34,11 @@ void SyncUi() {
 bool DisplayReady() {
   const char* display = std::getenv("DISPLAY");
   if (!display || !*display) return false;
-  static const bool ready = ui::InitPlatform();
+  // The windows carry the program's icon, as the application's do.
+  static const bool ready = [] {
+    ui::SetBuiltInAppIcon(launcher::res::AppIcon);
+    return ui::InitPlatform();
+  }();
   return ready;
 }
 

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "config/Bitmap.h"
+#include "config/Png.h"
 #include "support/TestSupport.h"
 
 namespace launcher {

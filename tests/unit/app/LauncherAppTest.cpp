@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/Text.h"
 #include "support/TestSupport.h"
-#include "ui/Text.h"
 #include "ui/fake/FakeUi.h"
 #include "unit/config/HostileZip.h"
 
@@ -60,9 +60,9 @@ class StartupTest : public ::testing::Test {
   std::vector<std::string> Boxes() {
     std::vector<std::string> texts;
     for (const auto& box : ui::fake::MessageBoxes()) {
-      EXPECT_EQ(box.caption, ui::Gbk("启动失败"));
+      EXPECT_EQ(box.caption, Gbk("启动失败"));
       EXPECT_FALSE(box.hasOwner);
-      texts.push_back(ui::GbkToUtf8(box.text));
+      texts.push_back(GbkToUtf8(box.text));
     }
     return texts;
   }
@@ -82,6 +82,8 @@ TEST_F(StartupTest, AnOperatorIconIsHandedToTheWindowsOptionallyAndSilently) {
   Pack(SkinWith(""));
   Run();
   EXPECT_TRUE(ui::fake::AppIcon().Empty()) << "none packed: the built-in icon";
+  ASSERT_TRUE(ui::fake::BuiltInAppIcon()) << "the program's own icon goes to the framework";
+  EXPECT_EQ(ui::fake::BuiltInAppIcon()(48).width, 48);
   auto skin = SkinWith("");
   skin["config/icon.png"] =
       testsupport::MakePng(48, 40, true, [](int, int) { return 0xFF0000FFu; });

@@ -2,16 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include "ui/Text.h"
+#include "base/Text.h"
 
 namespace ui {
 namespace {
 
 TEST(PageText, ConvertsToTheModelCodePageAndNeverRefuses) {
   EXPECT_EQ(PageTextToGbk("abc"), "abc");
-  EXPECT_EQ(PageTextToGbk("星辰-6"), Gbk("星辰-6"));
+  EXPECT_EQ(PageTextToGbk("星辰-6"), launcher::Gbk("星辰-6"));
   // One "?" for each character GBK cannot hold, wherever it is.
-  EXPECT_EQ(PageTextToGbk("😀星😀😀x"), "?" + Gbk("星") + "??x");
+  EXPECT_EQ(PageTextToGbk("😀星😀😀x"), "?" + launcher::Gbk("星") + "??x");
   // Broken bytes: one "?" each, and what follows still converts.
   EXPECT_EQ(PageTextToGbk("a\xFF"
                           "b"),

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "BrowserTestSupport.h"
-#include "ui/Text.h"
+#include "base/Text.h"
 #include "ui/fake/FakeBrowser.h"
 #include "ui/fake/FakeUi.h"
 
@@ -41,7 +41,7 @@ TEST_F(WebBrowserExTest, EventsReachTheContainingWindowByControlIdentifier) {
   EXPECT_EQ(sink.events[0].controlId, 151);
   EXPECT_EQ(sink.events[0].dispid, ui::kDispidBeforeNavigate2);
   // Addresses reach the system's classes in its code page.
-  EXPECT_EQ(sink.events[0].url, ui::Gbk("http://127.0.0.1/登录?a=1"));
+  EXPECT_EQ(sink.events[0].url, Gbk("http://127.0.0.1/登录?a=1"));
   EXPECT_EQ(sink.events[1].controlId, 150);
   EXPECT_EQ(sink.events[1].dispid, ui::kDispidNavigateComplete2);
   EXPECT_TRUE(sink.events[1].topLevel);
@@ -102,7 +102,7 @@ TEST_F(WebBrowserExTest, NavigatesSilentlyWhereTheWindowPutsIt) {
   EXPECT_FALSE(web.visible);  // hidden until the launcher shows its pages
 
   EXPECT_TRUE(page.Navigate("about:blank"));
-  EXPECT_TRUE(page.Navigate(ui::Gbk("http://127.0.0.1/游戏?x=1;y=2")));
+  EXPECT_TRUE(page.Navigate(Gbk("http://127.0.0.1/游戏?x=1;y=2")));
   EXPECT_EQ(web.navigations,
             (std::vector<std::string>{"about:blank", "http://127.0.0.1/游戏?x=1;y=2"}));
 

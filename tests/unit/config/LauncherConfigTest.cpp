@@ -4,8 +4,8 @@
 
 #include <climits>
 
+#include "base/Text.h"
 #include "support/TestSupport.h"
-#include "ui/Text.h"
 
 namespace launcher {
 namespace {
@@ -123,17 +123,17 @@ TEST(ParseConfig, Utf8WithByteOrderMarkIsReadAndBroughtToGbk) {
   Parsed p = Parse("\xEF\xBB\xBF[global]\nlinkCount=1\ntitle=星辰远征\n[link1]\n");
   ASSERT_TRUE(p.ok);
   EXPECT_TRUE(p.config->WasUtf8());
-  EXPECT_EQ(p.config->GetSettings().title, ui::Gbk("星辰远征"));
+  EXPECT_EQ(p.config->GetSettings().title, Gbk("星辰远征"));
   EXPECT_EQ(p.config->GetSettings().title.size(), 8u);
   // GBK bytes are taken as they are.
-  Parsed gbk = Parse("[global]\nlinkCount=1\ntitle=" + ui::Gbk("版本号") + "\n");
+  Parsed gbk = Parse("[global]\nlinkCount=1\ntitle=" + Gbk("版本号") + "\n");
   EXPECT_FALSE(gbk.config->WasUtf8());
-  EXPECT_EQ(gbk.config->GetSettings().title, ui::Gbk("版本号"));
+  EXPECT_EQ(gbk.config->GetSettings().title, Gbk("版本号"));
 }
 
 TEST(ParseConfig, TextsAreCutAtTheirWidthWithoutSplittingACharacter) {
   std::string wide;
-  for (int i = 0; i < 100; ++i) wide += ui::Gbk("中");  // 200 bytes
+  for (int i = 0; i < 100; ++i) wide += Gbk("中");  // 200 bytes
   Parsed p = Parse("[global]\nlinkCount=1\ntitle=" + wide + "\ngameheader=" +
                    std::string(100, 'h') + "\nversion=a" + wide + "\n[link1]\nurl=" +
                    std::string(300, 'u') + "\n");
@@ -203,13 +203,13 @@ TEST_F(PackagedConfig, StartupMessagesForBrokenPackages) {
   EXPECT_FALSE(config.OpenArchiveAt(dir / "garbage"));
   WriteFile(dir / "empty", "", 0755);
   EXPECT_FALSE(config.OpenArchiveAt(dir / "empty"));
-  EXPECT_EQ(messages, (std::vector<std::string>{ui::Gbk("没有附加配置文件,请打包配置文件"),
-                                                ui::Gbk("OpenZip失败"), "CreateMapFile fail"}));
+  EXPECT_EQ(messages, (std::vector<std::string>{Gbk("没有附加配置文件,请打包配置文件"),
+                                                Gbk("OpenZip失败"), "CreateMapFile fail"}));
 
   messages.clear();
   ASSERT_TRUE(config.OpenArchiveAt(Pack({{"config/main1.png", "x"}})));
   EXPECT_FALSE(config.LoadConfigFile("config/cg.txt"));
-  EXPECT_EQ(messages, std::vector<std::string>{ui::Gbk("读取ini文件失败")});
+  EXPECT_EQ(messages, std::vector<std::string>{Gbk("读取ini文件失败")});
 }
 
 TEST_F(PackagedConfig, ZipBombInConfigIsAMissingFile) {
@@ -220,7 +220,7 @@ TEST_F(PackagedConfig, ZipBombInConfigIsAMissingFile) {
   WriteFile(path, bytes, 0755);
   ASSERT_TRUE(config.OpenArchiveAt(path));
   EXPECT_FALSE(config.LoadConfigFile("config/cg.txt"));
-  EXPECT_EQ(messages, std::vector<std::string>{ui::Gbk("读取ini文件失败")});
+  EXPECT_EQ(messages, std::vector<std::string>{Gbk("读取ini文件失败")});
 }
 
 TEST_F(PackagedConfig, PicturesKeepTheirDecodedForm) {
@@ -252,34 +252,7 @@ TEST_F(PackagedConfig, PicturesKeepTheirDecodedForm) {
   EXPECT_TRUE(messages.empty());
 
   EXPECT_FALSE(config.LoadImageFromArchive("config/1_n.png", &bad));
-  EXPECT_EQ(messages, std::vector<std::string>{ui::Gbk("读取图片失败")});
-}
-
-TEST(CopyBitmapPart, CopiesAndClipsWithoutReadingOutside) {
-  Bitmap sheet;
-  sheet.width = 4;
-  sheet.height = 3;
-  sheet.bitsPerPixel = 32;
-  for (int i = 0; i < 12; ++i) {
-    for (int c = 0; c < 4; ++c) sheet.pixels.push_back(static_cast<std::uint8_t>(i * 10 + c));
-  }
-  Bitmap part = CopyBitmapPart(sheet, 1, 1, 2, 2);
-  ASSERT_EQ(part.width, 2);
-  EXPECT_EQ(part.Pixel(0, 0)[0], 50);
-  EXPECT_EQ(part.Pixel(1, 1)[3], 103);
-
-  Bitmap clipped = CopyBitmapPart(sheet, 3, -1, 3, 3);
-  ASSERT_EQ(clipped.width, 3);
-  EXPECT_EQ(clipped.Pixel(0, 0)[3], 0) << "outside the source: transparent black";
-  EXPECT_EQ(clipped.Pixel(0, 1)[0], 30);
-  EXPECT_EQ(clipped.Pixel(1, 1)[0], 0);
-
-  EXPECT_TRUE(CopyBitmapPart(sheet, 0, 0, 0, 5).Empty());
-  EXPECT_TRUE(CopyBitmapPart(sheet, 0, 0, -2, 5).Empty());
-  Bitmap far = CopyBitmapPart(sheet, INT_MAX - 1, INT_MAX - 1, 2, 2);
-  EXPECT_EQ(far.width, 2);
-  EXPECT_EQ(far.pixels, std::vector<std::uint8_t>(16, 0));
-  EXPECT_TRUE(CopyBitmapPart(Bitmap{}, 0, 0, 2, 2).Empty());
+  EXPECT_EQ(messages, std::vector<std::string>{Gbk("读取图片失败")});
 }
 
 }  // namespace

@@ -11,11 +11,11 @@
 #include <memory>
 #include <string>
 
+#include "base/Text.h"
 #include "config/LauncherConfig.h"
 #include "game/GameDialog.h"
 #include "support/TestSupport.h"
 #include "ui/MessageBox.h"
-#include "ui/Text.h"
 #include "ui/fake/FakeBrowser.h"
 #include "ui/fake/FakeUi.h"
 
@@ -79,10 +79,10 @@ inline std::vector<ButtonSpec> PackagedButtons() {
 }
 
 inline std::string MenuSections() {
-  return "[menu1]\ntitle=" + ui::Gbk("刷新(F5)") + "\ntype=1\nshortCut=5\n" +
-         "[menu2]\ntitle=" + ui::Gbk("清除缓存") + "\ntype=2\nshortCut=0\n" +
-         "[menu3]\ntitle=" + ui::Gbk("全屏(F11)") + "\ntype=3\nshortCut=11\n" +
-         "[menu4]\ntitle=" + ui::Gbk("版本号") + "\ntype=4\nshortCut=0\n";
+  return "[menu1]\ntitle=" + Gbk("刷新(F5)") + "\ntype=1\nshortCut=5\n" +
+         "[menu2]\ntitle=" + Gbk("清除缓存") + "\ntype=2\nshortCut=0\n" +
+         "[menu3]\ntitle=" + Gbk("全屏(F11)") + "\ntype=3\nshortCut=11\n" +
+         "[menu4]\ntitle=" + Gbk("版本号") + "\ntype=4\nshortCut=0\n";
 }
 
 inline std::string GameConfig(const std::vector<ButtonSpec>& buttons = PackagedButtons(),
@@ -91,19 +91,19 @@ inline std::string GameConfig(const std::vector<ButtonSpec>& buttons = PackagedB
                      "\nmenuCount=" + std::to_string(menuCount) +
                      "\nlinkCount=1\ntitle=T\nversion=1.34\npicCount=16\n"
                      "closeMsg=" +
-                     ui::Gbk("此操作将退出游戏，是否继续？") +
+                     Gbk("此操作将退出游戏，是否继续？") +
                      "\n"
                      "notityTitle=" +
-                     ui::Gbk("星辰远征 - 点击图标返回游戏") +
+                     Gbk("星辰远征 - 点击图标返回游戏") +
                      "\n"
                      "notifyCloseTitle=" +
-                     ui::Gbk("退出游戏") +
+                     Gbk("退出游戏") +
                      "\n"
                      "clearFlashTitle=" +
-                     ui::Gbk("清除缓存") +
+                     Gbk("清除缓存") +
                      "\n"
                      "clearFlashMsg=" +
-                     ui::Gbk("将清除游戏缓存文件") +
+                     Gbk("将清除游戏缓存文件") +
                      "\n"
                      "minGameWidth=1000\nminGameHeight=630\ntitleColor=11723508\n"
                      "logx=8\nlogy=3\ntitlex=38\ntitley=7\n"
@@ -147,7 +147,7 @@ class GameWindowTest : public ::testing::Test {
     testsupport::WriteFile(exe, testsupport::PackBytes(files), 0755);
     config = std::make_unique<LauncherConfig>();
     config->SetMessageSink(
-        [](std::string_view m) { ui::MessageBox(nullptr, m, ui::Gbk("启动失败"), ui::kMbOk); });
+        [](std::string_view m) { ui::MessageBox(nullptr, m, Gbk("启动失败"), ui::kMbOk); });
     ASSERT_TRUE(config->OpenArchiveAt(exe) && config->LoadConfigFile("config/cg.txt"));
     ASSERT_TRUE(config->ParseConfig());
   }

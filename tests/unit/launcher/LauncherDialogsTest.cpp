@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "app/LauncherApp.h"
+#include "base/Text.h"
 #include "browser/WebBrowserEx.h"
+#include "config/LauncherConfig.h"
 #include "skin/SkinButton.h"
 #include "support/TestSupport.h"
 #include "ui/MessageBox.h"
-#include "ui/Text.h"
 #include "ui/fake/FakeBrowser.h"
 #include "ui/fake/FakeUi.h"
 
@@ -25,7 +25,7 @@ std::string Png(int w, int h) {
 std::string DemoLikeConfig(const std::string& extra = "") {
   return "[global]\nlinkCount=7\ngameheader=http://game/?\ntitle=T\nloginCenterColor=2626064\n"
          "closeMsg=" +
-         ui::Gbk("此操作将退出游戏，是否继续？") + "\n" + extra +
+         Gbk("此操作将退出游戏，是否继续？") + "\n" + extra +
          "[link1]\ntype=1\nx=58\ny=90\nurl=http://a/1;b=2;c=3\n"
          "[link2]\ntype=1\nx=182\ny=90\n[link3]\ntype=1\nx=306\ny=90\n[link4]\ntype=1\nx=430\ny="
          "90\n"
@@ -48,30 +48,32 @@ std::map<std::string, std::string> DemoLikeFiles(const std::string& config) {
 class LauncherWindowTest : public ::testing::Test {
  protected:
   testsupport::TempDir dir;
-  std::unique_ptr<LauncherApp> app;
+  std::string exe;
+  std::unique_ptr<LauncherConfig> config;
+  LauncherOutcome outcome;
 
   void SetUp() override {
     ui::fake::Reset();
     ui::fake::ResetBrowser();
   }
 
-  LauncherApp& Load(const std::map<std::string, std::string>& files) {
-    std::string exe = dir / "launcher.exe";
+  // A fresh model of the package, and a fresh outcome for the window to leave.
+  void Load(const std::map<std::string, std::string>& files) {
+    exe = dir / "launcher.exe";
     testsupport::WriteFile(exe, testsupport::PackBytes(files), 0755);
-    app = std::make_unique<LauncherApp>(StartupPaths{exe, dir.Path(), std::nullopt});
-    LauncherConfig& config = app->GetConfig();
-    config.SetMessageSink(
-        [](std::string_view m) { ui::MessageBox(nullptr, m, ui::Gbk("启动失败"), ui::kMbOk); });
-    EXPECT_TRUE(config.OpenArchiveAt(exe) && config.LoadConfigFile("config/cg.txt"));
-    config.ParseConfig();
-    return *app;
+    config = std::make_unique<LauncherConfig>();
+    outcome = {};
+    config->SetMessageSink(
+        [](std::string_view m) { ui::MessageBox(nullptr, m, Gbk("启动失败"), ui::kMbOk); });
+    EXPECT_TRUE(config->OpenArchiveAt(exe) && config->LoadConfigFile("config/cg.txt"));
+    config->ParseConfig();
   }
 
   // Runs the launcher modally; body drives it while it runs.
   int Run(const std::function<void(CLauncherTranslucentDlg&, CLauncherStandardDlg&)>& body) {
     auto picture = std::make_unique<Bitmap>();
-    app->GetConfig().LoadImageFromArchive("config/main1.png", picture.get());
-    CLauncherTranslucentDlg dialog(std::move(picture), nullptr, app->GetConfig(), *app);
+    config->LoadImageFromArchive("config/main1.png", picture.get());
+    CLauncherTranslucentDlg dialog(std::move(picture), nullptr, *config, exe, outcome);
     ui::fake::SetModalHandler([&](ui::Dialog&) { body(dialog, *dialog.GetStandardDlg()); });
     return dialog.DoModal();
   }
@@ -84,25 +86,6 @@ TEST(GameAddress, HeaderAtTheStartIsRemovedElsewhereKept) {
   EXPECT_EQ(GameAddressFromNavigation("http://login/", "http://game/?"), std::nullopt);
   EXPECT_EQ(GameAddressFromNavigation("about:blank", ""), "about:blank");
   EXPECT_EQ(GameAddressFromNavigation("http://GAME/?", "http://game/?"), std::nullopt);
-}
-
-TEST(CloseCaption, NameWithoutFolderAndExtension) {
-  const struct {
-    const char* path;
-    const char* caption;
-  } cases[] = {
-      {"/opt/g/game.setup.exe", "game.setup"},
-      {"/opt/g.d/launcher", "launcher"},  // no extension: the whole name, never empty
-      {"launcher.exe", "launcher"},
-      {"launcher", "launcher"},
-      {"D:\\Game\\My.Launcher.exe", "My.Launcher"},
-      {"/home/p/.launcher", ".launcher"},  // a leading dot starts the name
-      {"/home/p/星辰远征.bin", "星辰远征"},
-      {"/opt/g/", ""},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(CloseCaptionFromPath(c.path), c.caption) << c.path;
-  }
 }
 
 TEST_F(LauncherWindowTest, LinkAreasBecomeButtonsWithTheirIdentifiersAndRectangles) {
@@ -156,7 +139,7 @@ TEST_F(LauncherWindowTest, AMissingPictureStopsAtItsArea) {
     ui::fake::RequestClose(pair);
   });
   ASSERT_EQ(ui::fake::MessageBoxes().size(), 1u);
-  EXPECT_EQ(ui::fake::MessageBoxes()[0].text, ui::Gbk("读取图片失败"));
+  EXPECT_EQ(ui::fake::MessageBoxes()[0].text, Gbk("读取图片失败"));
 
   ui::fake::Reset();
   files = DemoLikeFiles(DemoLikeConfig());
@@ -170,19 +153,19 @@ TEST_F(LauncherWindowTest, AMissingPictureStopsAtItsArea) {
 }
 
 TEST_F(LauncherWindowTest, NavigationToTheGameHandsOverAndCloses) {
-  LauncherApp& launcherApp = Load(DemoLikeFiles(DemoLikeConfig()));
+  Load(DemoLikeFiles(DemoLikeConfig()));
   Run([&](CLauncherTranslucentDlg&, CLauncherStandardDlg& companion) {
     companion.OnBeforeNavigate("http://login/next");
-    EXPECT_TRUE(launcherApp.GetStartUrl().empty());
+    EXPECT_TRUE(outcome.startUrl.empty());
     // Longer than the game window holds: refused, the launcher stays.
     companion.OnBeforeNavigate("http://game/?" + std::string(256, 'k'));
-    EXPECT_TRUE(launcherApp.GetStartUrl().empty());
+    EXPECT_TRUE(outcome.startUrl.empty());
     companion.OnBeforeNavigate("http://game/?" + std::string(255, 'k'));
-    EXPECT_EQ(launcherApp.GetStartUrl().size(), 255u);
-    launcherApp.SetStartUrl("");
+    EXPECT_EQ(outcome.startUrl.size(), 255u);
+    outcome.startUrl.clear();
     companion.OnBeforeNavigate("http://game/?server=3&key=x");
   });
-  EXPECT_EQ(launcherApp.GetStartUrl(), "server=3&key=x");
+  EXPECT_EQ(outcome.startUrl, "server=3&key=x");
 }
 
 TEST_F(LauncherWindowTest, CloseAsksFirstAndMinimiseTakesBoth) {
@@ -221,7 +204,7 @@ TEST_F(LauncherWindowTest, CloseAsksFirstAndMinimiseTakesBoth) {
   EXPECT_EQ(result, ui::kIdCancelCommand);
   ASSERT_EQ(ui::fake::MessageBoxes().size(), 2u);
   const auto& box = ui::fake::MessageBoxes()[0];
-  EXPECT_EQ(box.text, ui::Gbk("此操作将退出游戏，是否继续？"));
+  EXPECT_EQ(box.text, Gbk("此操作将退出游戏，是否继续？"));
   EXPECT_EQ(box.caption, "launcher");
   EXPECT_EQ(box.style, 0x3101u);
   EXPECT_TRUE(box.hasOwner);
@@ -229,12 +212,12 @@ TEST_F(LauncherWindowTest, CloseAsksFirstAndMinimiseTakesBoth) {
 
 // An installed update restarts the program only while the launcher is all the player has open.
 TEST_F(LauncherWindowTest, AnInstalledUpdateRestartsOnlyFromTheLauncherAlone) {
-  LauncherApp& launcherApp = Load(DemoLikeFiles(DemoLikeConfig()));
+  Load(DemoLikeFiles(DemoLikeConfig()));
   Run([&](CLauncherTranslucentDlg& pair, CLauncherStandardDlg& companion) {
     companion.SendMessage(kUpdateInstalled, 0, 0);
     EXPECT_TRUE(pair.IsEnded());
   });
-  EXPECT_TRUE(launcherApp.WillRestartIntoUpdate());
+  EXPECT_TRUE(outcome.restartIntoUpdate);
 
   // The game was chosen: the player goes on to it, the new build runs next time.
   Load(DemoLikeFiles(DemoLikeConfig()));
@@ -243,8 +226,8 @@ TEST_F(LauncherWindowTest, AnInstalledUpdateRestartsOnlyFromTheLauncherAlone) {
     companion.SendMessage(kUpdateInstalled, 0, 0);
     EXPECT_TRUE(pair.IsEnded());
   });
-  EXPECT_FALSE(app->WillRestartIntoUpdate());
-  EXPECT_EQ(app->GetStartUrl(), "zone=1");
+  EXPECT_FALSE(outcome.restartIntoUpdate);
+  EXPECT_EQ(outcome.startUrl, "zone=1");
 
   // Under the close question it waits for the answer: Cancel restarts, OK only closes.
   for (int answer : {ui::kIdCancel, ui::kIdOk}) {
@@ -261,7 +244,7 @@ TEST_F(LauncherWindowTest, AnInstalledUpdateRestartsOnlyFromTheLauncherAlone) {
       EXPECT_TRUE(pair.IsEnded());
     });
     ui::fake::OnMessageBox(nullptr);
-    EXPECT_EQ(app->WillRestartIntoUpdate(), answer == ui::kIdCancel);
+    EXPECT_EQ(outcome.restartIntoUpdate, answer == ui::kIdCancel);
   }
 }
 
@@ -297,7 +280,7 @@ TEST_F(LauncherWindowTest, PagesLoadHiddenAndShowAtTheFirstDocumentOfPage150) {
       "[link9]\ntype=9\nx=1\ny=1\n";
   std::string config = DemoLikeConfig() + second;
   config.replace(config.find("linkCount=7"), 11, "linkCount=9");
-  LauncherApp& launcherApp = Load(DemoLikeFiles(config));
+  Load(DemoLikeFiles(config));
   Run([&](CLauncherTranslucentDlg& pair, CLauncherStandardDlg& companion) {
     const auto& pages = companion.GetPages();
     ASSERT_EQ(pages.size(), 2u);
@@ -322,7 +305,7 @@ TEST_F(LauncherWindowTest, PagesLoadHiddenAndShowAtTheFirstDocumentOfPage150) {
     ui::fake::DocumentComplete(*pages[1], "http://side/");
     EXPECT_FALSE(companion.IsPageShown());
     EXPECT_TRUE(ui::fake::BeforeNavigate(*pages[1], "http://game/?from-side"));
-    EXPECT_TRUE(launcherApp.GetStartUrl().empty());
+    EXPECT_TRUE(outcome.startUrl.empty());
     EXPECT_FALSE(pair.IsEnded());
 
     ui::fake::DocumentComplete(*pages[0], "http://login/");
@@ -336,24 +319,24 @@ TEST_F(LauncherWindowTest, PagesLoadHiddenAndShowAtTheFirstDocumentOfPage150) {
     EXPECT_TRUE(
         ui::fake::BeforeNavigate(*pages[0], "http://game/?http://elsewhere/", false, false));
     EXPECT_FALSE(pair.IsEnded());
-    EXPECT_TRUE(launcherApp.GetStartUrl().empty());
+    EXPECT_TRUE(outcome.startUrl.empty());
 
     // The hand-over: the navigation goes on (not cancelled) and the pair closes.
     EXPECT_TRUE(ui::fake::BeforeNavigate(*pages[0], "http://game/?zone=2"));
     EXPECT_TRUE(pair.IsEnded());
   });
-  EXPECT_EQ(launcherApp.GetStartUrl(), "zone=2");
+  EXPECT_EQ(outcome.startUrl, "zone=2");
 }
 
 TEST_F(LauncherWindowTest, AnEmptyHeaderHandsOverTheFirstNavigation) {
   std::string config = DemoLikeConfig();
   config.replace(config.find("gameheader=http://game/?"), 24, "gameheader=");
-  LauncherApp& launcherApp = Load(DemoLikeFiles(config));
+  Load(DemoLikeFiles(config));
   Run([&](CLauncherTranslucentDlg& pair, CLauncherStandardDlg& companion) {
     EXPECT_TRUE(ui::fake::BeforeNavigate(*companion.GetPages()[0], "about:blank"));
     EXPECT_TRUE(pair.IsEnded());
   });
-  EXPECT_EQ(launcherApp.GetStartUrl(), "about:blank");
+  EXPECT_EQ(outcome.startUrl, "about:blank");
 }
 
 TEST_F(LauncherWindowTest, APageThatCannotBeMadeStopsTheAreasAfterIt) {

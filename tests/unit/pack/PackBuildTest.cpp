@@ -10,12 +10,12 @@
 
 #include "PackFixtures.h"
 #include "PackJsonReader.h"
+#include "base/Text.h"
 #include "pack/Check.h"
 #include "pack/Cli.h"
 #include "pack/Extract.h"
 #include "pack/Package.h"
 #include "support/TestSupport.h"
-#include "ui/Text.h"
 
 namespace launcher::pack {
 namespace {
@@ -86,7 +86,7 @@ TEST(PackBuild, BuildThenInspectReadsBackTheSameConfiguration) {
   Outcome extracted = Pack({"extract", dir / "game", dir / "out"});
   ASSERT_EQ(extracted.code, 0) << extracted.err;
   std::string stored = ReadFile(dir / "out/cg.txt");
-  EXPECT_NE(stored.find(ui::Gbk("星辰")), std::string::npos);
+  EXPECT_NE(stored.find(Gbk("星辰")), std::string::npos);
   EXPECT_FALSE(stored.starts_with("\xEF\xBB\xBF"));
   EXPECT_EQ(ReadFile(dir / "out/style.png"), CleanSkin()["style.png"]);
 }
@@ -159,7 +159,7 @@ TEST(PackBuild, Utf8ConfigurationBecomesGbkAndNamesLinesItCannotHold) {
     std::string gbk;
     std::vector<int> badLines;
   };
-  const std::string star = ui::Gbk("星");
+  const std::string star = Gbk("星");
   const Case cases[] = {
       {"a=1\n", TextForm::kGbk, "a=1\n", {}},
       {star + "=1\n", TextForm::kGbk, star + "=1\n", {}},  // already GBK: as it is

@@ -23,6 +23,7 @@
 #include <thread>
 
 #include "app/LauncherApp.h"
+#include "base/Platform.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
 #include "ui/fake/FakeUi.h"
@@ -83,7 +84,7 @@ class Child {
     std::vector<char*> envp;
     for (auto& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
-    std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    std::string self = OwnExecutablePath();
     std::string filter = "--gtest_filter=UpdateChild.Run";
     char* argv[] = {self.data(), filter.data(), nullptr};
     posix_spawn_file_actions_t actions;

@@ -1,4 +1,4 @@
-// Pictures of the skin as the windows draw them: pixels exactly as the PNG decoder gave them.
+// Pictures as the windows draw them: pixels exactly as the PNG decoder (config/Png.h) gave them.
 #pragma once
 
 #include <cstddef>
@@ -29,14 +29,6 @@ struct Bitmap {
 // must not make us allocate gigabytes.
 constexpr int kMaxPictureSide = 16384;
 constexpr std::int64_t kMaxPicturePixels = 64ll << 20;
-
-// Decodes a PNG. A picture with an alpha channel (or a transparent colour) becomes 32-bit, any
-// other 24-bit. False, with out left empty, when the bytes are not a PNG we can decode.
-bool DecodePng(const std::uint8_t* data, std::size_t size, Bitmap* out);
-
-// The picture as PNG bytes (colour type RGB or RGBA, as the picture is); empty when the picture
-// is empty or cannot be encoded.
-std::vector<std::uint8_t> EncodePng(const Bitmap& picture);
 
 // A copy of the rectangle (left, top, width, height) of source, in source's pixel format. Parts
 // of the rectangle outside the source come out as zero bytes (black, fully transparent); a

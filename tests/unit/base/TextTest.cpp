@@ -1,8 +1,8 @@
-#include "ui/Text.h"
+#include "base/Text.h"
 
 #include <gtest/gtest.h>
 
-namespace ui {
+namespace launcher {
 namespace {
 
 TEST(GbkText, CutsAndSearchesWholeCharactersOnly) {
@@ -33,4 +33,4 @@ TEST(GbkText, ConvertsBothWays) {
 }
 
 }  // namespace
-}  // namespace ui
+}  // namespace launcher

@@ -1,5 +1,6 @@
 // Text in the model's code page (GBK, as packaged) and its conversions. Conversion to UTF-8
-// for the toolkit happens here and nowhere else.
+// for the toolkit happens here and nowhere else. The conversions themselves are the platform's
+// (TextPosix.cpp); the byte rules are shared (Text.cpp).
 #pragma once
 
 #include <cstddef>
@@ -7,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace ui {
+namespace launcher {
 
 // True when text starts with lowerPrefix, comparing ASCII letters without case (lowerPrefix is
 // written in lower case: "http://").
@@ -51,4 +52,4 @@ std::string Gbk(std::string_view utf8);
 // True when text is well-formed UTF-8.
 bool IsValidUtf8(std::string_view text);
 
-}  // namespace ui
+}  // namespace launcher
