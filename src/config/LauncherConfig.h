@@ -1,5 +1,6 @@
 // The configuration model: the packaged cg.txt, parsed once at start-up and read-only after.
-// Texts are kept as the file's bytes (GBK); colours are 0x00BBGGRR values.
+// Texts are kept as the file's bytes (GBK); colours are 0x00BBGGRR values. Which key fills
+// which field, with what width and default, is ConfigSchema's.
 #pragma once
 
 #include <SimpleIni.h>
@@ -17,6 +18,9 @@
 namespace launcher {
 
 using ColorRef = std::int32_t;
+
+struct ConfigKey;
+struct ConfigList;
 
 struct LinkInfo {
   std::string url;
@@ -81,6 +85,7 @@ struct ConfigNote {
   enum class Kind { kValueCut, kCountCut };
   Kind kind;
   std::string section, key;
+  std::size_t width = 0;  // kValueCut: the field's width, with its NUL
 };
 
 class LauncherConfig {
@@ -141,7 +146,11 @@ class LauncherConfig {
   void Show(std::string_view utf8Message) const;
   std::string GetText(const char* section, const char* key, const char* defaultValue,
                       std::size_t width);
-  int GetCount(const char* key);
+  int GetCount(const char* key, int maxCount);
+  template <typename Record>
+  void ReadMember(const char* section, const ConfigKey& key, Record* record);
+  template <typename Record>
+  void ReadList(const ConfigList& list, int count, std::vector<Record>* records);
 
   CSimpleIniA ini;
   MappedFile file_;
