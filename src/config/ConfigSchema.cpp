@@ -177,4 +177,8 @@ std::string ConfigKeyName(const ConfigKey& key, int n) {
   return key.repeat > 0 ? key.key + std::to_string(n) : std::string(key.key);
 }
 
+std::string ConfigSectionName(const ConfigList& list, int n) {
+  return list.section + std::to_string(n);
+}
+
 }  // namespace launcher

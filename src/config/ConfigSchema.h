@@ -79,6 +79,9 @@ const ConfigKey& GlobalConfigKey(ConfigTarget target);
 // The name of the n-th key of a key's index rule (from 1), or the key itself without one.
 std::string ConfigKeyName(const ConfigKey& key, int n = 0);
 
+// The name of the n-th section of a list (from 1).
+std::string ConfigSectionName(const ConfigList& list, int n);
+
 // A value of the model: a number or the text's bytes (GBK).
 using ConfigValue = std::variant<int, std::string_view>;
 

@@ -151,7 +151,7 @@ void LauncherConfig::ReadMember(const char* section, const ConfigKey& key, Recor
 template <typename Record>
 void LauncherConfig::ReadList(const ConfigList& list, int count, std::vector<Record>* records) {
   for (int n = 1; n <= count; ++n) {
-    std::string section = list.section + std::to_string(n);
+    std::string section = ConfigSectionName(list, n);
     Record record;
     for (const ConfigKey& key : list.keys) {
       ReadMember(section.c_str(), key, &record);

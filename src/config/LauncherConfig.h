@@ -59,18 +59,6 @@ struct GlobalSettings {
   int minGameWidth = 0, minGameHeight = 0;
 };
 
-// Field widths in bytes with the terminating NUL, as the windows and the packaged files expect:
-// a text keeps at most width - 1 bytes and is never cut inside a double-byte character.
-namespace field {
-constexpr std::size_t kGameHeader = 64;
-constexpr std::size_t kTitle = 128;
-constexpr std::size_t kFirstUrl = 128;
-constexpr std::size_t kShort = 64;     // notityTitle .. clearFlashTitle, server, version, closeMsg
-constexpr std::size_t kMessage = 128;  // clearFlashMsg, versionUrl, exeUrl
-constexpr std::size_t kUrl = 256;      // link and button addresses
-constexpr std::size_t kCaption = 32;   // button and menu titles, tips
-}  // namespace field
-
 // The operator's optional icon. The desktop entry shows it when it is a square PNG with a side
 // of kMinIconSide to kMaxIconSide pixels; otherwise the built-in icon.
 constexpr const char* kIconEntry = "config/icon.png";
