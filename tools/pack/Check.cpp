@@ -319,11 +319,11 @@ void CheckPicturesAndWindows(Reporter& report) {
   CheckSprites(report, style ? &*style : nullptr);
 
   if (launcherOpens && !hasPage) {
-    report.AtKey(kWarn, FindingKind::kNoGameWindow, "global", "firstUrl",
+    report.AtKey(kWarn, FindingKind::kNoGameWindow, kGlobalSection, "firstUrl",
                  "no firstUrl and no page (a type 4 link): the game window never opens");
   }
   if (launcherOpens && hasPage && config.GetGameHeader().empty()) {
-    report.AtKey(kWarn, FindingKind::kEmptyGameHeader, "global", "gameheader",
+    report.AtKey(kWarn, FindingKind::kEmptyGameHeader, kGlobalSection, "gameheader",
                  "empty: the login page's first navigation (about:blank) starts the game at once");
   }
 }
