@@ -60,8 +60,8 @@ struct ConfigList {
   const char* countKey;   // in [global]
   const char* modelName;  // the model's list
   // linkCount and menuCount are read with the other [global] values, before the link count is
-  // judged; picCount and gameButtonCount just before their lists, so a refused configuration
-  // never reads them.
+  // judged; picCount and gameButtonCount only just before their lists, so a refused
+  // configuration has read neither (nor noted a cut of either).
   bool countReadWithGlobals;
   bool required;                    // a count below 1 refuses the configuration
   int maxCount;                     // a count above it reads this many

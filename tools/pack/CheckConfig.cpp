@@ -109,7 +109,7 @@ std::string UnknownKeyMessage(std::span<const std::string> keys, std::string_vie
   std::string message = "nothing reads this key";
   for (const std::string& known : keys) {
     if (key.size() > 2 && EditDistance(known, key) <= 2) {
-      return message + " (did you mean " + known + "?)";
+      return Cat(message, " (did you mean ", known, "?)");
     }
   }
   return message;
