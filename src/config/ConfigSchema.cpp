@@ -131,8 +131,15 @@ constexpr bool LandsIn(std::span<const ConfigKey> keys) {
       if (!std::holds_alternative<std::monostate>(key.member)) {
         return false;
       }
-    } else if (key.type == T::kText ? !std::holds_alternative<std::string Record::*>(key.member)
-                                    : !std::holds_alternative<int Record::*>(key.member)) {
+    } else if (key.type != T::kText) {
+      if (!std::holds_alternative<int Record::*>(key.member)) {
+        return false;
+      }
+    } else if constexpr (kHasTexts<Record>) {
+      if (!std::holds_alternative<std::string Record::*>(key.member)) {
+        return false;
+      }
+    } else {
       return false;
     }
     if ((key.type == T::kText) != (key.width > 0)) {

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <variant>
 
 #include "config/LauncherConfig.h"
@@ -32,8 +33,17 @@ enum class ConfigTarget {
 using ConfigMember =
     std::variant<std::monostate, int GlobalSettings::*, std::string GlobalSettings::*,
                  int LinkInfo::*, std::string LinkInfo::*, int MenuInfo::*, std::string MenuInfo::*,
-                 int GamePicInfo::*, std::string GamePicInfo::*, int GameButtonInfo::*,
-                 std::string GameButtonInfo::*>;
+                 int GamePicInfo::*, int GameButtonInfo::*, std::string GameButtonInfo::*>;
+
+template <typename Member, typename Variant>
+struct IsAlternativeOf;
+template <typename Member, typename... Members>
+struct IsAlternativeOf<Member, std::variant<Members...>>
+    : std::bool_constant<(std::is_same_v<Member, Members> || ...)> {};
+
+// Whether Record has text fields; code writing a text into a record without any is never made.
+template <typename Record>
+constexpr bool kHasTexts = IsAlternativeOf<std::string Record::*, ConfigMember>::value;
 
 // The numbered lists, in the order the launcher reads them.
 enum class ConfigListId { kLinks, kMenus, kGamePics, kGameButtons };
@@ -87,8 +97,10 @@ using ConfigValue = std::variant<int, std::string_view>;
 
 template <typename Record>
 ConfigValue ValueOf(const Record& record, const ConfigKey& key) {
-  if (const auto* text = std::get_if<std::string Record::*>(&key.member)) {
-    return std::string_view(record.**text);
+  if constexpr (kHasTexts<Record>) {
+    if (const auto* text = std::get_if<std::string Record::*>(&key.member)) {
+      return std::string_view(record.**text);
+    }
   }
   return record.*std::get<int Record::*>(key.member);
 }

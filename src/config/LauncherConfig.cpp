@@ -140,12 +140,14 @@ int LauncherConfig::GetCount(const char* key, int maxCount) {
 
 template <typename Record>
 void LauncherConfig::ReadMember(const char* section, const ConfigKey& key, Record* record) {
-  if (key.type == ConfigType::kText) {
-    record->*std::get<std::string Record::*>(key.member) =
-        GetText(section, key.key, key.text, key.width);
-  } else {
-    record->*std::get<int Record::*>(key.member) = GetInt(section, key.key, key.number);
+  if constexpr (kHasTexts<Record>) {
+    if (key.type == ConfigType::kText) {
+      record->*std::get<std::string Record::*>(key.member) =
+          GetText(section, key.key, key.text, key.width);
+      return;
+    }
   }
+  record->*std::get<int Record::*>(key.member) = GetInt(section, key.key, key.number);
 }
 
 template <typename Record>
