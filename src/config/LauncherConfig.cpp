@@ -9,12 +9,12 @@
 
 #include "base/Platform.h"
 #include "base/Text.h"
+#include "config/ConfigSchema.h"
 #include "config/Png.h"
 
 namespace launcher {
 
 namespace {
-constexpr char kGlobal[] = "global";
 constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 }  // namespace
 
@@ -115,120 +115,85 @@ std::string LauncherConfig::GetText(const char* section, const char* key, const 
                                     std::size_t width) {
   std::string_view value = GetString(section, key, defaultValue);
   std::size_t kept = GbkPrefixLength(value, width - 1);
-  if (kept < value.size()) notes_.push_back({ConfigNote::Kind::kValueCut, section, key});
+  if (kept < value.size()) {
+    notes_.push_back({ConfigNote::Kind::kValueCut, section, key, width});
+  }
   return std::string(value.substr(0, kept));
 }
 
-int LauncherConfig::GetCount(const char* key) {
-  int count = GetInt(kGlobal, key, 0);
-  if (count > kMaxListCount) {
-    notes_.push_back({ConfigNote::Kind::kCountCut, kGlobal, key});
-    return kMaxListCount;
+int LauncherConfig::GetCount(const char* key, int maxCount) {
+  int count = GetInt(kGlobalSection, key, 0);
+  if (count > maxCount) {
+    notes_.push_back({ConfigNote::Kind::kCountCut, kGlobalSection, key});
+    return maxCount;
   }
   return count;
 }
 
+template <typename Record>
+void LauncherConfig::ReadMember(const char* section, const ConfigKey& key, Record* record) {
+  if constexpr (kHasTexts<Record>) {
+    if (key.type == ConfigType::kText) {
+      record->*std::get<std::string Record::*>(key.member) =
+          GetText(section, key.key, key.text, key.width);
+      return;
+    }
+  }
+  record->*std::get<int Record::*>(key.member) = GetInt(section, key.key, key.number);
+}
+
+template <typename Record>
+void LauncherConfig::ReadList(const ConfigList& list, int count, std::vector<Record>* records) {
+  for (int n = 1; n <= count; ++n) {
+    std::string section = ConfigSectionName(list, n);
+    Record record;
+    for (const ConfigKey& key : list.keys) {
+      ReadMember(section.c_str(), key, &record);
+    }
+    records->push_back(std::move(record));
+  }
+}
+
 bool LauncherConfig::ParseConfig() {
-  GlobalSettings& s = settings;
-  gameheader = GetText(kGlobal, "gameheader", "", field::kGameHeader);
-
-  const int linkCount = GetCount("linkCount");
-  s.left = GetInt(kGlobal, "left", 0);
-  s.right = GetInt(kGlobal, "right", 0);
-  s.top = GetInt(kGlobal, "top", 0);
-  s.bottom = GetInt(kGlobal, "bottom", 0);
-  s.topLeftImage = GetInt(kGlobal, "topLeftImage", 0);
-  s.topRightImage = GetInt(kGlobal, "topRightImage", 0);
-  s.bottomLeftImage = GetInt(kGlobal, "bottomLeftImage", 0);
-  s.bottomRight = GetInt(kGlobal, "bottomRight", 0);
-  s.topImage = GetInt(kGlobal, "topImage", 0);
-  s.leftImage = GetInt(kGlobal, "leftImage", 0);
-  s.htmlHeadHeight = GetInt(kGlobal, "htmlHeadHeight", 0);
-  s.minGameWidth = GetInt(kGlobal, "minGameWidth", 800);
-  s.minGameHeight = GetInt(kGlobal, "minGameHeight", 600);
-
-  for (int n = 1; n <= 8; ++n) {
-    std::string key = "edgeImage" + std::to_string(n);
-    edgeImages.push_back(GetInt(kGlobal, key.c_str(), 9));
+  std::vector<int> counts(ConfigLists().size());
+  for (const ConfigKey& key : GlobalConfigKeys()) {
+    switch (key.target) {
+      case ConfigTarget::kMember:
+        ReadMember(kGlobalSection, key, &settings);
+        break;
+      case ConfigTarget::kGameHeader:
+        gameheader = GetText(kGlobalSection, key.key, key.text, key.width);
+        break;
+      case ConfigTarget::kEdgeImages:
+        for (int n = 1; n <= key.repeat; ++n) {
+          edgeImages.push_back(GetInt(kGlobalSection, ConfigKeyName(key, n).c_str(), key.number));
+        }
+        break;
+      case ConfigTarget::kListCount:
+        if (const ConfigList& list = GetConfigList(key.list); list.countReadWithGlobals) {
+          counts[static_cast<std::size_t>(key.list)] = GetCount(key.key, list.maxCount);
+        }
+        break;
+      case ConfigTarget::kUnread:
+        break;
+    }
+  }
+  for (const ConfigList& list : ConfigLists()) {
+    if (list.required && counts[static_cast<std::size_t>(list.id)] < 1) {
+      return false;
+    }
   }
 
-  s.titleColor = GetInt(kGlobal, "titleColor", 16777215);
-  s.loginCenterColor = GetInt(kGlobal, "loginCenterColor", 16777215);
-  s.title = GetText(kGlobal, "title", "", field::kTitle);
-  s.firstUrl = GetText(kGlobal, "firstUrl", "", field::kFirstUrl);
-  s.notityTitle = GetText(kGlobal, "notityTitle", "", field::kShort);
-  s.notifyCloseTitle = GetText(kGlobal, "notifyCloseTitle", "", field::kShort);
-  s.clearFlashTitle = GetText(kGlobal, "clearFlashTitle", "", field::kShort);
-  s.clearFlashMsg = GetText(kGlobal, "clearFlashMsg", "", field::kMessage);
-  s.closeMsg = GetText(kGlobal, "closeMsg", "", field::kShort);
-  s.versionUrl = GetText(kGlobal, "versionUrl", "", field::kMessage);
-  s.exeUrl = GetText(kGlobal, "exeUrl", "", field::kMessage);
-  s.server = GetText(kGlobal, "server", "", field::kShort);
-  s.version = GetText(kGlobal, "version", "", field::kShort);
-  s.port = GetInt(kGlobal, "port", 80);
-  const int menuCount = GetCount("menuCount");
-  s.logx = GetInt(kGlobal, "logx", 0);
-  s.logy = GetInt(kGlobal, "logy", 0);
-  s.titlex = GetInt(kGlobal, "titlex", 0);
-  s.titley = GetInt(kGlobal, "titley", 0);
-  s.titleWidth = GetInt(kGlobal, "titleWidth", 0);
-  s.titleHeight = GetInt(kGlobal, "titleHeight", 0);
-
-  if (linkCount < 1) return false;
-
-  for (int n = 1; n <= linkCount; ++n) {
-    std::string section = "link" + std::to_string(n);
-    const char* sec = section.c_str();
-    LinkInfo link;
-    link.url = GetText(sec, "url", "_blank", field::kUrl);
-    link.x = GetInt(sec, "x", 0);
-    link.y = GetInt(sec, "y", 0);
-    link.width = GetInt(sec, "width", 0);
-    link.height = GetInt(sec, "height", 0);
-    link.type = GetInt(sec, "type", 0);
-    links.push_back(std::move(link));
-  }
-
-  for (int n = 1; n <= menuCount; ++n) {
-    std::string section = "menu" + std::to_string(n);
-    const char* sec = section.c_str();
-    MenuInfo menu;
-    menu.title = GetText(sec, "title", "", field::kCaption);
-    menu.type = GetInt(sec, "type", 0);
-    menu.shortCut = GetInt(sec, "shortCut", 0);
-    menus.push_back(std::move(menu));
-  }
-
-  const int picCount = GetCount("picCount");
-  for (int n = 1; n <= picCount; ++n) {
-    std::string section = "gamePic" + std::to_string(n);
-    const char* sec = section.c_str();
-    GamePicInfo pic;
-    pic.x = GetInt(sec, "x", 0);
-    pic.y = GetInt(sec, "y", 0);
-    pic.width = GetInt(sec, "width", 0);
-    pic.height = GetInt(sec, "height", 0);
-    pic.interval = GetInt(sec, "interval", 0);
-    pic.count = GetInt(sec, "count", 0);
-    gamePics.push_back(pic);
-  }
-
-  const int gameButtonCount = GetCount("gameButtonCount");
-  for (int n = 1; n <= gameButtonCount; ++n) {
-    std::string section = "gamebutton" + std::to_string(n);
-    const char* sec = section.c_str();
-    GameButtonInfo button;
-    button.x = GetInt(sec, "x", 0);
-    button.y = GetInt(sec, "y", 0);
-    button.type = GetInt(sec, "type", 0);
-    button.image = GetInt(sec, "image", 0);
-    button.shortCut = GetInt(sec, "shortCut", 0);
-    button.title = GetText(sec, "title", "", field::kCaption);
-    button.url = GetText(sec, "url", "", field::kUrl);
-    button.tips = GetText(sec, "tips", "", field::kCaption);
-    button.color = GetInt(sec, "color", 16777215);
-    gameButtons.push_back(std::move(button));
-  }
+  auto read = [&](ConfigListId id, auto* records) {
+    const ConfigList& list = GetConfigList(id);
+    const int count = list.countReadWithGlobals ? counts[static_cast<std::size_t>(id)]
+                                                : GetCount(list.countKey, list.maxCount);
+    ReadList(list, count, records);
+  };
+  read(ConfigListId::kLinks, &links);
+  read(ConfigListId::kMenus, &menus);
+  read(ConfigListId::kGamePics, &gamePics);
+  read(ConfigListId::kGameButtons, &gameButtons);
   return true;
 }
 

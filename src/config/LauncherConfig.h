@@ -1,5 +1,6 @@
 // The configuration model: the packaged cg.txt, parsed once at start-up and read-only after.
-// Texts are kept as the file's bytes (GBK); colours are 0x00BBGGRR values.
+// Texts are kept as the file's bytes (GBK); colours are 0x00BBGGRR values. Which key fills
+// which field, with what width and default, is ConfigSchema's.
 #pragma once
 
 #include <SimpleIni.h>
@@ -17,6 +18,9 @@
 namespace launcher {
 
 using ColorRef = std::int32_t;
+
+struct ConfigKey;
+struct ConfigList;
 
 struct LinkInfo {
   std::string url;
@@ -55,18 +59,6 @@ struct GlobalSettings {
   int minGameWidth = 0, minGameHeight = 0;
 };
 
-// Field widths in bytes with the terminating NUL, as the windows and the packaged files expect:
-// a text keeps at most width - 1 bytes and is never cut inside a double-byte character.
-namespace field {
-constexpr std::size_t kGameHeader = 64;
-constexpr std::size_t kTitle = 128;
-constexpr std::size_t kFirstUrl = 128;
-constexpr std::size_t kShort = 64;     // notityTitle .. clearFlashTitle, server, version, closeMsg
-constexpr std::size_t kMessage = 128;  // clearFlashMsg, versionUrl, exeUrl
-constexpr std::size_t kUrl = 256;      // link and button addresses
-constexpr std::size_t kCaption = 32;   // button and menu titles, tips
-}  // namespace field
-
 // The operator's optional icon. The desktop entry shows it when it is a square PNG with a side
 // of kMinIconSide to kMaxIconSide pixels; otherwise the built-in icon.
 constexpr const char* kIconEntry = "config/icon.png";
@@ -81,6 +73,7 @@ struct ConfigNote {
   enum class Kind { kValueCut, kCountCut };
   Kind kind;
   std::string section, key;
+  std::size_t width = 0;  // kValueCut: the field's width, with its NUL
 };
 
 class LauncherConfig {
@@ -141,7 +134,11 @@ class LauncherConfig {
   void Show(std::string_view utf8Message) const;
   std::string GetText(const char* section, const char* key, const char* defaultValue,
                       std::size_t width);
-  int GetCount(const char* key);
+  int GetCount(const char* key, int maxCount);
+  template <typename Record>
+  void ReadMember(const char* section, const ConfigKey& key, Record* record);
+  template <typename Record>
+  void ReadList(const ConfigList& list, int count, std::vector<Record>* records);
 
   CSimpleIniA ini;
   MappedFile file_;

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "base/Text.h"
+#include "config/ConfigSchema.h"
 #include "config/Png.h"
 #include "pack/CheckReporter.h"
 #include "pack/Signing.h"
@@ -199,16 +200,19 @@ void CheckSprites(Reporter& report, const Bitmap* style) {
     return image >= 1 && static_cast<std::size_t>(image) <= pics.size();
   };
   const auto& edges = config.GetEdgeImages();
-  const std::string noEntry = " names no [gamePicN] entry (" + Count("picCount", pics.size()) + ")";
+  const ConfigKey& edgeKey = GlobalConfigKey(ConfigTarget::kEdgeImages);
+  const ConfigList& picList = GetConfigList(ConfigListId::kGamePics);
+  const std::string noEntry =
+      Cat(" names no [", picList.section, "N] entry (", Count(picList.countKey, pics.size()), ")");
   std::string absent;  // keys left out, whose default names no entry: one finding for all
   for (std::size_t n = 0; n < edges.size(); ++n) {
-    const std::string key = "edgeImage" + std::to_string(n + 1);
+    const std::string key = ConfigKeyName(edgeKey, static_cast<int>(n + 1));
     if (!valid(edges[n])) {
-      if (report.GetPackage().scan.LineOf("global", key) == 0) {
+      if (report.GetPackage().scan.LineOf(kGlobalSection, key) == 0) {
         absent += (absent.empty() ? "" : ", ") + key;
         continue;
       }
-      report.AtKey(kWarn, FindingKind::kNoPictureEntry, "global", key,
+      report.AtKey(kWarn, FindingKind::kNoPictureEntry, kGlobalSection, key,
                    Cat(key, "=", std::to_string(edges[n]), noEntry,
                        ": the frame piece has nothing to show"));
       continue;
@@ -217,15 +221,17 @@ void CheckSprites(Reporter& report, const Bitmap* style) {
     stacked = std::max(stacked, 1);
   }
   if (!absent.empty()) {
-    report.AtKey(
-        kWarn, FindingKind::kNoPictureEntry, "global", absent,
-        "absent, so 9 each, which" + noEntry + ": those frame pieces have nothing to show");
+    report.AtKey(kWarn, FindingKind::kNoPictureEntry, kGlobalSection, absent,
+                 Cat("absent, so ", std::to_string(edgeKey.number), " each, which", noEntry,
+                     ": those frame pieces have nothing to show"));
   }
   const auto& buttons = config.GetGameButtons();
   for (std::size_t i = 0; i < buttons.size(); ++i) {
     if (!valid(buttons[i].image)) {
       report.AtKey(
-          kWarn, FindingKind::kNoPictureEntry, "gamebutton" + std::to_string(i + 1), "image",
+          kWarn, FindingKind::kNoPictureEntry,
+          ConfigSectionName(GetConfigList(ConfigListId::kGameButtons), static_cast<int>(i + 1)),
+          "image",
           "image=" + std::to_string(buttons[i].image) + noEntry + ": the launcher makes no button");
       continue;
     }
@@ -237,7 +243,7 @@ void CheckSprites(Reporter& report, const Bitmap* style) {
   static const char* const kStateNames[] = {"picture", "pressed picture", "hover picture"};
   for (const auto& [number, count] : states) {
     const GamePicInfo& pic = pics[number - 1];
-    const std::string section = "gamePic" + std::to_string(number);
+    const std::string section = ConfigSectionName(picList, static_cast<int>(number));
     const std::string sheet =
         " style.png (" + std::to_string(style->width) + " × " + std::to_string(style->height) + ")";
     if (pic.width <= 0 || pic.height <= 0) {
@@ -313,11 +319,11 @@ void CheckPicturesAndWindows(Reporter& report) {
   CheckSprites(report, style ? &*style : nullptr);
 
   if (launcherOpens && !hasPage) {
-    report.AtKey(kWarn, FindingKind::kNoGameWindow, "global", "firstUrl",
+    report.AtKey(kWarn, FindingKind::kNoGameWindow, kGlobalSection, "firstUrl",
                  "no firstUrl and no page (a type 4 link): the game window never opens");
   }
   if (launcherOpens && hasPage && config.GetGameHeader().empty()) {
-    report.AtKey(kWarn, FindingKind::kEmptyGameHeader, "global", "gameheader",
+    report.AtKey(kWarn, FindingKind::kEmptyGameHeader, kGlobalSection, "gameheader",
                  "empty: the login page's first navigation (about:blank) starts the game at once");
   }
 }
@@ -461,11 +467,12 @@ std::vector<Finding> CheckPackage(const Package& package) {
     } else {
       CheckTextForm(report);
       if (!package.configParsed) {
-        const int count = package.config->GetInt("global", "linkCount", 0);
+        const char* key = GetConfigList(ConfigListId::kLinks).countKey;
+        const int count = package.config->GetInt(kGlobalSection, key, 0);
         report.AtKey(
-            kError, FindingKind::kLinkCount, "global", "linkCount",
-            (package.scan.LineOf("global", "linkCount") ? "linkCount=" + std::to_string(count)
-                                                        : std::string("no linkCount")) +
+            kError, FindingKind::kLinkCount, kGlobalSection, key,
+            (package.scan.LineOf(kGlobalSection, key) ? Cat(key, "=", std::to_string(count))
+                                                      : Cat("no ", key)) +
                 ": below 1, so start-up ends silently");
       }
       CheckConfigText(report);

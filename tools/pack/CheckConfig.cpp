@@ -2,11 +2,11 @@
 // skips, which values it cuts, and which function keys end up where.
 #include <algorithm>
 #include <map>
-#include <optional>
 #include <span>
 #include <utility>
 
 #include "base/Text.h"
+#include "config/ConfigSchema.h"
 #include "pack/CheckReporter.h"
 
 namespace launcher::pack {
@@ -15,123 +15,69 @@ namespace {
 
 constexpr Severity kWarn = Severity::kWarning;
 
-struct KnownKey {
-  std::string_view name;
-  std::size_t width;  // field width of a text (with its NUL); 0 for a number
-};
+// The key names the launcher asks a section for, index rules spelled out, in reading order.
+std::vector<std::string> KeyNames(std::span<const ConfigKey> keys) {
+  std::vector<std::string> names;
+  for (const ConfigKey& key : keys) {
+    for (int n = key.repeat > 0 ? 1 : 0; n <= key.repeat; ++n) {
+      names.push_back(ConfigKeyName(key, n));
+    }
+  }
+  return names;
+}
 
-constexpr KnownKey kGlobalKeys[] = {
-    {"gameheader", field::kGameHeader},
-    {"linkCount", 0},
-    {"left", 0},
-    {"right", 0},
-    {"top", 0},
-    {"bottom", 0},
-    {"topLeftImage", 0},
-    {"topRightImage", 0},
-    {"bottomLeftImage", 0},
-    {"bottomRight", 0},
-    {"topImage", 0},
-    {"leftImage", 0},
-    {"htmlHeadHeight", 0},
-    {"minGameWidth", 0},
-    {"minGameHeight", 0},
-    {"edgeImage1", 0},
-    {"edgeImage2", 0},
-    {"edgeImage3", 0},
-    {"edgeImage4", 0},
-    {"edgeImage5", 0},
-    {"edgeImage6", 0},
-    {"edgeImage7", 0},
-    {"edgeImage8", 0},
-    {"titleColor", 0},
-    {"loginCenterColor", 0},
-    {"title", field::kTitle},
-    {"firstUrl", field::kFirstUrl},
-    {"notityTitle", field::kShort},
-    {"notifyCloseTitle", field::kShort},
-    {"clearFlashTitle", field::kShort},
-    {"clearFlashMsg", field::kMessage},
-    {"closeMsg", field::kShort},
-    {"versionUrl", field::kMessage},
-    {"exeUrl", field::kMessage},
-    {"server", field::kShort},
-    {"version", field::kShort},
-    {"port", 0},
-    {"menuCount", 0},
-    {"logx", 0},
-    {"logy", 0},
-    {"titlex", 0},
-    {"titley", 0},
-    {"titleWidth", 0},
-    {"titleHeight", 0},
-    {"picCount", 0},
-    {"gameButtonCount", 0},
-    // Carried by packaged files, read by nothing; not worth a warning.
-    {"delay", 0},
-};
-constexpr KnownKey kLinkKeys[] = {{"url", field::kUrl}, {"x", 0},      {"y", 0},
-                                  {"width", 0},         {"height", 0}, {"type", 0}};
-constexpr KnownKey kMenuKeys[] = {{"title", field::kCaption}, {"type", 0}, {"shortCut", 0}};
-constexpr KnownKey kGamePicKeys[] = {{"x", 0},      {"y", 0},        {"width", 0},
-                                     {"height", 0}, {"interval", 0}, {"count", 0}};
-constexpr KnownKey kGameButtonKeys[] = {{"x", 0},
-                                        {"y", 0},
-                                        {"type", 0},
-                                        {"image", 0},
-                                        {"shortCut", 0},
-                                        {"title", field::kCaption},
-                                        {"url", field::kUrl},
-                                        {"tips", field::kCaption},
-                                        {"color", 0}};
+std::span<const std::string> GlobalKeyNames() {
+  static const std::vector<std::string> names = KeyNames(GlobalConfigKeys());
+  return names;
+}
 
-// A numbered list of sections, read from 1 to its count.
-struct NumberedList {
-  std::string_view prefix;  // as the launcher formats the name
-  std::string_view countKey;
-  std::span<const KnownKey> keys;
-};
-constexpr NumberedList kLists[] = {{"link", "linkCount", kLinkKeys},
-                                   {"menu", "menuCount", kMenuKeys},
-                                   {"gamePic", "picCount", kGamePicKeys},
-                                   {"gamebutton", "gameButtonCount", kGameButtonKeys}};
+std::span<const std::string> ListKeyNames(const ConfigList& list) {
+  static const std::vector<std::vector<std::string>> names = [] {
+    std::vector<std::vector<std::string>> all;
+    for (const ConfigList& each : ConfigLists()) {
+      all.push_back(KeyNames(each.keys));
+    }
+    return all;
+  }();
+  return names[static_cast<std::size_t>(list.id)];
+}
 
 // How the launcher treats a section name.
 struct SectionRole {
-  std::span<const KnownKey> keys;  // empty when nothing reads the section
-  std::string unread;              // why nothing reads it
+  std::span<const std::string> keys;  // empty when nothing reads the section
+  std::string unread;                 // why nothing reads it
 };
 
-int BoundedCount(const LauncherConfig& config, std::string_view key) {
-  return std::min(config.GetInt("global", std::string(key).c_str(), 0), kMaxListCount);
+int BoundedCount(const LauncherConfig& config, const ConfigList& list) {
+  return std::min(config.GetInt(kGlobalSection, list.countKey, 0), list.maxCount);
 }
 
 SectionRole RoleOf(const LauncherConfig& config, const std::string& name) {
-  if (EqualsIgnoringAsciiCase(name, "global")) {
-    return {kGlobalKeys, {}};
+  if (EqualsIgnoringAsciiCase(name, kGlobalSection)) {
+    return {GlobalKeyNames(), {}};
   }
-  for (const NumberedList& list : kLists) {
-    if (name.size() <= list.prefix.size() ||
-        !EqualsIgnoringAsciiCase(std::string_view(name).substr(0, list.prefix.size()),
-                                 list.prefix)) {
+  for (const ConfigList& list : ConfigLists()) {
+    const std::string_view prefix = list.section;
+    if (name.size() <= prefix.size() ||
+        !EqualsIgnoringAsciiCase(std::string_view(name).substr(0, prefix.size()), prefix)) {
       continue;
     }
-    std::string_view digits = std::string_view(name).substr(list.prefix.size());
+    std::string_view digits = std::string_view(name).substr(prefix.size());
     if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
       continue;
     }
-    const int count = BoundedCount(config, list.countKey);
+    const int count = BoundedCount(config, list);
     // The launcher asks for "link%d": a number with a leading zero is never asked for.
     if (digits.size() > 9 || digits[0] == '0') {
       return {{},
-              "the launcher asks for [" + std::string(list.prefix) + "1] .. [" +
-                  std::string(list.prefix) + std::to_string(count) + "] only"};
+              "the launcher asks for [" + ConfigSectionName(list, 1) + "] .. [" +
+                  ConfigSectionName(list, count) + "] only"};
     }
     const int number = std::stoi(std::string(digits));
     if (number > count) {
       return {{}, "beyond " + std::string(list.countKey) + "=" + std::to_string(count)};
     }
-    return {list.keys, {}};
+    return {ListKeyNames(list), {}};
   }
   return {{}, "no such section"};
 }
@@ -154,20 +100,16 @@ std::size_t EditDistance(std::string_view a, std::string_view b) {
   return row[b.size()];
 }
 
-const KnownKey* FindKey(std::span<const KnownKey> keys, std::string_view key) {
-  for (const KnownKey& known : keys) {
-    if (EqualsIgnoringAsciiCase(known.name, key)) {
-      return &known;
-    }
-  }
-  return nullptr;
+bool IsKnown(std::span<const std::string> keys, std::string_view key) {
+  return std::any_of(keys.begin(), keys.end(),
+                     [&](const std::string& known) { return EqualsIgnoringAsciiCase(known, key); });
 }
 
-std::string UnknownKeyMessage(std::span<const KnownKey> keys, std::string_view key) {
+std::string UnknownKeyMessage(std::span<const std::string> keys, std::string_view key) {
   std::string message = "nothing reads this key";
-  for (const KnownKey& known : keys) {
-    if (key.size() > 2 && EditDistance(known.name, key) <= 2) {
-      return message + " (did you mean " + std::string(known.name) + "?)";
+  for (const std::string& known : keys) {
+    if (key.size() > 2 && EditDistance(known, key) <= 2) {
+      return Cat(message, " (did you mean ", known, "?)");
     }
   }
   return message;
@@ -240,7 +182,7 @@ void CheckSectionsAndKeys(Reporter& report) {
     if (role.keys.empty()) {
       continue;
     }
-    if (!FindKey(role.keys, entry.key)) {
+    if (!IsKnown(role.keys, entry.key)) {
       report.AtLine(kWarn, FindingKind::kUnknownKey, section, entry.key, entry.line,
                     UnknownKeyMessage(role.keys, entry.key));
       continue;
@@ -259,11 +201,11 @@ void CheckSectionsAndKeys(Reporter& report) {
 
 void CheckMissingSections(Reporter& report) {
   const Package& package = report.GetPackage();
-  for (const NumberedList& list : kLists) {
-    const int count = BoundedCount(*package.config, list.countKey);
+  for (const ConfigList& list : ConfigLists()) {
+    const int count = BoundedCount(*package.config, list);
     // Runs of missing sections make one finding each.
     for (int n = 1; n <= count; ++n) {
-      auto name = [&](int k) { return std::string(list.prefix) + std::to_string(k); };
+      auto name = [&](int k) { return ConfigSectionName(list, k); };
       if (package.scan.LineOfSection(name(n)) > 0) {
         continue;
       }
@@ -273,21 +215,12 @@ void CheckMissingSections(Reporter& report) {
       }
       std::string which =
           last == n ? "[" + name(n) + "] is" : "[" + name(n) + "] to [" + name(last) + "] are";
-      report.AtKey(kWarn, FindingKind::kMissingSection, "global", list.countKey,
+      report.AtKey(kWarn, FindingKind::kMissingSection, kGlobalSection, list.countKey,
                    which + " missing: the launcher reads " + (last == n ? "it" : "them") +
                        " as all defaults");
       n = last;
     }
   }
-}
-
-std::optional<std::size_t> FieldWidth(const LauncherConfig& config, const std::string& section,
-                                      std::string_view key) {
-  const KnownKey* known = FindKey(RoleOf(config, section).keys, key);
-  if (!known || known->width == 0) {
-    return std::nullopt;
-  }
-  return known->width;
 }
 
 void CheckNotes(Reporter& report) {
@@ -301,9 +234,9 @@ void CheckNotes(Reporter& report) {
       continue;
     }
     std::string message = std::to_string(value.size()) + " bytes, longer than the field";
-    if (auto width = FieldWidth(config, note.section, note.key)) {
-      std::size_t kept = GbkPrefixLength(value, *width - 1);
-      message += " (" + std::to_string(*width - 1) + "): the launcher keeps \"" +
+    if (note.width > 0) {
+      std::size_t kept = GbkPrefixLength(value, note.width - 1);
+      message += " (" + std::to_string(note.width - 1) + "): the launcher keeps \"" +
                  Shown(value.substr(0, kept)) + "\"";
     }
     report.AtKey(kWarn, FindingKind::kValueCut, note.section, note.key, message);
@@ -336,7 +269,9 @@ void CheckShortcuts(Reporter& report) {
   const auto& buttons = config.GetGameButtons();
   const auto& menus = config.GetMenus();
   auto sectionOf = [](bool menu, std::size_t index) {
-    return std::string(menu ? "menu" : "gamebutton") + std::to_string(index + 1);
+    return ConfigSectionName(
+        GetConfigList(menu ? ConfigListId::kMenus : ConfigListId::kGameButtons),
+        static_cast<int>(index + 1));
   };
   auto registers = [](bool menu, int type) {
     return std::any_of(std::begin(kRegistrations), std::end(kRegistrations),

@@ -1,59 +1,18 @@
 #include "pack/Inspect.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <variant>
 
 #include "base/Text.h"
+#include "config/ConfigSchema.h"
 #include "pack/Json.h"
 #include "pack/Signing.h"
 
 namespace launcher::pack {
 
 namespace {
-
-// The [global] values in the order of the model, under their key names. Texts are GBK.
-struct GlobalField {
-  const char* name;
-  std::variant<int GlobalSettings::*, std::string GlobalSettings::*> member;
-};
-constexpr GlobalField kGlobalFields[] = {
-    {"top", &GlobalSettings::top},
-    {"left", &GlobalSettings::left},
-    {"right", &GlobalSettings::right},
-    {"bottom", &GlobalSettings::bottom},
-    {"topLeftImage", &GlobalSettings::topLeftImage},
-    {"topRightImage", &GlobalSettings::topRightImage},
-    {"bottomLeftImage", &GlobalSettings::bottomLeftImage},
-    {"bottomRight", &GlobalSettings::bottomRight},
-    {"topImage", &GlobalSettings::topImage},
-    {"leftImage", &GlobalSettings::leftImage},
-    {"logx", &GlobalSettings::logx},
-    {"logy", &GlobalSettings::logy},
-    {"titlex", &GlobalSettings::titlex},
-    {"titley", &GlobalSettings::titley},
-    {"titleWidth", &GlobalSettings::titleWidth},
-    {"titleHeight", &GlobalSettings::titleHeight},
-    {"htmlHeadHeight", &GlobalSettings::htmlHeadHeight},
-    {"title", &GlobalSettings::title},
-    {"firstUrl", &GlobalSettings::firstUrl},
-    {"notityTitle", &GlobalSettings::notityTitle},
-    {"notifyCloseTitle", &GlobalSettings::notifyCloseTitle},
-    {"clearFlashTitle", &GlobalSettings::clearFlashTitle},
-    {"clearFlashMsg", &GlobalSettings::clearFlashMsg},
-    {"versionUrl", &GlobalSettings::versionUrl},
-    {"exeUrl", &GlobalSettings::exeUrl},
-    {"port", &GlobalSettings::port},
-    {"server", &GlobalSettings::server},
-    {"version", &GlobalSettings::version},
-    {"closeMsg", &GlobalSettings::closeMsg},
-    {"titleColor", &GlobalSettings::titleColor},
-    {"loginCenterColor", &GlobalSettings::loginCenterColor},
-    {"minGameWidth", &GlobalSettings::minGameWidth},
-    {"minGameHeight", &GlobalSettings::minGameHeight},
-};
-
-// The counts are no fields of the model (its lists carry them), but show what the file said.
-constexpr const char* kCountKeys[] = {"linkCount", "menuCount", "picCount", "gameButtonCount"};
 
 std::string Utf8(std::string_view gbk) { return GbkToUtf8(gbk); }
 
@@ -89,6 +48,68 @@ bool ZipRecordAgrees(const ArchiveLocation& location) {
 
 // A value for plain text: texts quoted, so that an empty one is seen.
 std::string Plain(std::string_view gbk) { return "\"" + Utf8(gbk) + "\""; }
+
+std::string Plain(const ConfigValue& value) {
+  if (const auto* text = std::get_if<std::string_view>(&value)) {
+    return Plain(*text);
+  }
+  return std::to_string(std::get<int>(value));
+}
+
+void WriteValue(JsonWriter& json, const ConfigValue& value) {
+  if (const auto* text = std::get_if<std::string_view>(&value)) {
+    json.String(Utf8(*text));
+  } else {
+    json.Int(std::get<int>(value));
+  }
+}
+
+const void* AddressIn(const GlobalSettings& settings, const ConfigKey& key) {
+  if (const auto* number = std::get_if<int GlobalSettings::*>(&key.member)) {
+    return &(settings.**number);
+  }
+  return &(settings.*std::get<std::string GlobalSettings::*>(key.member));
+}
+
+// The [global] values under their key names, texts in GBK: gameheader, the counts as the file
+// gives them (the model keeps them only as its lists' lengths), then the settings in the order
+// of the model's fields. The edge images are left to the caller.
+template <typename F>
+void ForEachGlobalValue(const LauncherConfig& config, F&& f) {
+  static const std::vector<const ConfigKey*> settingsInFieldOrder = [] {
+    std::vector<const ConfigKey*> keys;
+    for (const ConfigKey& key : GlobalConfigKeys()) {
+      if (key.target == ConfigTarget::kMember) {
+        keys.push_back(&key);
+      }
+    }
+    // Members of one object lie in the order of their declaration.
+    static const GlobalSettings probe;
+    std::stable_sort(keys.begin(), keys.end(), [](const ConfigKey* a, const ConfigKey* b) {
+      return std::less<const void*>()(AddressIn(probe, *a), AddressIn(probe, *b));
+    });
+    return keys;
+  }();
+  const ConfigKey& header = GlobalConfigKey(ConfigTarget::kGameHeader);
+  f(header.key, ConfigValue(std::string_view(config.GetGameHeader())));
+  for (const ConfigKey& key : GlobalConfigKeys()) {
+    if (key.target == ConfigTarget::kListCount) {
+      f(key.key, ConfigValue(config.GetInt(kGlobalSection, key.key, 0)));
+    }
+  }
+  for (const ConfigKey* key : settingsInFieldOrder) {
+    f(key->key, ValueOf(config.GetSettings(), *key));
+  }
+}
+
+// Each numbered list with the model's records, in reading order.
+template <typename F>
+void ForEachList(const LauncherConfig& config, F&& f) {
+  f(GetConfigList(ConfigListId::kLinks), config.GetLinks());
+  f(GetConfigList(ConfigListId::kMenus), config.GetMenus());
+  f(GetConfigList(ConfigListId::kGamePics), config.GetGamePics());
+  f(GetConfigList(ConfigListId::kGameButtons), config.GetGameButtons());
+}
 
 void AppendLine(std::string* out, const std::string& line) {
   *out += line;
@@ -169,63 +190,25 @@ std::string InspectText(const Package& package) {
                        (package.configParsed   ? ""
                         : package.configLoaded ? "; not accepted: linkCount below 1"
                                                : "; refused by the INI reader"));
-  AppendLine(&out, "[global]");
-  AppendLine(&out, "  gameheader = " + Plain(config.GetGameHeader()));
-  for (const char* key : kCountKeys) {
-    AppendLine(&out,
-               std::string("  ") + key + " = " + std::to_string(config.GetInt("global", key, 0)));
-  }
-  const GlobalSettings& settings = config.GetSettings();
-  for (const GlobalField& field : kGlobalFields) {
-    std::string value = std::visit(
-        [&](auto member) -> std::string {
-          if constexpr (std::is_same_v<decltype(member), int GlobalSettings::*>) {
-            return std::to_string(settings.*member);
-          } else {
-            return Plain(settings.*member);
-          }
-        },
-        field.member);
-    AppendLine(&out, std::string("  ") + field.name + " = " + value);
-  }
+  AppendLine(&out, std::string("[") + kGlobalSection + "]");
+  ForEachGlobalValue(config, [&](const char* key, const ConfigValue& value) {
+    AppendLine(&out, std::string("  ") + key + " = " + Plain(value));
+  });
   std::string edges = "  edgeImages =";
   for (int edge : config.GetEdgeImages()) {
     edges += " " + std::to_string(edge);
   }
   AppendLine(&out, edges);
 
-  const auto& links = config.GetLinks();
-  for (std::size_t i = 0; i < links.size(); ++i) {
-    const LinkInfo& l = links[i];
-    AppendLine(&out, "[link" + std::to_string(i + 1) + "] url=" + Plain(l.url) +
-                         " x=" + std::to_string(l.x) + " y=" + std::to_string(l.y) +
-                         " width=" + std::to_string(l.width) +
-                         " height=" + std::to_string(l.height) + " type=" + std::to_string(l.type));
-  }
-  const auto& menus = config.GetMenus();
-  for (std::size_t i = 0; i < menus.size(); ++i) {
-    const MenuInfo& m = menus[i];
-    AppendLine(&out, "[menu" + std::to_string(i + 1) + "] title=" + Plain(m.title) + " type=" +
-                         std::to_string(m.type) + " shortCut=" + std::to_string(m.shortCut));
-  }
-  const auto& pics = config.GetGamePics();
-  for (std::size_t i = 0; i < pics.size(); ++i) {
-    const GamePicInfo& p = pics[i];
-    AppendLine(&out, "[gamePic" + std::to_string(i + 1) + "] x=" + std::to_string(p.x) +
-                         " y=" + std::to_string(p.y) + " width=" + std::to_string(p.width) +
-                         " height=" + std::to_string(p.height) + " interval=" +
-                         std::to_string(p.interval) + " count=" + std::to_string(p.count));
-  }
-  const auto& buttons = config.GetGameButtons();
-  for (std::size_t i = 0; i < buttons.size(); ++i) {
-    const GameButtonInfo& b = buttons[i];
-    AppendLine(&out, "[gamebutton" + std::to_string(i + 1) + "] x=" + std::to_string(b.x) +
-                         " y=" + std::to_string(b.y) + " type=" + std::to_string(b.type) +
-                         " image=" + std::to_string(b.image) +
-                         " shortCut=" + std::to_string(b.shortCut) + " title=" + Plain(b.title) +
-                         " url=" + Plain(b.url) + " tips=" + Plain(b.tips) +
-                         " color=" + std::to_string(b.color));
-  }
+  ForEachList(config, [&](const ConfigList& list, const auto& records) {
+    for (std::size_t i = 0; i < records.size(); ++i) {
+      std::string line = "[" + ConfigSectionName(list, static_cast<int>(i + 1)) + "]";
+      for (const ConfigKey& key : list.keys) {
+        line += std::string(" ") + key.key + "=" + Plain(ValueOf(records[i], key));
+      }
+      AppendLine(&out, line);
+    }
+  });
   return out;
 }
 
@@ -308,24 +291,11 @@ std::string InspectJson(const Package& package) {
   json.Field("form", FormName(package.configForm));
   json.Field("loaded", package.configLoaded);
   json.Field("parsed", package.configParsed);
-  json.Key("global").BeginObject();
-  json.Field("gameheader", Utf8(config.GetGameHeader()));
-  for (const char* key : kCountKeys) {
-    json.Field(key, config.GetInt("global", key, 0));
-  }
-  const GlobalSettings& settings = config.GetSettings();
-  for (const GlobalField& field : kGlobalFields) {
-    json.Key(field.name);
-    std::visit(
-        [&](auto member) {
-          if constexpr (std::is_same_v<decltype(member), int GlobalSettings::*>) {
-            json.Int(settings.*member);
-          } else {
-            json.String(Utf8(settings.*member));
-          }
-        },
-        field.member);
-  }
+  json.Key(kGlobalSection).BeginObject();
+  ForEachGlobalValue(config, [&](const char* key, const ConfigValue& value) {
+    json.Key(key);
+    WriteValue(json, value);
+  });
   json.EndObject();
 
   json.Key("edgeImages").BeginArray();
@@ -333,33 +303,18 @@ std::string InspectJson(const Package& package) {
     json.Int(edge);
   }
   json.EndArray();
-  json.Key("links").BeginArray();
-  for (const LinkInfo& l : config.GetLinks()) {
-    json.BeginObject().Field("url", Utf8(l.url)).Field("x", l.x).Field("y", l.y);
-    json.Field("width", l.width).Field("height", l.height).Field("type", l.type).EndObject();
-  }
-  json.EndArray();
-  json.Key("menus").BeginArray();
-  for (const MenuInfo& m : config.GetMenus()) {
-    json.BeginObject().Field("title", Utf8(m.title)).Field("type", m.type);
-    json.Field("shortCut", m.shortCut).EndObject();
-  }
-  json.EndArray();
-  json.Key("gamePics").BeginArray();
-  for (const GamePicInfo& p : config.GetGamePics()) {
-    json.BeginObject().Field("x", p.x).Field("y", p.y).Field("width", p.width);
-    json.Field("height", p.height).Field("interval", p.interval).Field("count", p.count);
-    json.EndObject();
-  }
-  json.EndArray();
-  json.Key("gameButtons").BeginArray();
-  for (const GameButtonInfo& b : config.GetGameButtons()) {
-    json.BeginObject().Field("x", b.x).Field("y", b.y).Field("type", b.type);
-    json.Field("image", b.image).Field("shortCut", b.shortCut).Field("title", Utf8(b.title));
-    json.Field("url", Utf8(b.url)).Field("tips", Utf8(b.tips)).Field("color", b.color);
-    json.EndObject();
-  }
-  json.EndArray();
+  ForEachList(config, [&](const ConfigList& list, const auto& records) {
+    json.Key(list.modelName).BeginArray();
+    for (const auto& record : records) {
+      json.BeginObject();
+      for (const ConfigKey& key : list.keys) {
+        json.Key(key.key);
+        WriteValue(json, ValueOf(record, key));
+      }
+      json.EndObject();
+    }
+    json.EndArray();
+  });
   json.EndObject();  // config
   json.EndObject();
   return json.Text();
