@@ -12,11 +12,21 @@
 
 namespace ui::fake {
 
+// What a document was given when it was created: the control's answers of that time.
+struct DocumentPresentation {
+  bool border = true;
+  bool scrollBars = true;
+  bool contextMenu = true;
+  bool external = false;
+  std::vector<std::string> externalMembers;  // UTF-8
+  friend bool operator==(const DocumentPresentation&, const DocumentPresentation&) = default;
+};
+
 // A document the control created, with the presentation it was created with.
 struct FakeDocument {
   std::string url;  // UTF-8
   bool topLevel = true;
-  detail::DocumentPresentation presentation;
+  DocumentPresentation presentation;
 };
 
 struct BrowserState {

@@ -1,3 +1,20 @@
+// The fake backend: the whole window framework in memory, without a display, for the unit tests.
+// It records what the code asked of the platform and lets a test deliver what a user, a window
+// manager or a web engine would (FakeUi.h, FakeBrowser.h).
+//
+// Implements every duty of ui/backend/Backend.h:
+// - process and loop: InitPlatform as a test sets it; posted work queued until a test (or
+//   RunMessageLoop, ProcessPending) runs it; timers that run when a test fires them; modal runs
+//   handed to a test's handler.
+// - top-levels: a record per window (bounds, title, shown, minimised, shape, layered content,
+//   colour key, grab, full screen); paints on request into a canvas that records every call;
+//   input and window-manager events delivered by the test.
+// - desktop: a fixed work area and screen, message boxes and menus recorded and answered from
+//   queues, shell opens and started processes recorded (nothing starts), a notification area
+//   that exists or not.
+// - web views (FakeBrowser.cpp): navigations, documents and script calls played by the test.
+// What it cannot: draw or measure real text (every byte is one 6-pixel cell), show anything, or
+// time anything by the clock.
 #include "ui/fake/FakeUi.h"
 
 #include <algorithm>
@@ -11,8 +28,7 @@
 #include "ui/MessageBox.h"
 #include "ui/NotifyIcon.h"
 #include "ui/Platform.h"
-#include "ui/detail/Backend.h"
-#include "ui/detail/Native.h"
+#include "ui/backend/Backend.h"
 
 namespace ui {
 namespace {
@@ -38,8 +54,8 @@ struct FakeState {
   std::vector<std::string> startedProcesses;
   std::vector<NotifyIconData> notifyIcons;
   bool notificationArea = true;
-  std::map<detail::TimerHandle, std::function<void()>> timers;
-  detail::TimerHandle nextTimer = 1;
+  std::map<backend::TimerHandle, std::function<void()>> timers;
+  backend::TimerHandle nextTimer = 1;
   std::vector<fake::MenuCall> menus;
   std::deque<int> menuChoices;
   std::function<void(Dialog&)> modalHandler;
@@ -63,9 +79,9 @@ int DefaultAnswer(unsigned style) {
   }
 }
 
-class FakeNative : public detail::NativeWindow {
+class FakeNative : public backend::NativeWindow {
  public:
-  FakeNative(detail::TopLevelEvents* events, const detail::NativeWindowParams& params)
+  FakeNative(backend::TopLevelEvents* events, const backend::NativeWindowParams& params)
       : events(events) {
     state.bounds = params.screen;
     state.title = params.titleUtf8;
@@ -120,14 +136,16 @@ class FakeNative : public detail::NativeWindow {
   void Focus() override {}
   void SetFullScreen(bool fullScreen) override { state.fullScreen = fullScreen; }
 
-  detail::TopLevelEvents* events;
+  backend::TopLevelEvents* events;
   fake::NativeState state;
 };
 
-FakeNative& NativeOf(const Window& w) { return *static_cast<FakeNative*>(w.Native()); }
+FakeNative& NativeOf(const Window& w) {
+  return *static_cast<FakeNative*>(backend::WindowAccess::Native(w));
+}
 
 // Records drawing in top-level coordinates.
-class RecordingCanvas : public Canvas {
+class RecordingCanvas : public backend::NativeCanvas {
  public:
   explicit RecordingCanvas(Rect clip) { frames_.push_back({{0, 0}, clip}); }
   std::vector<fake::DrawOp> ops;
@@ -164,7 +182,7 @@ class RecordingCanvas : public Canvas {
     ops.push_back(op);
   }
   void TextOut(int x, int y, std::string_view text, ColorRef color, FontKind font) override {
-    Size size = MeasureText(text, font);
+    Size size = backend::MeasureText(text, font);
     DrawText(text, Rect::FromSize(x, y, size.cx, size.cy), kDtLeft | kDtSingleLine, color, font);
   }
   void Save(Point offset, const Rect& clip) override {
@@ -207,9 +225,11 @@ class RecordingCanvas : public Canvas {
 // ---------------------------------------------------------------------------------------------
 // Backend entry points
 
+namespace backend {
+
 bool InitPlatform() { return State().platformAvailable; }
 
-void SetAppIcon(const launcher::Bitmap& icon) { State().appIcon = icon; }
+void SetAppIcon(const Bitmap& icon) { State().appIcon = icon; }
 
 void ProcessPending() { fake::RunPostedWork(); }
 
@@ -289,7 +309,7 @@ Size MeasureText(std::string_view text, FontKind) {
   return {static_cast<int>(text.size()) * 6, 12};
 }
 
-int TrackPopupMenu(const std::vector<MenuItem>& items, Point screen, Window* owner) {
+int TrackPopupMenu(const std::vector<MenuItem>& items, Point screen, Window* /*owner*/) {
   FakeState& s = State();
   s.menus.push_back({items, screen});
   int choice = 0;
@@ -297,11 +317,8 @@ int TrackPopupMenu(const std::vector<MenuItem>& items, Point screen, Window* own
     choice = s.menuChoices.front();
     s.menuChoices.pop_front();
   }
-  if (choice && owner) owner->PostMessage(kWmCommand, static_cast<WParam>(choice), 0);
   return choice;
 }
-
-namespace detail {
 
 void QueueOnUiThread(std::function<void()> work) {
   FakeState& s = State();
@@ -334,7 +351,7 @@ void RunModalLoop(Dialog& dialog) {
 
 void WakeModalLoop() {}
 
-}  // namespace detail
+}  // namespace backend
 
 // ---------------------------------------------------------------------------------------------
 // Test control
@@ -405,7 +422,7 @@ void SetScreenSize(Size size) { State().screen = size; }
 
 const NativeState& Native(const Window& topLevel) {
   static const NativeState none{};
-  if (!topLevel.Native()) return none;
+  if (!backend::WindowAccess::Native(topLevel)) return none;
   return NativeOf(topLevel).state;
 }
 
@@ -416,9 +433,25 @@ const std::vector<NotifyIconData>& NotifyIcons() { return State().notifyIcons; }
 void SetNotificationArea(bool present) { State().notificationArea = present; }
 
 void Mouse(Window& topLevel, MouseKind kind, int button, Point screen, unsigned keyFlags) {
+  using Reported = backend::TopLevelEvents::MouseKind;
+  Reported reported = Reported::kMove;
+  switch (kind) {
+    case MouseKind::kMove:
+      reported = Reported::kMove;
+      break;
+    case MouseKind::kDown:
+      reported = Reported::kDown;
+      break;
+    case MouseKind::kUp:
+      reported = Reported::kUp;
+      break;
+    case MouseKind::kDoubleClick:
+      reported = Reported::kDoubleClick;
+      break;
+  }
   FakeNative& n = NativeOf(topLevel);
   Point client{screen.x - n.state.bounds.left, screen.y - n.state.bounds.top};
-  n.events->OnMouse(kind, button, client, screen, keyFlags);
+  n.events->OnMouse(reported, button, client, screen, keyFlags);
 }
 
 void Click(Window& topLevel, Point screen, unsigned extraFlags) {

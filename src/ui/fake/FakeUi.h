@@ -12,7 +12,6 @@
 #include "ui/Geometry.h"
 #include "ui/NotifyIcon.h"
 #include "ui/Window.h"
-#include "ui/detail/Native.h"
 
 namespace ui {
 class Dialog;
@@ -93,7 +92,7 @@ const std::vector<NotifyIconData>& NotifyIcons();
 void SetNotificationArea(bool present);
 
 // Input, as the backend would report it, to the top-level that holds the point.
-using MouseKind = detail::TopLevelEvents::MouseKind;
+enum class MouseKind { kMove, kDown, kUp, kDoubleClick };
 void Mouse(Window& topLevel, MouseKind kind, int button, Point screen, unsigned keyFlags = 0);
 // A left press and release at a screen point (flags of the press: kMkLButton).
 void Click(Window& topLevel, Point screen, unsigned extraFlags = 0);

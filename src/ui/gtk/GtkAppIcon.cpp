@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "res/AppIcon.h"
-#include "ui/Platform.h"
+#include "ui/backend/Backend.h"
 
 namespace ui::gtk {
 namespace {
@@ -75,9 +75,9 @@ void SetDefaultWindowIcon() {
 
 }  // namespace ui::gtk
 
-namespace ui {
+namespace ui::backend {
 
-void SetAppIcon(const launcher::Bitmap& icon) {
+void SetAppIcon(const Bitmap& icon) {
   if (icon.Empty() || (icon.bitsPerPixel != 24 && icon.bitsPerPixel != 32)) {
     gtk::CustomIcon().reset();
   } else {
@@ -86,4 +86,4 @@ void SetAppIcon(const launcher::Bitmap& icon) {
   gtk::SetDefaultWindowIcon();
 }
 
-}  // namespace ui
+}  // namespace ui::backend

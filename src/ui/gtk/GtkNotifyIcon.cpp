@@ -12,6 +12,7 @@
 #include "ui/Messages.h"
 #include "ui/NotifyIcon.h"
 #include "ui/Text.h"
+#include "ui/backend/Backend.h"
 #include "ui/gtk/GtkAppIcon.h"
 #include "ui/gtk/GtkHandles.h"
 
@@ -81,6 +82,8 @@ gboolean OnSizeChanged(GtkStatusIcon* status, gint size, gpointer) {
 
 }  // namespace
 
+namespace backend {
+
 bool HasNotificationArea() {
   GdkDisplay* display = gdk_display_get_default();
   if (!display || !GDK_IS_X11_DISPLAY(display)) return false;
@@ -127,6 +130,7 @@ bool DeleteNotifyIcon(const NotifyIconData& data) {
   return true;
 }
 
+}  // namespace backend
 }  // namespace ui
 
 #pragma GCC diagnostic pop

@@ -9,6 +9,7 @@
 
 #include "ui/MessageBox.h"
 #include "ui/Text.h"
+#include "ui/backend/Backend.h"
 #include "ui/gtk/GtkChildContainer.h"
 #include "ui/gtk/WebKitLoader.h"
 
@@ -189,7 +190,7 @@ std::string ScriptString(std::string_view text) {
 }
 
 // The script that gives a document its presentation; empty for the engine's defaults.
-std::string PresentationSource(const detail::DocumentPresentation& presentation) {
+std::string PresentationSource(const backend::DocumentPresentation& presentation) {
   if (presentation.scrollBars && presentation.contextMenu && !presentation.external) {
     return {};
   }
@@ -421,14 +422,14 @@ WebKitWebContext* SharedWebContext() { return SharedEngine().context.get(); }
 // ---------------------------------------------------------------------------------------------
 // GtkWebView
 
-GtkWebView::GtkWebView(detail::BrowserEvents* events) : events_(events) {}
+GtkWebView::GtkWebView(backend::BrowserEvents* events) : events_(events) {}
 
 GtkWebView::~GtkWebView() {
   *self_ = nullptr;
   DropView();
 }
 
-void GtkWebView::Attach(detail::NativeWindow* topLevel) {
+void GtkWebView::Attach(backend::NativeWindow* topLevel) {
   GtkFixed* container = ChildContainer(topLevel);
   // Attached there already, with its web view or waiting for the engine to make it (a second
   // wait would drop the addresses queued meanwhile).
@@ -762,7 +763,7 @@ gboolean GtkWebView::OnHostMessage(WebKitUserContentManager*, JSCValue* message,
 // ---------------------------------------------------------------------------------------------
 // Backend entry points
 
-namespace detail {
+namespace backend {
 
 std::unique_ptr<NativeBrowser> CreateNativeBrowser(BrowserEvents* events) {
   if (!gdk_display_get_default()) {
@@ -775,8 +776,6 @@ std::unique_ptr<NativeBrowser> CreateNativeBrowser(BrowserEvents* events) {
   gtk::StartLoadingWebKit();
   return std::make_unique<gtk::GtkWebView>(events);
 }
-
-}  // namespace detail
 
 void ClearBrowserCache(std::function<void(bool)> done) {
   if (!gtk::WebKitLoaded()) {
@@ -793,4 +792,5 @@ void ClearBrowserCache(std::function<void(bool)> done) {
                                     gtk::CacheCleared, pending.release());
 }
 
+}  // namespace backend
 }  // namespace ui

@@ -8,7 +8,7 @@
 #include "ui/Dialog.h"
 #include "ui/Text.h"
 #include "ui/Window.h"
-#include "ui/detail/Native.h"
+#include "ui/backend/Backend.h"
 #include "ui/gtk/CairoCanvas.h"
 #include "ui/gtk/GtkTopLevel.h"
 
@@ -27,6 +27,8 @@ struct GFree {
 };
 
 }  // namespace
+
+namespace backend {
 
 Rect GetWorkArea() {
   GdkMonitor* monitor = PrimaryMonitor();
@@ -77,8 +79,6 @@ Size MeasureText(std::string_view text, FontKind font) {
       gtk::MakeTextLayout(gtk::MeasuringContext(), GbkToUtf8(text), font, true);
   return gtk::LayoutSize(layout.get());
 }
-
-namespace detail {
 
 std::unique_ptr<NativeWindow> CreateNativeWindow(TopLevelEvents* events,
                                                  const NativeWindowParams& params) {
@@ -143,5 +143,5 @@ void RunModalLoop(Dialog& dialog) {
 
 void WakeModalLoop() { g_main_context_wakeup(nullptr); }
 
-}  // namespace detail
+}  // namespace backend
 }  // namespace ui
