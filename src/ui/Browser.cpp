@@ -99,7 +99,17 @@ class BrowserControl::Events : public backend::BrowserEvents {
     if (!handler || !control_.IsCreated()) {
       return std::nullopt;
     }
-    return handler->InvokeExternal(PageTextToGbk(name), args);
+    std::vector<ScriptValue> gbkArgs = args;
+    for (ScriptValue& arg : gbkArgs) {
+      if (arg.type == ScriptValue::Type::kText) {
+        arg.text = PageTextToGbk(arg.text);
+      }
+    }
+    std::optional<ScriptValue> result = handler->InvokeExternal(PageTextToGbk(name), gbkArgs);
+    if (result && result->type == ScriptValue::Type::kText) {
+      result->text = GbkToUtf8(result->text);
+    }
+    return result;
   }
 
   void OnFocusIn() override {

@@ -4,6 +4,10 @@
 // did. A new backend implements every declaration below, in its own folder, and starts its main
 // file with what it implements and what it cannot.
 //
+// Text across this seam is UTF-8, always: the framework converts the model's GBK once before a
+// duty sees it, and converts what a backend reports back (addresses, page text). Byte limits on
+// GBK text stay with the system's classes.
+//
 // Everything runs on the UI thread unless said otherwise. Not for the system's classes: this
 // header compiles only in the framework, the backends and the backends' own tests.
 #pragma once
@@ -70,16 +74,16 @@ class NativeCanvas {
   virtual void FillRect(const Rect& rect, ColorRef color) = 0;
   virtual void DrawEdge(const Rect& rect, EdgeKind kind) = 0;
   virtual void DrawFocusRect(const Rect& rect) = 0;
-  virtual void DrawText(std::string_view text, const Rect& rect, unsigned flags, ColorRef color,
+  virtual void DrawText(std::string_view utf8, const Rect& rect, unsigned flags, ColorRef color,
                         FontKind font) = 0;
-  virtual void TextOut(int x, int y, std::string_view text, ColorRef color, FontKind font) = 0;
+  virtual void TextOut(int x, int y, std::string_view utf8, ColorRef color, FontKind font) = 0;
   virtual void Save(Point offset, const Rect& clip) = 0;
   virtual void ClipRegion(const Region& region) = 0;
   virtual void Restore() = 0;
 };
 
 // Size of a single line of text in a font, as NativeCanvas::DrawText draws it.
-Size MeasureText(std::string_view text, FontKind font);
+Size MeasureText(std::string_view utf8, FontKind font);
 
 // ---------------------------------------------------------------------------------------------
 // Top-level windows
@@ -178,15 +182,15 @@ Size GetScreenSize();
 // The pointer's shape over the window that last had pointer input.
 void SetCursor(Cursor cursor);
 // Opens an address (or file) with the desktop's default handler. See ui::ShellOpen.
-bool ShellOpen(std::string_view target);
+bool ShellOpen(std::string_view utf8);
 // See ui::StartProcess; path as the file system names it.
 bool StartProcess(std::string_view path);
-// Shows a pop-up menu at a screen point, anchored in owner's top-level when
+// Shows a pop-up menu (item texts UTF-8) at a screen point, anchored in owner's top-level when
 // there is one, and returns the chosen item's id, 0 when none. The framework tells the owner.
 int TrackPopupMenu(const std::vector<MenuItem>& items, Point screen, Window* owner);
-// A modal box as ui::MessageBox describes it.
+// A modal box as ui::MessageBox describes it; text and caption UTF-8.
 int MessageBox(Window* owner, std::string_view text, std::string_view caption, unsigned style);
-// The notification-area icon as ui::AddNotifyIcon describes it.
+// The notification-area icon as ui::AddNotifyIcon describes it; data.tip is UTF-8.
 bool AddNotifyIcon(const NotifyIconData& data);
 bool DeleteNotifyIcon(const NotifyIconData& data);
 bool HasNotificationArea();
@@ -200,13 +204,12 @@ struct DocumentPresentation {
   bool scrollBars = true;
   bool contextMenu = true;
   bool external = false;
-  std::vector<std::string> externalMembers;  // UTF-8
+  std::vector<std::string> externalMembers;
   friend bool operator==(const DocumentPresentation&, const DocumentPresentation&) = default;
 };
 
-// What a native browser reports. Addresses and names are UTF-8. Any call may destroy the native
-// browser (a handler that closes the window); the backend touches nothing of itself afterwards
-// unless it knows it still exists.
+// What a native browser reports. Any call may destroy the native browser (a handler that closes
+// the window); the backend touches nothing of itself afterwards unless it knows it still exists.
 class BrowserEvents {
  public:
   virtual ~BrowserEvents() = default;
@@ -221,7 +224,8 @@ class BrowserEvents {
   // What a document created now gets.
   virtual DocumentPresentation Presentation() = 0;
   // A call of a member of the external object, with what the call carries (see
-  // kMaxExternalArguments); the result goes back to the page. Nothing makes it fail there.
+  // kMaxExternalArguments; texts UTF-8); the result (text UTF-8) goes back to the page. Nothing
+  // makes it fail there.
   virtual std::optional<ScriptValue> OnExternalCall(std::string_view name,
                                                     const std::vector<ScriptValue>& args) = 0;
   // The web view took the keyboard (a click in the page): the framework's focus follows, so

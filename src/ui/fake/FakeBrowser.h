@@ -72,7 +72,7 @@ bool NavigateError(BrowserControl& control, std::string_view url);
 // Page script of the current top-level document calling window.external.<name>(args...). As in
 // a page, only the members the document was created with can be called; anything else fails
 // there (nothing) without reaching the host. The call carries what an engine's call carries
-// (kMaxExternalArguments, long texts as Other).
+// (kMaxExternalArguments, long texts as Other). Texts are the page's, UTF-8, both ways.
 std::optional<ScriptValue> CallExternal(BrowserControl& control, std::string_view name,
                                         const std::vector<ScriptValue>& args);
 // Whether a right click in the current top-level document would show the engine's menu.

@@ -13,8 +13,8 @@
 //   queues, shell opens and started processes recorded (nothing starts), a notification area
 //   that exists or not.
 // - web views (FakeBrowser.cpp): navigations, documents and script calls played by the test.
-// What it cannot: draw or measure real text (every byte is one 6-pixel cell), show anything, or
-// time anything by the clock.
+// What it cannot: draw or measure real text (every ASCII character is one 6-pixel cell, any
+// other character two), show anything, or time anything by the clock.
 #include "ui/fake/FakeUi.h"
 
 #include <algorithm>
@@ -305,8 +305,18 @@ bool DeleteNotifyIcon(const NotifyIconData& data) {
 bool HasNotificationArea() { return State().notificationArea; }
 
 Size MeasureText(std::string_view text, FontKind) {
-  // A fixed cell per byte is all layout tests need.
-  return {static_cast<int>(text.size()) * 6, 12};
+  // A fixed cell per ASCII character and two per other one (as wide as its bytes in the model's
+  // double-byte code page) is all layout tests need.
+  int cells = 0;
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      cells += 1;
+    } else if (byte >= 0xC0) {
+      cells += 2;  // a sequence's lead byte; continuation bytes add nothing
+    }
+  }
+  return {cells * 6, 12};
 }
 
 int TrackPopupMenu(const std::vector<MenuItem>& items, Point screen, Window* /*owner*/) {

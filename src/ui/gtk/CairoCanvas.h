@@ -26,9 +26,9 @@ class CairoCanvas : public backend::NativeCanvas {
   void FillRect(const Rect& rect, ColorRef color) override;
   void DrawEdge(const Rect& rect, EdgeKind kind) override;
   void DrawFocusRect(const Rect& rect) override;
-  void DrawText(std::string_view text, const Rect& rect, unsigned flags, ColorRef color,
+  void DrawText(std::string_view utf8, const Rect& rect, unsigned flags, ColorRef color,
                 FontKind font) override;
-  void TextOut(int x, int y, std::string_view text, ColorRef color, FontKind font) override;
+  void TextOut(int x, int y, std::string_view utf8, ColorRef color, FontKind font) override;
   void Save(Point offset, const Rect& clip) override;
   void ClipRegion(const Region& region) override;
   void Restore() override;

@@ -3,7 +3,6 @@
 
 #include <memory>
 
-#include "ui/Text.h"
 #include "ui/Window.h"
 #include "ui/backend/Backend.h"
 #include "ui/gtk/GtkHandles.h"
@@ -49,7 +48,7 @@ int TrackPopupMenu(const std::vector<MenuItem>& items, Point screen, Window* own
     if (item.id == 0) {
       widget = gtk_separator_menu_item_new();
     } else {
-      widget = gtk_menu_item_new_with_label(GbkToUtf8(item.text).c_str());
+      widget = gtk_menu_item_new_with_label(item.text.c_str());
       g_object_set_data(G_OBJECT(widget), kIdKey, GINT_TO_POINTER(item.id));
       g_signal_connect(widget, "activate", G_CALLBACK(OnActivate), &run);
     }

@@ -11,7 +11,6 @@
 #include "ui/Message.h"
 #include "ui/Messages.h"
 #include "ui/NotifyIcon.h"
-#include "ui/Text.h"
 #include "ui/backend/Backend.h"
 #include "ui/gtk/GtkAppIcon.h"
 #include "ui/gtk/GtkHandles.h"
@@ -98,7 +97,7 @@ bool HasNotificationArea() {
 bool AddNotifyIcon(const NotifyIconData& data) {
   auto found = FindIcon(data);
   if (found != Icons().end()) {
-    gtk_status_icon_set_tooltip_text((*found)->icon.get(), GbkToUtf8(data.tip).c_str());
+    gtk_status_icon_set_tooltip_text((*found)->icon.get(), data.tip.c_str());
     return true;
   }
   if (!HasNotificationArea()) return false;
@@ -110,7 +109,7 @@ bool AddNotifyIcon(const NotifyIconData& data) {
   icon->icon.reset(gtk_status_icon_new_from_pixbuf(gtk::AppIconPixbuf(32).get()));
   GtkStatusIcon* status = icon->icon.get();
   gtk_status_icon_set_title(status, g_get_application_name());
-  gtk_status_icon_set_tooltip_text(status, GbkToUtf8(data.tip).c_str());
+  gtk_status_icon_set_tooltip_text(status, data.tip.c_str());
   g_signal_connect(status, "button-press-event", G_CALLBACK(OnPress), icon.get());
   g_signal_connect(status, "button-release-event", G_CALLBACK(OnRelease), icon.get());
   g_signal_connect(status, "size-changed", G_CALLBACK(OnSizeChanged), nullptr);

@@ -31,7 +31,6 @@
 
 #include "ui/MessageBox.h"
 #include "ui/Platform.h"
-#include "ui/Text.h"
 #include "ui/Window.h"
 #include "ui/backend/Backend.h"
 #include "ui/gtk/GtkAppIcon.h"
@@ -96,10 +95,10 @@ int MessageBox(Window* owner, std::string_view text, std::string_view caption, u
   GtkWindow* parent =
       top ? static_cast<gtk::GtkTopLevel*>(WindowAccess::Native(*top))->Window() : nullptr;
 
-  std::string body = GbkToUtf8(text);
+  const std::string body(text);
   GtkWidget* dialog =
       gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, type, GTK_BUTTONS_NONE, "%s", body.c_str());
-  gtk_window_set_title(GTK_WINDOW(dialog), GbkToUtf8(caption).c_str());
+  gtk_window_set_title(GTK_WINDOW(dialog), std::string(caption).c_str());
   if (style & kMbSystemModal) {
     gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
   }

@@ -251,7 +251,7 @@ ScriptValue ArgumentOf(JSCValue* described) {
     if (text.size() > kMaxExternalTextBytes * 3 / 2) {
       return ScriptValue::Other();
     }
-    return ScriptValue::Text(PageTextToGbk(text));
+    return ScriptValue::Text(std::move(text));
   }
   return ScriptValue::Other();
 }
@@ -281,7 +281,7 @@ ObjectPtr<JSCValue> ScriptValueIn(JSCContext* context, const ScriptValue& value)
     case ScriptValue::Type::kNumber:
       return ObjectPtr<JSCValue>(jsc_value_new_number(context, value.number));
     case ScriptValue::Type::kText:
-      return ObjectPtr<JSCValue>(jsc_value_new_string(context, GbkToUtf8(value.text).c_str()));
+      return ObjectPtr<JSCValue>(jsc_value_new_string(context, value.text.c_str()));
     default:
       return ObjectPtr<JSCValue>(jsc_value_new_undefined(context));
   }
@@ -411,8 +411,7 @@ void ReportMissingEngine() {
   }
   std::fprintf(stderr, "%s\n", WebKitLoadError().c_str());
   const std::string text = std::string("无法加载网页组件 ") + kWebKitLibrary + "，网页无法显示。";
-  MessageBox(nullptr, Utf8ToGbk(text).value_or(""), Utf8ToGbk(ProgramName()).value_or(""),
-             kMbOk | kMbIconError);
+  backend::MessageBox(nullptr, text, ProgramName(), kMbOk | kMbIconError);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "ui/Dialog.h"
-#include "ui/Text.h"
 #include "ui/Window.h"
 #include "ui/backend/Backend.h"
 #include "ui/gtk/CairoCanvas.h"
@@ -51,7 +50,7 @@ void SetCursor(Cursor cursor) {
 }
 
 bool ShellOpen(std::string_view target) {
-  const std::string utf8 = GbkToUtf8(ShellAddress(target));
+  const std::string utf8 = ShellAddress(target);
   if (utf8.empty()) {
     return false;
   }
@@ -74,9 +73,9 @@ bool ShellOpen(std::string_view target) {
   return ok;
 }
 
-Size MeasureText(std::string_view text, FontKind font) {
+Size MeasureText(std::string_view utf8, FontKind font) {
   gtk::ObjectPtr<PangoLayout> layout =
-      gtk::MakeTextLayout(gtk::MeasuringContext(), GbkToUtf8(text), font, true);
+      gtk::MakeTextLayout(gtk::MeasuringContext(), utf8, font, true);
   return gtk::LayoutSize(layout.get());
 }
 
