@@ -14,6 +14,8 @@
 #include "config/LauncherConfig.h"
 #include "config/Png.h"
 #include "game/GameFrame.h"
+#include "ui/Canvas.h"
+#include "base/Text.h"
 #include "ui/gtk/CairoCanvas.h"
 
 namespace {
@@ -69,7 +71,8 @@ void PaintFrame(benchmark::State& state, bool maximized) {
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1920, 1040);
   cairo_t* cr = cairo_create(surface);
   for (auto _ : state) {
-    ui::gtk::CairoCanvas canvas(cr);
+    ui::gtk::CairoCanvas cairo(cr);
+    ui::Canvas canvas(cairo);
     canvas.FillRect({0, 0, 1920, 1040}, ui::Rgb(240, 240, 240));  // the dialog's erase
     for (const auto& draw : launcher::FramePaintPlan(f.pieces, {1920, 1040}, maximized)) {
       const auto& piece = f.pieceBitmaps[static_cast<std::size_t>(draw.piece - 1)];

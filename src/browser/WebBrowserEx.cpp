@@ -97,7 +97,7 @@ bool CWebBrowserEx::Create(std::string_view text, unsigned style, const ui::Rect
 }
 
 int CWebBrowserEx::AttachDocHostHandler(int option) {
-  if (!IsCreated() || !NativeChildHost()) {
+  if (!HasWebView()) {
     return 0;
   }
   // The border goes whatever the option; the scroll bars only with option 0.

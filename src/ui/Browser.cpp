@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/Text.h"
+#include "ui/backend/Backend.h"
 
 namespace ui {
 
@@ -50,7 +51,7 @@ std::string PageTextToGbk(std::string_view utf8) {
 // -----------------------------------------------------------------------------------------------
 // What the native browser reports, turned into the control's events and the handler's answers.
 
-class BrowserControl::Events : public detail::BrowserEvents {
+class BrowserControl::Events : public backend::BrowserEvents {
  public:
   explicit Events(BrowserControl& control) : control_(control) {}
 
@@ -69,8 +70,8 @@ class BrowserControl::Events : public detail::BrowserEvents {
     Fire(event);
   }
 
-  detail::DocumentPresentation Presentation() override {
-    detail::DocumentPresentation presentation;
+  backend::DocumentPresentation Presentation() override {
+    backend::DocumentPresentation presentation;
     DocumentHandler* handler = control_.handler_;
     if (!handler) {
       return presentation;
@@ -98,7 +99,17 @@ class BrowserControl::Events : public detail::BrowserEvents {
     if (!handler || !control_.IsCreated()) {
       return std::nullopt;
     }
-    return handler->InvokeExternal(PageTextToGbk(name), args);
+    std::vector<ScriptValue> gbkArgs = args;
+    for (ScriptValue& arg : gbkArgs) {
+      if (arg.type == ScriptValue::Type::kText) {
+        arg.text = PageTextToGbk(arg.text);
+      }
+    }
+    std::optional<ScriptValue> result = handler->InvokeExternal(PageTextToGbk(name), gbkArgs);
+    if (result && result->type == ScriptValue::Type::kText) {
+      result->text = GbkToUtf8(result->text);
+    }
+    return result;
   }
 
   void OnFocusIn() override {
@@ -153,7 +164,7 @@ BrowserControl::~BrowserControl() {
   // while the events it reports to still exist.
   DestroyWindow();
   browser_ = nullptr;
-  SetNativeChild(nullptr);
+  backend::WindowAccess::SetChild(*this, nullptr);
 }
 
 bool BrowserControl::Create(std::string_view text, unsigned style, const Rect& rect, Window* parent,
@@ -161,22 +172,22 @@ bool BrowserControl::Create(std::string_view text, unsigned style, const Rect& r
   if (IsCreated() || !parent || !parent->IsCreated()) {
     return false;
   }
-  std::unique_ptr<detail::NativeBrowser> native = detail::CreateNativeBrowser(events_.get());
+  std::unique_ptr<backend::NativeBrowser> native = backend::CreateNativeBrowser(events_.get());
   if (!native) {
     return false;
   }
   browser_ = native.get();
-  SetNativeChild(std::move(native));
+  backend::WindowAccess::SetChild(*this, std::move(native));
   // The framework attaches the web view to the top-level and places it.
   if (!Window::Create(text, style | kWsChild, rect, parent, id)) {
     browser_ = nullptr;
-    SetNativeChild(nullptr);
+    backend::WindowAccess::SetChild(*this, nullptr);
     return false;
   }
   if (!browser_->Ready()) {
     DestroyWindow();
     browser_ = nullptr;
-    SetNativeChild(nullptr);
+    backend::WindowAccess::SetChild(*this, nullptr);
     return false;
   }
   browser_->SetSilent(silent_);
@@ -241,6 +252,10 @@ LResult BrowserControl::WindowProc(unsigned message, WParam wParam, LParam lPara
     handler->Release();
   }
   return Window::WindowProc(message, wParam, lParam);
+}
+
+void ClearBrowserCache(std::function<void(bool)> done) {
+  backend::ClearBrowserCache(std::move(done));
 }
 
 }  // namespace ui

@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "ui/Window.h"
-#include "ui/detail/Native.h"
 
 namespace ui {
 
@@ -107,7 +106,7 @@ class DocumentHandler {
   ~DocumentHandler() = default;
 };
 
-namespace detail {
+namespace backend {
 class NativeBrowser;
 }
 
@@ -119,6 +118,8 @@ class BrowserControl : public Window {
   // Creates the control as a child window (kWsChild is implied) with its web view. False when
   // the parent is not created or no web view can be shown here; nothing is left behind then.
   bool Create(std::string_view text, unsigned style, const Rect& rect, Window* parent, int id);
+  // True while the control is created with its web view.
+  bool HasWebView() const { return IsCreated() && browser_ != nullptr; }
 
   // Starts loading an address (GBK) and returns at once. The address goes to the engine as
   // given, without escaping or checks. False only when the control has no web view.
@@ -156,8 +157,8 @@ class BrowserControl : public Window {
   class Events;
 
   std::unique_ptr<Events> events_;
-  detail::NativeBrowser* browser_ = nullptr;  // owned by the window as its native child
-  DocumentHandler* handler_ = nullptr;        // one reference held while installed
+  backend::NativeBrowser* browser_ = nullptr;  // owned by the window as its native child
+  DocumentHandler* handler_ = nullptr;         // one reference held while installed
   bool silent_ = false;
 };
 
@@ -167,64 +168,4 @@ class BrowserControl : public Window {
 // reported a failure.
 void ClearBrowserCache(std::function<void(bool)> done = nullptr);
 
-// ---------------------------------------------------------------------------------------------
-// Backend use. Not for the system's classes.
-
-namespace detail {
-
-// How documents created now are to be presented: the installed handler's answers.
-struct DocumentPresentation {
-  bool border = true;
-  bool scrollBars = true;
-  bool contextMenu = true;
-  bool external = false;
-  std::vector<std::string> externalMembers;  // UTF-8
-  friend bool operator==(const DocumentPresentation&, const DocumentPresentation&) = default;
-};
-
-// What a native browser reports, on the UI thread. Any call may destroy the native browser (a
-// handler that closes the window); the backend touches nothing of itself afterwards unless it
-// knows it still exists. Addresses and names are UTF-8.
-class BrowserEvents {
- public:
-  virtual ~BrowserEvents() = default;
-  // Before a navigation of the page or one of its frames; false cancels it. sameOrigin: see
-  // BrowserEvent.
-  virtual bool OnBeforeNavigate(std::string_view url, bool topLevel, bool sameOrigin) = 0;
-  // A document exists for the page or one of its frames (after it was created with
-  // Presentation()'s answer of that time).
-  virtual void OnNavigateComplete(std::string_view url, bool topLevel) = 0;
-  // The page has loaded, its frames included.
-  virtual void OnDocumentComplete(std::string_view url) = 0;
-  // What a document created now gets.
-  virtual DocumentPresentation Presentation() = 0;
-  // A call of a member of the external object; nothing makes it fail in the page.
-  virtual std::optional<ScriptValue> OnExternalCall(std::string_view name,
-                                                    const std::vector<ScriptValue>& args) = 0;
-  // The web view took the keyboard (a click in the page): the framework's focus follows, so
-  // that keys nobody pre-translates reach the page.
-  virtual void OnFocusIn() = 0;
-  // The page asked for a new window on url; the backend opens none itself.
-  virtual void OnNewWindow(std::string_view url) = 0;
-  // The top document's load failed for want of the server (not cancelled, not refused by a
-  // policy); true when the control showed its own page in place of the engine's.
-  virtual bool OnNavigateError(std::string_view url) = 0;
-};
-
-class NativeBrowser : public NativeChild {
- public:
-  // True once attached to a top-level that can hold a web view.
-  virtual bool Ready() const = 0;
-  virtual bool Navigate(const std::string& url) = 0;
-  // html and url UTF-8; see BrowserControl::LoadHtml.
-  virtual bool LoadHtml(const std::string& html, const std::string& url) = 0;
-  virtual void SetSilent(bool silent) = 0;
-  // Presentation() may answer differently now; documents created from now on ask again.
-  virtual void PresentationChanged() = 0;
-};
-
-// Null when the backend cannot make web views at all.
-std::unique_ptr<NativeBrowser> CreateNativeBrowser(BrowserEvents* events);
-
-}  // namespace detail
 }  // namespace ui

@@ -32,32 +32,42 @@ enum class EdgeKind { kRaised, kSunken };
 enum class SysColor { kBtnFace, kBtnText, kBtnHighlight, kGrayText, kWindow };
 ColorRef GetSysColor(SysColor color);
 
+namespace backend {
+class NativeCanvas;
+}
+
+// Valid for the paint it was handed to; the framework makes one per paint around the backend's
+// canvas.
 class Canvas {
  public:
-  virtual ~Canvas() = default;
+  explicit Canvas(backend::NativeCanvas& native) : native_(native) {}
+  Canvas(const Canvas&) = delete;
+  Canvas& operator=(const Canvas&) = delete;
 
   // Copies the src rectangle of picture to dst, stretched (nearest pixel) when the sizes
   // differ. Opaque: the picture's alpha is not applied.
-  virtual void DrawBitmap(const Bitmap& picture, const Rect& src, const Rect& dst) = 0;
+  void DrawBitmap(const Bitmap& picture, const Rect& src, const Rect& dst);
   // The same, blended over what is there by the picture's straight alpha.
-  virtual void BlendBitmap(const Bitmap& picture, const Rect& src, const Rect& dst) = 0;
+  void BlendBitmap(const Bitmap& picture, const Rect& src, const Rect& dst);
   // Where mask is black the picture shows, where it is white what is there stays. Both are
   // drawn at natural size (stretch false) or stretched from their full size to dst.
-  virtual void DrawMasked(const Bitmap& picture, const Bitmap& mask, const Rect& dst,
-                          bool stretch) = 0;
-  virtual void FillRect(const Rect& rect, ColorRef color) = 0;
-  virtual void DrawEdge(const Rect& rect, EdgeKind kind) = 0;
-  virtual void DrawFocusRect(const Rect& rect) = 0;
+  void DrawMasked(const Bitmap& picture, const Bitmap& mask, const Rect& dst, bool stretch);
+  void FillRect(const Rect& rect, ColorRef color);
+  void DrawEdge(const Rect& rect, EdgeKind kind);
+  void DrawFocusRect(const Rect& rect);
   // Text in the model's code page, transparent background.
-  virtual void DrawText(std::string_view text, const Rect& rect, unsigned flags, ColorRef color,
-                        FontKind font) = 0;
-  virtual void TextOut(int x, int y, std::string_view text, ColorRef color, FontKind font) = 0;
+  void DrawText(std::string_view text, const Rect& rect, unsigned flags, ColorRef color,
+                FontKind font);
+  void TextOut(int x, int y, std::string_view text, ColorRef color, FontKind font);
 
   // Framework use: paint a descendant. Moves the origin by offset and clips to clip (both in
   // the current coordinates); Restore undoes the last Save.
-  virtual void Save(Point offset, const Rect& clip) = 0;
-  virtual void ClipRegion(const Region& region) = 0;  // in the current coordinates
-  virtual void Restore() = 0;
+  void Save(Point offset, const Rect& clip);
+  void ClipRegion(const Region& region);  // in the current coordinates
+  void Restore();
+
+ private:
+  backend::NativeCanvas& native_;
 };
 
 }  // namespace ui

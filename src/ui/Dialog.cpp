@@ -1,6 +1,7 @@
 #include "ui/Dialog.h"
 
 #include "ui/Canvas.h"
+#include "ui/backend/Backend.h"
 
 namespace ui {
 
@@ -32,7 +33,7 @@ int Dialog::DoModal() {
     modal_ = false;
     return -1;
   }
-  if (!ended_) detail::RunModalLoop(*this);
+  if (!ended_) backend::RunModalLoop(*this);
   modal_ = false;
   DestroyWindow();
   return result_;
@@ -44,7 +45,7 @@ void Dialog::EndDialog(int result) {
   result_ = result;
   ended_ = true;
   if (modal_) {
-    detail::WakeModalLoop();
+    backend::WakeModalLoop();
   } else {
     DestroyWindow();
   }

@@ -55,11 +55,4 @@ class Dialog : public Window {
   int result_ = 0;
 };
 
-namespace detail {
-// Runs the UI until dialog.IsEnded(). The fake backend hands the dialog to the test instead.
-void RunModalLoop(Dialog& dialog);
-// Ends the innermost RunModalLoop when its dialog has ended.
-void WakeModalLoop();
-}  // namespace detail
-
 }  // namespace ui

@@ -3,7 +3,7 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "ui/detail/Backend.h"
+#include "ui/backend/Backend.h"
 
 namespace ui {
 namespace {
@@ -42,7 +42,7 @@ bool PostMessage(WindowId target, unsigned message, std::uintptr_t wParam, std::
     std::lock_guard lock(r.mutex);
     if (r.targets.find(target) == r.targets.end()) return false;
   }
-  detail::QueueOnUiThread([target, message, wParam, lParam] {
+  backend::QueueOnUiThread([target, message, wParam, lParam] {
     MessageTarget* receiver = nullptr;
     {
       Registry& r = TheRegistry();

@@ -5,7 +5,8 @@
 
 #include "base/Text.h"
 #include "ui/Canvas.h"
-#include "ui/detail/Native.h"
+#include "base/Text.h"
+#include "ui/backend/Backend.h"
 
 namespace ui {
 namespace {
@@ -42,11 +43,14 @@ bool IsLive(Window* w) {
 
 namespace detail {
 
-class TopLevelState : public TopLevelEvents {
+class TopLevelState : public backend::TopLevelEvents {
  public:
   explicit TopLevelState(Window* window) : window_(window) {}
 
-  void OnExpose(Canvas& canvas, const Rect& damage) override { Paint(window_, canvas, damage); }
+  void OnExpose(backend::NativeCanvas& native, const Rect& damage) override {
+    Canvas canvas(native);
+    Paint(window_, canvas, damage);
+  }
 
   void OnMouse(MouseKind kind, int button, Point client, Point screen, unsigned keyFlags) override;
   void OnPointerLeave() override { SetHover(nullptr); }
@@ -127,7 +131,7 @@ void TopLevelState::OnMouse(MouseKind kind, int button, Point /*client*/, Point 
       LoopMotion(screen);
     } else if (kind == MouseKind::kUp) {
       loop_ = 0;
-      if (window_->Native()) window_->Native()->GrabPointer(false);
+      if (window_->native_) window_->native_->GrabPointer(false);
     }
     return;
   }
@@ -209,7 +213,7 @@ bool TopLevelState::OnKey(bool down, unsigned virtualKey, unsigned keyFlags) {
     return true;
   }
   // Keys for a native child are the child's once nobody consumed them.
-  if (target->NativeChildHost()) return false;
+  if (target->nativeChild_) return false;
   if (IsLive(target)) target->WindowProc(message, virtualKey, 0);
   return true;
 }
@@ -272,7 +276,7 @@ void TopLevelState::StartLoop(unsigned command, Point screen) {
   loop_ = command;
   loopStart = screen;
   loopRect = window_->GetWindowRect();
-  if (window_->Native()) window_->Native()->GrabPointer(true);
+  if (window_->native_) window_->native_->GrabPointer(true);
 }
 
 void TopLevelState::LoopMotion(Point screen) {
@@ -310,7 +314,7 @@ void TopLevelState::Paint(Window* w, Canvas& canvas, const Rect& damage) {
   for (auto it = children.rbegin(); it != children.rend(); ++it) {
     Window* child = *it;
     if (!IsLive(child) || !child->IsCreated() || !(child->GetStyle() & kWsVisible)) continue;
-    if (child->NativeChildHost()) continue;  // draws itself
+    if (child->nativeChild_) continue;  // draws itself
     const Rect& r = child->GetRectInParent();
     Rect visible = r.Intersect(damage);
     if (visible.Empty()) continue;
@@ -367,12 +371,12 @@ bool Window::Create(std::string_view text, unsigned style, const Rect& rect, Win
   } else {
     owner_ = parent ? parent->GetTopLevel() : nullptr;
     state_ = std::make_unique<TopLevelState>(this);
-    detail::NativeWindowParams params;
+    backend::NativeWindowParams params;
     params.screen = rect;
     params.titleUtf8 = launcher::GbkToUtf8(text_);
     params.taskbarButton = (exStyle & kWsExAppWindow) != 0 || !owner_;
-    params.owner = owner_ ? owner_->Native() : nullptr;
-    native_ = detail::CreateNativeWindow(state_.get(), params);
+    params.owner = owner_ ? owner_->native_.get() : nullptr;
+    native_ = backend::CreateNativeWindow(state_.get(), params);
     if (!native_) {
       state_.reset();
       return false;
@@ -389,7 +393,7 @@ bool Window::Create(std::string_view text, unsigned style, const Rect& rect, Win
   }
   if (nativeChild_) {
     Window* top = GetTopLevel();
-    nativeChild_->Attach(top->Native());
+    nativeChild_->Attach(top->native_.get());
     nativeChild_->SetBounds(RectInTopLevel());
   }
   if (style & kWsVisible) ShowWindow(kSwShow);
@@ -425,7 +429,7 @@ void Window::DestroyWindow() {
     if (parent_->created_ && visible_) parent_->InvalidateRect(rect_);
     parent_ = nullptr;
   }
-  for (const auto& [timerId, handle] : timers_) detail::StopTimer(handle);
+  for (const auto& [timerId, handle] : timers_) backend::StopTimer(handle);
   timers_.clear();
   UnregisterTarget(id_);
   id_ = 0;
@@ -434,10 +438,6 @@ void Window::DestroyWindow() {
   owner_ = nullptr;
   visible_ = false;
   style_ &= ~kWsVisible;
-}
-
-void Window::SetNativeChild(std::unique_ptr<detail::NativeChild> child) {
-  nativeChild_ = std::move(child);
 }
 
 Rect Window::RectInTopLevel() const {
@@ -737,7 +737,7 @@ void Window::SetTimer(unsigned timerId, unsigned milliseconds) {
   if (!created_) return;
   KillTimer(timerId);
   WindowId self = id_;
-  timers_[timerId] = detail::StartTimer(milliseconds, [self, timerId] {
+  timers_[timerId] = backend::StartTimer(milliseconds, [self, timerId] {
     // Through the registry: the window may be gone by the time the timer fires.
     ui::PostMessage(self, kWmTimer, timerId, 0);
   });
@@ -746,7 +746,7 @@ void Window::SetTimer(unsigned timerId, unsigned milliseconds) {
 void Window::KillTimer(unsigned timerId) {
   auto it = timers_.find(timerId);
   if (it == timers_.end()) return;
-  detail::StopTimer(it->second);
+  backend::StopTimer(it->second);
   timers_.erase(it);
 }
 

@@ -21,9 +21,12 @@ namespace ui {
 class Canvas;
 class Window;
 
-namespace detail {
+namespace backend {
 class NativeWindow;
 class NativeChild;
+struct WindowAccess;
+}  // namespace backend
+namespace detail {
 class TopLevelState;
 }  // namespace detail
 
@@ -158,16 +161,9 @@ class Window : public MessageTarget {
 
   void OnPostedMessage(unsigned message, WParam wParam, LParam lParam) override;
 
-  // Backend use.
-  detail::NativeWindow* Native() const { return native_.get(); }
-  detail::NativeChild* NativeChildHost() const { return nativeChild_.get(); }
-
- protected:
-  // Native widgets hosted as children (the browser) set this before Create.
-  void SetNativeChild(std::unique_ptr<detail::NativeChild> child);
-
  private:
   friend class detail::TopLevelState;
+  friend struct backend::WindowAccess;
   friend class Dialog;
 
   // An owned top-level without a taskbar entry of its own: minimised and restored with its
@@ -195,10 +191,10 @@ class Window : public MessageTarget {
   bool fullScreenState_ = false;
   bool hiddenWithOwner_ = false;  // natively hidden while the owner is minimised
   std::optional<Region> region_;
-  std::unique_ptr<detail::NativeWindow> native_;      // top-levels
-  std::unique_ptr<detail::NativeChild> nativeChild_;  // native children
-  std::unique_ptr<detail::TopLevelState> state_;      // top-levels: input state
-  std::map<unsigned, unsigned> timers_;               // timer id -> backend handle
+  std::unique_ptr<backend::NativeWindow> native_;      // top-levels
+  std::unique_ptr<backend::NativeChild> nativeChild_;  // native children
+  std::unique_ptr<detail::TopLevelState> state_;       // top-levels: input state
+  std::map<unsigned, unsigned> timers_;                // timer id -> backend handle
 };
 
 // Services of the desktop.

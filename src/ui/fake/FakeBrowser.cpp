@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ui/backend/Backend.h"
+
 namespace ui {
 namespace {
 
@@ -15,11 +17,11 @@ BrowserGlobals& Globals() {
   return globals;
 }
 
-class FakeNativeBrowser : public detail::NativeBrowser {
+class FakeNativeBrowser : public backend::NativeBrowser {
  public:
-  explicit FakeNativeBrowser(detail::BrowserEvents* events) : events(events) {}
+  explicit FakeNativeBrowser(backend::BrowserEvents* events) : events(events) {}
 
-  void Attach(detail::NativeWindow* topLevel) override { state.attached = topLevel != nullptr; }
+  void Attach(backend::NativeWindow* topLevel) override { state.attached = topLevel != nullptr; }
   void SetBounds(const Rect& inTopLevel) override { state.bounds = inTopLevel; }
   void SetVisible(bool visible) override { state.visible = visible; }
   void Focus() override { ++state.focusRequests; }
@@ -47,15 +49,21 @@ class FakeNativeBrowser : public detail::NativeBrowser {
     return it == state.documents.rend() ? nullptr : &*it;
   }
 
-  detail::BrowserEvents* events;
+  backend::BrowserEvents* events;
   fake::BrowserState state;
 };
 
 FakeNativeBrowser& NativeOf(const BrowserControl& control) {
-  return *static_cast<FakeNativeBrowser*>(control.NativeChildHost());
+  return *static_cast<FakeNativeBrowser*>(backend::WindowAccess::Child(control));
+}
+
+fake::DocumentPresentation Recorded(const backend::DocumentPresentation& given) {
+  return {given.border, given.scrollBars, given.contextMenu, given.external, given.externalMembers};
 }
 
 }  // namespace
+
+namespace backend {
 
 void ClearBrowserCache(std::function<void(bool)> done) {
   ++Globals().cacheClearings;
@@ -65,8 +73,6 @@ void ClearBrowserCache(std::function<void(bool)> done) {
   }
 }
 
-namespace detail {
-
 std::unique_ptr<NativeBrowser> CreateNativeBrowser(BrowserEvents* events) {
   if (!Globals().available) {
     return nullptr;
@@ -74,7 +80,7 @@ std::unique_ptr<NativeBrowser> CreateNativeBrowser(BrowserEvents* events) {
   return std::make_unique<FakeNativeBrowser>(events);
 }
 
-}  // namespace detail
+}  // namespace backend
 
 namespace fake {
 
@@ -92,7 +98,8 @@ bool BeforeNavigate(BrowserControl& control, std::string_view url, bool topLevel
 
 void NavigateComplete(BrowserControl& control, std::string_view url, bool topLevel) {
   FakeNativeBrowser& native = NativeOf(control);
-  native.state.documents.push_back({std::string(url), topLevel, native.events->Presentation()});
+  native.state.documents.push_back(
+      {std::string(url), topLevel, Recorded(native.events->Presentation())});
   native.events->OnNavigateComplete(url, topLevel);
 }
 

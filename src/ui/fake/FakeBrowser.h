@@ -12,11 +12,21 @@
 
 namespace ui::fake {
 
+// What a document was given when it was created: the control's answers of that time.
+struct DocumentPresentation {
+  bool border = true;
+  bool scrollBars = true;
+  bool contextMenu = true;
+  bool external = false;
+  std::vector<std::string> externalMembers;  // UTF-8
+  friend bool operator==(const DocumentPresentation&, const DocumentPresentation&) = default;
+};
+
 // A document the control created, with the presentation it was created with.
 struct FakeDocument {
   std::string url;  // UTF-8
   bool topLevel = true;
-  detail::DocumentPresentation presentation;
+  DocumentPresentation presentation;
 };
 
 struct BrowserState {
@@ -62,7 +72,7 @@ bool NavigateError(BrowserControl& control, std::string_view url);
 // Page script of the current top-level document calling window.external.<name>(args...). As in
 // a page, only the members the document was created with can be called; anything else fails
 // there (nothing) without reaching the host. The call carries what an engine's call carries
-// (kMaxExternalArguments, long texts as Other).
+// (kMaxExternalArguments, long texts as Other). Texts are the page's, UTF-8, both ways.
 std::optional<ScriptValue> CallExternal(BrowserControl& control, std::string_view name,
                                         const std::vector<ScriptValue>& args);
 // Whether a right click in the current top-level document would show the engine's menu.

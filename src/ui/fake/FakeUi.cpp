@@ -1,3 +1,20 @@
+// The fake backend: the whole window framework in memory, without a display, for the unit tests.
+// It records what the code asked of the platform and lets a test deliver what a user, a window
+// manager or a web engine would (FakeUi.h, FakeBrowser.h).
+//
+// Implements every duty of ui/backend/Backend.h:
+// - process and loop: InitPlatform as a test sets it; posted work queued until a test (or
+//   RunMessageLoop, ProcessPending) runs it; timers that run when a test fires them; modal runs
+//   handed to a test's handler.
+// - top-levels: a record per window (bounds, title, shown, minimised, shape, layered content,
+//   colour key, grab, full screen); paints on request into a canvas that records every call;
+//   input and window-manager events delivered by the test.
+// - desktop: a fixed work area and screen, message boxes and menus recorded and answered from
+//   queues, shell opens and started processes recorded (nothing starts), a notification area
+//   that exists or not.
+// - web views (FakeBrowser.cpp): navigations, documents and script calls played by the test.
+// What it cannot: draw or measure real text (every ASCII character is one 6-pixel cell, any
+// other character two), show anything, or time anything by the clock.
 #include "ui/fake/FakeUi.h"
 
 #include <algorithm>
@@ -12,8 +29,7 @@
 #include "ui/MessageBox.h"
 #include "ui/NotifyIcon.h"
 #include "ui/Platform.h"
-#include "ui/detail/Backend.h"
-#include "ui/detail/Native.h"
+#include "ui/backend/Backend.h"
 
 namespace ui {
 namespace {
@@ -40,8 +56,8 @@ struct FakeState {
   std::vector<std::string> startedProcesses;
   std::vector<NotifyIconData> notifyIcons;
   bool notificationArea = true;
-  std::map<detail::TimerHandle, std::function<void()>> timers;
-  detail::TimerHandle nextTimer = 1;
+  std::map<backend::TimerHandle, std::function<void()>> timers;
+  backend::TimerHandle nextTimer = 1;
   std::vector<fake::MenuCall> menus;
   std::deque<int> menuChoices;
   std::function<void(Dialog&)> modalHandler;
@@ -65,9 +81,9 @@ int DefaultAnswer(unsigned style) {
   }
 }
 
-class FakeNative : public detail::NativeWindow {
+class FakeNative : public backend::NativeWindow {
  public:
-  FakeNative(detail::TopLevelEvents* events, const detail::NativeWindowParams& params)
+  FakeNative(backend::TopLevelEvents* events, const backend::NativeWindowParams& params)
       : events(events) {
     state.bounds = params.screen;
     state.title = params.titleUtf8;
@@ -122,14 +138,16 @@ class FakeNative : public detail::NativeWindow {
   void Focus() override {}
   void SetFullScreen(bool fullScreen) override { state.fullScreen = fullScreen; }
 
-  detail::TopLevelEvents* events;
+  backend::TopLevelEvents* events;
   fake::NativeState state;
 };
 
-FakeNative& NativeOf(const Window& w) { return *static_cast<FakeNative*>(w.Native()); }
+FakeNative& NativeOf(const Window& w) {
+  return *static_cast<FakeNative*>(backend::WindowAccess::Native(w));
+}
 
 // Records drawing in top-level coordinates.
-class RecordingCanvas : public Canvas {
+class RecordingCanvas : public backend::NativeCanvas {
  public:
   explicit RecordingCanvas(Rect clip) { frames_.push_back({{0, 0}, clip}); }
   std::vector<fake::DrawOp> ops;
@@ -166,7 +184,7 @@ class RecordingCanvas : public Canvas {
     ops.push_back(op);
   }
   void TextOut(int x, int y, std::string_view text, ColorRef color, FontKind font) override {
-    Size size = MeasureText(text, font);
+    Size size = backend::MeasureText(text, font);
     DrawText(text, Rect::FromSize(x, y, size.cx, size.cy), kDtLeft | kDtSingleLine, color, font);
   }
   void Save(Point offset, const Rect& clip) override {
@@ -209,11 +227,13 @@ class RecordingCanvas : public Canvas {
 // ---------------------------------------------------------------------------------------------
 // Backend entry points
 
+namespace backend {
+
 bool InitPlatform() { return State().platformAvailable; }
 
 void SetBuiltInAppIcon(AppIconPainter paint) { State().builtInIcon = std::move(paint); }
 
-void SetAppIcon(const launcher::Bitmap& icon) { State().appIcon = icon; }
+void SetAppIcon(const Bitmap& icon) { State().appIcon = icon; }
 
 void ProcessPending() { fake::RunPostedWork(); }
 
@@ -289,11 +309,21 @@ bool DeleteNotifyIcon(const NotifyIconData& data) {
 bool HasNotificationArea() { return State().notificationArea; }
 
 Size MeasureText(std::string_view text, FontKind) {
-  // A fixed cell per byte is all layout tests need.
-  return {static_cast<int>(text.size()) * 6, 12};
+  // A fixed cell per ASCII character and two per other one (as wide as its bytes in the model's
+  // double-byte code page) is all layout tests need.
+  int cells = 0;
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      cells += 1;
+    } else if (byte >= 0xC0) {
+      cells += 2;  // a sequence's lead byte; continuation bytes add nothing
+    }
+  }
+  return {cells * 6, 12};
 }
 
-int TrackPopupMenu(const std::vector<MenuItem>& items, Point screen, Window* owner) {
+int TrackPopupMenu(const std::vector<MenuItem>& items, Point screen, Window* /*owner*/) {
   FakeState& s = State();
   s.menus.push_back({items, screen});
   int choice = 0;
@@ -301,11 +331,8 @@ int TrackPopupMenu(const std::vector<MenuItem>& items, Point screen, Window* own
     choice = s.menuChoices.front();
     s.menuChoices.pop_front();
   }
-  if (choice && owner) owner->PostMessage(kWmCommand, static_cast<WParam>(choice), 0);
   return choice;
 }
-
-namespace detail {
 
 void QueueOnUiThread(std::function<void()> work) {
   FakeState& s = State();
@@ -338,7 +365,7 @@ void RunModalLoop(Dialog& dialog) {
 
 void WakeModalLoop() {}
 
-}  // namespace detail
+}  // namespace backend
 
 // ---------------------------------------------------------------------------------------------
 // Test control
@@ -411,7 +438,7 @@ void SetScreenSize(Size size) { State().screen = size; }
 
 const NativeState& Native(const Window& topLevel) {
   static const NativeState none{};
-  if (!topLevel.Native()) return none;
+  if (!backend::WindowAccess::Native(topLevel)) return none;
   return NativeOf(topLevel).state;
 }
 
@@ -422,9 +449,25 @@ const std::vector<NotifyIconData>& NotifyIcons() { return State().notifyIcons; }
 void SetNotificationArea(bool present) { State().notificationArea = present; }
 
 void Mouse(Window& topLevel, MouseKind kind, int button, Point screen, unsigned keyFlags) {
+  using Reported = backend::TopLevelEvents::MouseKind;
+  Reported reported = Reported::kMove;
+  switch (kind) {
+    case MouseKind::kMove:
+      reported = Reported::kMove;
+      break;
+    case MouseKind::kDown:
+      reported = Reported::kDown;
+      break;
+    case MouseKind::kUp:
+      reported = Reported::kUp;
+      break;
+    case MouseKind::kDoubleClick:
+      reported = Reported::kDoubleClick;
+      break;
+  }
   FakeNative& n = NativeOf(topLevel);
   Point client{screen.x - n.state.bounds.left, screen.y - n.state.bounds.top};
-  n.events->OnMouse(kind, button, client, screen, keyFlags);
+  n.events->OnMouse(reported, button, client, screen, keyFlags);
 }
 
 void Click(Window& topLevel, Point screen, unsigned extraFlags) {

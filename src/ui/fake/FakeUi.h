@@ -13,7 +13,6 @@
 #include "ui/NotifyIcon.h"
 #include "ui/Platform.h"
 #include "ui/Window.h"
-#include "ui/detail/Native.h"
 
 namespace ui {
 class Dialog;
@@ -21,7 +20,7 @@ class Dialog;
 
 namespace ui::fake {
 
-// One message box the code showed. Texts are as the code passed them (GBK).
+// One message box the code showed. Texts as the backend got them (UTF-8).
 struct MessageBoxCall {
   bool hasOwner = false;
   Window* owner = nullptr;  // identity only: may be gone by the time a test looks
@@ -86,17 +85,17 @@ void SetScreenSize(Size size);
 // Native top-levels.
 const NativeState& Native(const Window& topLevel);
 Cursor CurrentCursor();
-const std::vector<std::string>& ShellOpens();  // GBK targets
+const std::vector<std::string>& ShellOpens();  // targets, UTF-8
 // Executables StartProcess was asked to start, in order (none is started).
 const std::vector<std::string>& StartedProcesses();
 
-// The notification area: icons present now, in the order added. Whether the desktop has a
-// notification area (default true); without one AddNotifyIcon fails.
+// The notification area: icons present now, in the order added (tips UTF-8). Whether the
+// desktop has a notification area (default true); without one AddNotifyIcon fails.
 const std::vector<NotifyIconData>& NotifyIcons();
 void SetNotificationArea(bool present);
 
 // Input, as the backend would report it, to the top-level that holds the point.
-using MouseKind = detail::TopLevelEvents::MouseKind;
+enum class MouseKind { kMove, kDown, kUp, kDoubleClick };
 void Mouse(Window& topLevel, MouseKind kind, int button, Point screen, unsigned keyFlags = 0);
 // A left press and release at a screen point (flags of the press: kMkLButton).
 void Click(Window& topLevel, Point screen, unsigned extraFlags = 0);
@@ -119,7 +118,7 @@ struct DrawOp {
   const Bitmap* picture = nullptr;
   int pictureWidth = 0, pictureHeight = 0;
   ColorRef color = 0;
-  std::string text;    // GBK
+  std::string text;    // UTF-8
   unsigned flags = 0;  // text flags; edges: 1 raised, 2 sunken
   FontKind font = FontKind::kMenu;
   Rect clip;  // clip in force
@@ -132,7 +131,7 @@ std::size_t ActiveTimers();
 // Runs every active timer's callback once (each posts kWmTimer; run posted work after).
 void FireTimers();
 struct MenuCall {
-  std::vector<MenuItem> items;
+  std::vector<MenuItem> items;  // texts UTF-8
   Point at;
 };
 const std::vector<MenuCall>& Menus();

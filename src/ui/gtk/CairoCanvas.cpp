@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <string>
 
-#include "base/Text.h"
 #include "ui/gtk/PixelOps.h"
 
 namespace ui::gtk {
@@ -218,11 +217,11 @@ void CairoCanvas::DrawFocusRect(const Rect& rect) {
   cairo_restore(cr_);
 }
 
-void CairoCanvas::DrawText(std::string_view text, const Rect& rect, unsigned flags, ColorRef color,
+void CairoCanvas::DrawText(std::string_view utf8, const Rect& rect, unsigned flags, ColorRef color,
                            FontKind font) {
-  if (text.empty() || rect.Empty()) return;
+  if (utf8.empty() || rect.Empty()) return;
   const bool singleLine = (flags & kDtSingleLine) != 0;
-  ObjectPtr<PangoLayout> layout = LayoutOn(cr_, launcher::GbkToUtf8(text), font, singleLine);
+  ObjectPtr<PangoLayout> layout = LayoutOn(cr_, utf8, font, singleLine);
   if (flags & kDtCenter) pango_layout_set_alignment(layout.get(), PANGO_ALIGN_CENTER);
   const Size size = LayoutSize(layout.get());
   int x = rect.left;
@@ -238,9 +237,9 @@ void CairoCanvas::DrawText(std::string_view text, const Rect& rect, unsigned fla
   cairo_restore(cr_);
 }
 
-void CairoCanvas::TextOut(int x, int y, std::string_view text, ColorRef color, FontKind font) {
-  if (text.empty()) return;
-  ObjectPtr<PangoLayout> layout = LayoutOn(cr_, launcher::GbkToUtf8(text), font, true);
+void CairoCanvas::TextOut(int x, int y, std::string_view utf8, ColorRef color, FontKind font) {
+  if (utf8.empty()) return;
+  ObjectPtr<PangoLayout> layout = LayoutOn(cr_, utf8, font, true);
   cairo_save(cr_);
   SetColor(cr_, color);
   cairo_move_to(cr_, x, y);

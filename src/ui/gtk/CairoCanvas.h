@@ -1,16 +1,16 @@
-// The framework's Canvas on a cairo context, with Pango for text. Used for a window's paint
+// The backend's canvas on a cairo context, with Pango for text. Used for a window's paint
 // (on the context of a draw signal or on a window's offscreen image) and usable on any image
 // surface. UI thread only (Pango's default font map is not shared between threads).
 #pragma once
 
 #include <string_view>
 
-#include "ui/Canvas.h"
+#include "ui/backend/Backend.h"
 #include "ui/gtk/GtkHandles.h"
 
 namespace ui::gtk {
 
-class CairoCanvas : public Canvas {
+class CairoCanvas : public backend::NativeCanvas {
  public:
   // Draws on cr, which the caller keeps alive; the current origin of cr is the client origin.
   // The canvas saves cr's state and gives it back as it found it when destroyed.
@@ -26,9 +26,9 @@ class CairoCanvas : public Canvas {
   void FillRect(const Rect& rect, ColorRef color) override;
   void DrawEdge(const Rect& rect, EdgeKind kind) override;
   void DrawFocusRect(const Rect& rect) override;
-  void DrawText(std::string_view text, const Rect& rect, unsigned flags, ColorRef color,
+  void DrawText(std::string_view utf8, const Rect& rect, unsigned flags, ColorRef color,
                 FontKind font) override;
-  void TextOut(int x, int y, std::string_view text, ColorRef color, FontKind font) override;
+  void TextOut(int x, int y, std::string_view utf8, ColorRef color, FontKind font) override;
   void Save(Point offset, const Rect& clip) override;
   void ClipRegion(const Region& region) override;
   void Restore() override;

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "ui/Platform.h"
+#include "ui/backend/Backend.h"
 
 namespace ui::gtk {
 namespace {
@@ -89,11 +90,11 @@ void SetDefaultWindowIcon() {
 
 }  // namespace ui::gtk
 
-namespace ui {
+namespace ui::backend {
 
 void SetBuiltInAppIcon(AppIconPainter paint) { gtk::BuiltInIcon() = std::move(paint); }
 
-void SetAppIcon(const launcher::Bitmap& icon) {
+void SetAppIcon(const Bitmap& icon) {
   if (icon.Empty() || (icon.bitsPerPixel != 24 && icon.bitsPerPixel != 32)) {
     gtk::CustomIcon().reset();
   } else {
@@ -102,4 +103,4 @@ void SetAppIcon(const launcher::Bitmap& icon) {
   gtk::SetDefaultWindowIcon();
 }
 
-}  // namespace ui
+}  // namespace ui::backend

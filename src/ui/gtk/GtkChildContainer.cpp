@@ -14,7 +14,7 @@ constexpr char kContainerKey[] = "launcher-child-container";
 
 }  // namespace
 
-GtkFixed* ChildContainer(detail::NativeWindow* topLevel) {
+GtkFixed* ChildContainer(backend::NativeWindow* topLevel) {
   if (!topLevel) return nullptr;
   GtkWindow* window = static_cast<GtkTopLevel*>(topLevel)->Window();
   GtkWidget* overlay = gtk_bin_get_child(GTK_BIN(window));

@@ -6,12 +6,12 @@
 
 #include <gtk/gtk.h>
 
-#include "ui/detail/Native.h"
+#include "ui/backend/Backend.h"
 
 namespace ui::gtk {
 
 // The container of a native top-level of this backend, made on first use and destroyed with
 // the top-level's widgets. Null when the top-level offers none.
-GtkFixed* ChildContainer(detail::NativeWindow* topLevel);
+GtkFixed* ChildContainer(backend::NativeWindow* topLevel);
 
 }  // namespace ui::gtk

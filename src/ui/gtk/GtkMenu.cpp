@@ -3,12 +3,12 @@
 
 #include <memory>
 
-#include "base/Text.h"
 #include "ui/Window.h"
+#include "ui/backend/Backend.h"
 #include "ui/gtk/GtkHandles.h"
 #include "ui/gtk/GtkTopLevel.h"
 
-namespace ui {
+namespace ui::backend {
 namespace {
 
 // What one run of a menu collects; lives on TrackPopupMenu's stack for the run.
@@ -48,7 +48,7 @@ int TrackPopupMenu(const std::vector<MenuItem>& items, Point screen, Window* own
     if (item.id == 0) {
       widget = gtk_separator_menu_item_new();
     } else {
-      widget = gtk_menu_item_new_with_label(launcher::GbkToUtf8(item.text).c_str());
+      widget = gtk_menu_item_new_with_label(item.text.c_str());
       g_object_set_data(G_OBJECT(widget), kIdKey, GINT_TO_POINTER(item.id));
       g_signal_connect(widget, "activate", G_CALLBACK(OnActivate), &run);
     }
@@ -62,7 +62,7 @@ int TrackPopupMenu(const std::vector<MenuItem>& items, Point screen, Window* own
   Point origin{0, 0};
   if (owner && owner->IsCreated()) {
     Window* top = owner->GetTopLevel();
-    if (auto* native = static_cast<gtk::GtkTopLevel*>(top->Native())) {
+    if (auto* native = static_cast<gtk::GtkTopLevel*>(WindowAccess::Native(*top))) {
       anchor = gtk_widget_get_window(GTK_WIDGET(native->Window()));
       origin = top->GetWindowRect().TopLeft();
     }
@@ -93,10 +93,7 @@ int TrackPopupMenu(const std::vector<MenuItem>& items, Point screen, Window* own
   for (GList* l = children; l; l = l->next) g_signal_handlers_disconnect_by_data(l->data, &run);
   g_list_free(children);
   menu.Reset();
-  if (run.chosen && owner && owner->IsCreated()) {
-    owner->PostMessage(kWmCommand, static_cast<WParam>(run.chosen), 0);
-  }
   return run.chosen;
 }
 
-}  // namespace ui
+}  // namespace ui::backend

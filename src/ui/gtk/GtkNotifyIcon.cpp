@@ -12,6 +12,7 @@
 #include "ui/Message.h"
 #include "ui/Messages.h"
 #include "ui/NotifyIcon.h"
+#include "ui/backend/Backend.h"
 #include "ui/gtk/GtkAppIcon.h"
 #include "ui/gtk/GtkHandles.h"
 
@@ -81,6 +82,8 @@ gboolean OnSizeChanged(GtkStatusIcon* status, gint size, gpointer) {
 
 }  // namespace
 
+namespace backend {
+
 bool HasNotificationArea() {
   GdkDisplay* display = gdk_display_get_default();
   if (!display || !GDK_IS_X11_DISPLAY(display)) return false;
@@ -95,7 +98,7 @@ bool HasNotificationArea() {
 bool AddNotifyIcon(const NotifyIconData& data) {
   auto found = FindIcon(data);
   if (found != Icons().end()) {
-    gtk_status_icon_set_tooltip_text((*found)->icon.get(), launcher::GbkToUtf8(data.tip).c_str());
+    gtk_status_icon_set_tooltip_text((*found)->icon.get(), data.tip.c_str());
     return true;
   }
   if (!HasNotificationArea()) return false;
@@ -107,7 +110,7 @@ bool AddNotifyIcon(const NotifyIconData& data) {
   icon->icon.reset(gtk_status_icon_new_from_pixbuf(gtk::AppIconPixbuf(32).get()));
   GtkStatusIcon* status = icon->icon.get();
   gtk_status_icon_set_title(status, g_get_application_name());
-  gtk_status_icon_set_tooltip_text(status, launcher::GbkToUtf8(data.tip).c_str());
+  gtk_status_icon_set_tooltip_text(status, data.tip.c_str());
   g_signal_connect(status, "button-press-event", G_CALLBACK(OnPress), icon.get());
   g_signal_connect(status, "button-release-event", G_CALLBACK(OnRelease), icon.get());
   g_signal_connect(status, "size-changed", G_CALLBACK(OnSizeChanged), nullptr);
@@ -127,6 +130,7 @@ bool DeleteNotifyIcon(const NotifyIconData& data) {
   return true;
 }
 
+}  // namespace backend
 }  // namespace ui
 
 #pragma GCC diagnostic pop

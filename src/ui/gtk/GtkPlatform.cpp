@@ -1,4 +1,28 @@
-// GTK backend: process services, message boxes and posted work.
+// The GTK backend: the window framework on GTK 3 and X11 (or XWayland), web views on
+// WebKitGTK 4.1 loaded at run time. This file: starting the toolkit, the loops, posted work,
+// message boxes and processes.
+//
+// Implements every duty of ui/backend/Backend.h:
+// - process and loop (here), timers and the modal loop (GtkWindowing.cpp), the icon
+//   (GtkAppIcon.cpp);
+// - top-levels as undecorated GtkWindows painted by the framework through cairo and Pango
+//   (GtkTopLevel.cpp, CairoCanvas.cpp): shapes, layered and colour-keyed content, pointer
+//   grabs for move and size loops, full-screen state;
+// - desktop services (GtkWindowing.cpp), pop-up menus (GtkMenu.cpp), the notification area
+//   (GtkNotifyIcon.cpp), message boxes (here);
+// - web views (GtkWebView.cpp, loaded by WebKitLoader.cpp).
+// What it cannot:
+// - minimise without a window manager (nothing happens then), nor announce the full-screen
+//   state to anyone but a window manager; a window manager may also constrain a move or size,
+//   and its rectangle then wins;
+// - BrowserControl's Silent has no meaning: the engine raises no dialog for a page's script
+//   errors in the first place;
+// - a notification area exists only on X11 desktops with a tray (the XEmbed protocol);
+// - per-pixel translucent (layered) windows need a compositor; without one they are shaped by
+//   their alpha, faint pixels left out;
+// - the work area and screen are the primary monitor's;
+// - without the engine's library (kWebKitLibrary) pages keep their placeholder, and the player
+//   is told once.
 #include <gtk/gtk.h>
 
 #include <functional>
@@ -9,7 +33,7 @@
 #include "ui/MessageBox.h"
 #include "ui/Platform.h"
 #include "ui/Window.h"
-#include "ui/detail/Backend.h"
+#include "ui/backend/Backend.h"
 #include "ui/gtk/GtkAppIcon.h"
 #include "ui/gtk/GtkTopLevel.h"
 
@@ -27,6 +51,8 @@ gboolean RunQueued(gpointer data) {
 }
 
 }  // namespace
+
+namespace backend {
 
 bool InitPlatform() {
   // Our windows draw their own frames; the toolkit's client-side decorations stay off.
@@ -64,15 +90,16 @@ int MessageBox(Window* owner, std::string_view text, std::string_view caption, u
   }
   // The owner's top-level, when it is on the screen to be centred over.
   Window* top = owner ? owner->GetTopLevel() : nullptr;
-  if (top && (!top->IsWindowVisible() || top->IsIconic() || !top->Native())) {
+  if (top && (!top->IsWindowVisible() || top->IsIconic() || !WindowAccess::Native(*top))) {
     top = nullptr;
   }
-  GtkWindow* parent = top ? static_cast<gtk::GtkTopLevel*>(top->Native())->Window() : nullptr;
+  GtkWindow* parent =
+      top ? static_cast<gtk::GtkTopLevel*>(WindowAccess::Native(*top))->Window() : nullptr;
 
-  std::string body = launcher::GbkToUtf8(text);
+  const std::string body(text);
   GtkWidget* dialog =
       gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, type, GTK_BUTTONS_NONE, "%s", body.c_str());
-  gtk_window_set_title(GTK_WINDOW(dialog), launcher::GbkToUtf8(caption).c_str());
+  gtk_window_set_title(GTK_WINDOW(dialog), std::string(caption).c_str());
   if (style & kMbSystemModal) {
     gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
   }
@@ -119,11 +146,11 @@ bool StartProcess(std::string_view path) {
   return started;
 }
 
-namespace detail {
 void QueueOnUiThread(std::function<void()> work) {
   // g_idle_add is safe from any thread; the default main context runs it on the UI thread.
   g_idle_add_full(G_PRIORITY_DEFAULT, RunQueued, new std::function<void()>(std::move(work)),
                   nullptr);
 }
-}  // namespace detail
+
+}  // namespace backend
 }  // namespace ui

@@ -13,7 +13,7 @@
 namespace ui::gtk {
 namespace {
 
-using MouseKind = detail::TopLevelEvents::MouseKind;
+using MouseKind = backend::TopLevelEvents::MouseKind;
 
 // Without a compositor a layered picture can only be shaped: pixels at least this opaque are
 // drawn, blended over kNeutral; fainter ones (soft shadows) are left out rather than shown as a
@@ -94,7 +94,7 @@ void SetPictureSource(cairo_t* cr, cairo_surface_t* picture) {
 
 }  // namespace
 
-GtkTopLevel::GtkTopLevel(detail::TopLevelEvents* events, const detail::NativeWindowParams& params)
+GtkTopLevel::GtkTopLevel(backend::TopLevelEvents* events, const backend::NativeWindowParams& params)
     : events_(events),
       owner_(static_cast<GtkTopLevel*>(params.owner)),
       exStyle_(params.exStyle),

@@ -14,15 +14,15 @@
 #include <optional>
 #include <vector>
 
-#include "ui/detail/Native.h"
+#include "ui/backend/Backend.h"
 #include "ui/gtk/GtkHandles.h"
 #include "ui/gtk/PixelOps.h"
 
 namespace ui::gtk {
 
-class GtkTopLevel final : public detail::NativeWindow {
+class GtkTopLevel final : public backend::NativeWindow {
  public:
-  GtkTopLevel(detail::TopLevelEvents* events, const detail::NativeWindowParams& params);
+  GtkTopLevel(backend::TopLevelEvents* events, const backend::NativeWindowParams& params);
   ~GtkTopLevel() override;
   GtkTopLevel(const GtkTopLevel&) = delete;
   GtkTopLevel& operator=(const GtkTopLevel&) = delete;
@@ -82,12 +82,12 @@ class GtkTopLevel final : public detail::NativeWindow {
   // Compares the window manager's idea of our rectangle with the one asked for; reports a
   // difference once no request of ours is still on its way (or waiting has timed out).
   void SettleBounds(bool timedOut);
-  void DeliverMouse(detail::TopLevelEvents::MouseKind kind, int button, double x, double y,
+  void DeliverMouse(backend::TopLevelEvents::MouseKind kind, int button, double x, double y,
                     double xRoot, double yRoot, unsigned flags);
   Size ClientSize() const;
   bool Composited() const;
 
-  detail::TopLevelEvents* events_;
+  backend::TopLevelEvents* events_;
   GtkTopLevel* owner_;
   unsigned exStyle_;
   WidgetOwner window_;

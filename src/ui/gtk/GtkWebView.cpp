@@ -10,6 +10,8 @@
 #include "base/Platform.h"
 #include "base/Text.h"
 #include "ui/MessageBox.h"
+#include "base/Text.h"
+#include "ui/backend/Backend.h"
 #include "ui/gtk/GtkChildContainer.h"
 #include "ui/gtk/WebKitLoader.h"
 
@@ -190,7 +192,7 @@ std::string ScriptString(std::string_view text) {
 }
 
 // The script that gives a document its presentation; empty for the engine's defaults.
-std::string PresentationSource(const detail::DocumentPresentation& presentation) {
+std::string PresentationSource(const backend::DocumentPresentation& presentation) {
   if (presentation.scrollBars && presentation.contextMenu && !presentation.external) {
     return {};
   }
@@ -251,7 +253,7 @@ ScriptValue ArgumentOf(JSCValue* described) {
     if (text.size() > kMaxExternalTextBytes * 3 / 2) {
       return ScriptValue::Other();
     }
-    return ScriptValue::Text(PageTextToGbk(text));
+    return ScriptValue::Text(std::move(text));
   }
   return ScriptValue::Other();
 }
@@ -281,8 +283,7 @@ ObjectPtr<JSCValue> ScriptValueIn(JSCContext* context, const ScriptValue& value)
     case ScriptValue::Type::kNumber:
       return ObjectPtr<JSCValue>(jsc_value_new_number(context, value.number));
     case ScriptValue::Type::kText:
-      return ObjectPtr<JSCValue>(
-          jsc_value_new_string(context, launcher::GbkToUtf8(value.text).c_str()));
+      return ObjectPtr<JSCValue>(jsc_value_new_string(context, value.text.c_str()));
     default:
       return ObjectPtr<JSCValue>(jsc_value_new_undefined(context));
   }
@@ -412,8 +413,7 @@ void ReportMissingEngine() {
   }
   std::fprintf(stderr, "%s\n", WebKitLoadError().c_str());
   const std::string text = std::string("无法加载网页组件 ") + kWebKitLibrary + "，网页无法显示。";
-  MessageBox(nullptr, launcher::Utf8ToGbk(text).value_or(""),
-             launcher::Utf8ToGbk(ProgramName()).value_or(""), kMbOk | kMbIconError);
+  backend::MessageBox(nullptr, text, ProgramName(), kMbOk | kMbIconError);
 }
 
 }  // namespace
@@ -423,14 +423,14 @@ WebKitWebContext* SharedWebContext() { return SharedEngine().context.get(); }
 // ---------------------------------------------------------------------------------------------
 // GtkWebView
 
-GtkWebView::GtkWebView(detail::BrowserEvents* events) : events_(events) {}
+GtkWebView::GtkWebView(backend::BrowserEvents* events) : events_(events) {}
 
 GtkWebView::~GtkWebView() {
   *self_ = nullptr;
   DropView();
 }
 
-void GtkWebView::Attach(detail::NativeWindow* topLevel) {
+void GtkWebView::Attach(backend::NativeWindow* topLevel) {
   GtkFixed* container = ChildContainer(topLevel);
   // Attached there already, with its web view or waiting for the engine to make it (a second
   // wait would drop the addresses queued meanwhile).
@@ -764,7 +764,7 @@ gboolean GtkWebView::OnHostMessage(WebKitUserContentManager*, JSCValue* message,
 // ---------------------------------------------------------------------------------------------
 // Backend entry points
 
-namespace detail {
+namespace backend {
 
 std::unique_ptr<NativeBrowser> CreateNativeBrowser(BrowserEvents* events) {
   if (!gdk_display_get_default()) {
@@ -777,8 +777,6 @@ std::unique_ptr<NativeBrowser> CreateNativeBrowser(BrowserEvents* events) {
   gtk::StartLoadingWebKit();
   return std::make_unique<gtk::GtkWebView>(events);
 }
-
-}  // namespace detail
 
 void ClearBrowserCache(std::function<void(bool)> done) {
   if (!gtk::WebKitLoaded()) {
@@ -795,4 +793,5 @@ void ClearBrowserCache(std::function<void(bool)> done) {
                                     gtk::CacheCleared, pending.release());
 }
 
+}  // namespace backend
 }  // namespace ui

@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "ui/Browser.h"
+#include "ui/backend/Backend.h"
 #include "ui/gtk/GtkHandles.h"
 #include "ui/gtk/WebKitApi.h"
 
@@ -47,16 +48,16 @@ struct UserScriptUnref {
 };
 using UserScriptPtr = std::unique_ptr<WebKitUserScript, UserScriptUnref>;
 
-class GtkWebView final : public detail::NativeBrowser {
+class GtkWebView final : public backend::NativeBrowser {
  public:
-  explicit GtkWebView(detail::BrowserEvents* events);
+  explicit GtkWebView(backend::BrowserEvents* events);
   ~GtkWebView() override;
   GtkWebView(const GtkWebView&) = delete;
   GtkWebView& operator=(const GtkWebView&) = delete;
 
   // The web view is made when the control is attached (or, while the engine's library is still
   // loading, once it is in) and goes when it is detached.
-  void Attach(detail::NativeWindow* topLevel) override;
+  void Attach(backend::NativeWindow* topLevel) override;
   void SetBounds(const Rect& inTopLevel) override;
   void SetVisible(bool visible) override;
   void Focus() override;
@@ -91,7 +92,7 @@ class GtkWebView final : public detail::NativeBrowser {
   static gboolean OnHostMessage(WebKitUserContentManager* manager, JSCValue* message,
                                 WebKitScriptMessageReply* reply, gpointer self);
 
-  detail::BrowserEvents* events_;
+  backend::BrowserEvents* events_;
   ObjectPtr<WebKitWebView> view_;  // our reference; the container holds its own
   GtkFixed* container_ = nullptr;  // the top-level's, while attached
   // Addresses asked for before the web view exists, loaded in order once it does.

@@ -8,7 +8,7 @@
 #include "base/Text.h"
 #include "ui/Dialog.h"
 #include "ui/Window.h"
-#include "ui/detail/Native.h"
+#include "ui/backend/Backend.h"
 #include "ui/gtk/CairoCanvas.h"
 #include "ui/gtk/GtkTopLevel.h"
 
@@ -27,6 +27,8 @@ struct GFree {
 };
 
 }  // namespace
+
+namespace backend {
 
 Rect GetWorkArea() {
   GdkMonitor* monitor = PrimaryMonitor();
@@ -49,7 +51,7 @@ void SetCursor(Cursor cursor) {
 }
 
 bool ShellOpen(std::string_view target) {
-  const std::string utf8 = launcher::GbkToUtf8(ShellAddress(target));
+  const std::string utf8 = ShellAddress(target);
   if (utf8.empty()) {
     return false;
   }
@@ -72,13 +74,11 @@ bool ShellOpen(std::string_view target) {
   return ok;
 }
 
-Size MeasureText(std::string_view text, FontKind font) {
+Size MeasureText(std::string_view utf8, FontKind font) {
   gtk::ObjectPtr<PangoLayout> layout =
-      gtk::MakeTextLayout(gtk::MeasuringContext(), launcher::GbkToUtf8(text), font, true);
+      gtk::MakeTextLayout(gtk::MeasuringContext(), utf8, font, true);
   return gtk::LayoutSize(layout.get());
 }
-
-namespace detail {
 
 std::unique_ptr<NativeWindow> CreateNativeWindow(TopLevelEvents* events,
                                                  const NativeWindowParams& params) {
@@ -143,5 +143,5 @@ void RunModalLoop(Dialog& dialog) {
 
 void WakeModalLoop() { g_main_context_wakeup(nullptr); }
 
-}  // namespace detail
+}  // namespace backend
 }  // namespace ui

@@ -13,7 +13,7 @@ std::uint32_t ScreenPixel(ui::Point screen) {
 }
 
 WebKitWebView* ViewOf(const ui::BrowserControl& control) {
-  return static_cast<ui::gtk::GtkWebView*>(control.NativeChildHost())->View();
+  return static_cast<ui::gtk::GtkWebView*>(ui::backend::WindowAccess::Child(control))->View();
 }
 
 std::string Script(const ui::BrowserControl& control, const std::string& body) {

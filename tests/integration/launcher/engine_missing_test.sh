@@ -26,6 +26,8 @@ for _ in $(seq 1 50); do
   sleep 0.1
 done
 [ -n "$box" ] || fail "no message box about the missing library"
+caption=$(xdotool getwindowname "$box")
+[ "$caption" = demo ] || fail "the message box's caption is '$caption', not the program's name"
 [ "$(xdotool search --onlyvisible --name '.*' 2>/dev/null | wc -l)" -ge 3 ] ||
   fail "the launcher's windows did not stay beside the message box"
 

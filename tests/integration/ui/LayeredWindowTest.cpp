@@ -222,7 +222,8 @@ TEST_F(LayeredWindowTest, KeyColouredPartsOfTheCompanionLetThePointerThrough) {
 // A native widget hosted over a top-level's drawing area, the way web views are: in a
 // container stacked over the whole window that lets input through where it has no child.
 GtkWidget* AddNativeChild(Window& topLevel, const Rect& r) {
-  GtkWindow* window = static_cast<ui::gtk::GtkTopLevel*>(topLevel.Native())->Window();
+  GtkWindow* window =
+      static_cast<ui::gtk::GtkTopLevel*>(ui::backend::WindowAccess::Native(topLevel))->Window();
   GtkWidget* overlay = gtk_bin_get_child(GTK_BIN(window));
   GtkWidget* fixed = gtk_fixed_new();
   gtk_overlay_add_overlay(GTK_OVERLAY(overlay), fixed);
@@ -307,7 +308,8 @@ TEST_F(LayeredWindowTest, WithCompositorThePictureIsTranslucent) {
     OpenBackground(background, Rect::FromSize(100, 100, 400, 300));
     Probe layered(Rgb(0, 0, 0));
     OpenLayered(layered, Rect::FromSize(150, 150, 200, 100), Columns());
-    ASSERT_TRUE(static_cast<ui::gtk::GtkTopLevel*>(layered.Native())->LayeredTranslucent());
+    ASSERT_TRUE(static_cast<ui::gtk::GtkTopLevel*>(ui::backend::WindowAccess::Native(layered))
+                    ->LayeredTranslucent());
 
     // Red over blue reads back as the blend of the two, by each column's alpha.
     const std::uint32_t faint =

@@ -231,7 +231,7 @@ TEST_F(NotifyIconTest, WindowsCarryTheApplicationIcon) {
   ASSERT_TRUE(top.Create("", ui::kWsPopup | ui::kWsVisible, ui::Rect::FromSize(50, 50, 80, 60),
                          nullptr, 0));
   ASSERT_TRUE(PumpUntil([&] { return top.paints > 0; }));
-  auto* native = static_cast<ui::gtk::GtkTopLevel*>(top.Native());
+  auto* native = static_cast<ui::gtk::GtkTopLevel*>(ui::backend::WindowAccess::Native(top));
   GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(native->Window()));
   Display* d = UiDisplay();
   const Atom icon = XInternAtom(d, "_NET_WM_ICON", False);

@@ -13,7 +13,8 @@
 #include "XScreen.h"
 #include "base/Text.h"
 #include "support/RecordingBrowser.h"
-#include "ui/detail/Native.h"
+#include "base/Text.h"
+#include "ui/backend/Backend.h"
 
 namespace uitest {
 namespace {
@@ -32,19 +33,19 @@ class ServicesTest : public ::testing::Test {
 
 TEST_F(ServicesTest, TimerThatStopsItselfFromItsCallbackRunsOnce) {
   int runs = 0;
-  detail::TimerHandle self = 0;
+  backend::TimerHandle self = 0;
   int otherRuns = 0;
-  detail::TimerHandle other = detail::StartTimer(5, [&] { ++otherRuns; });
-  self = detail::StartTimer(5, [&] {
+  backend::TimerHandle other = backend::StartTimer(5, [&] { ++otherRuns; });
+  self = backend::StartTimer(5, [&] {
     ++runs;
-    detail::StopTimer(self);
-    detail::StopTimer(self);  // twice is harmless
-    detail::StopTimer(other);
+    backend::StopTimer(self);
+    backend::StopTimer(self);  // twice is harmless
+    backend::StopTimer(other);
   });
   Pump(120ms);
   EXPECT_EQ(runs, 1);
   EXPECT_LE(otherRuns, 1);
-  detail::StopTimer(other);
+  backend::StopTimer(other);
 }
 
 TEST_F(ServicesTest, WindowTimersPostUntilKilled) {
@@ -167,13 +168,13 @@ TEST_F(ServicesTest, TextMeasuresAsItIsDrawn) {
 // A menu answered from the keyboard while it runs its own loop.
 int ChooseWithKeys(XScreen& x, const std::vector<MenuItem>& items, Window* owner,
                    std::vector<const char*> keys) {
-  detail::TimerHandle timer = 0;
-  timer = detail::StartTimer(150, [&] {
-    detail::StopTimer(timer);
+  backend::TimerHandle timer = 0;
+  timer = backend::StartTimer(150, [&] {
+    backend::StopTimer(timer);
     for (const char* key : keys) x.TapKey(key);
   });
   const int chosen = TrackPopupMenu(items, {300, 300}, owner);
-  detail::StopTimer(timer);
+  backend::StopTimer(timer);
   return chosen;
 }
 

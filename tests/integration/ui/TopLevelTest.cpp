@@ -34,7 +34,7 @@ class TopLevelTest : public ::testing::Test {
   }
 
   static GtkWindow* GtkOf(const Window& w) {
-    return static_cast<gtk::GtkTopLevel*>(w.Native())->Window();
+    return static_cast<gtk::GtkTopLevel*>(ui::backend::WindowAccess::Native(w))->Window();
   }
 
   XScreen x;

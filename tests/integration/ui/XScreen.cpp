@@ -116,7 +116,7 @@ void XScreen::TapKey(const char* keysym) {
 }
 
 void XScreen::MoveResize(const ui::Window& topLevel, const ui::Rect& screen) {
-  auto* native = static_cast<ui::gtk::GtkTopLevel*>(topLevel.Native());
+  auto* native = static_cast<ui::gtk::GtkTopLevel*>(ui::backend::WindowAccess::Native(topLevel));
   GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(native->Window()));
   XMoveResizeWindow(impl_->display, GDK_WINDOW_XID(window), screen.left, screen.top,
                     static_cast<unsigned>(screen.Width()), static_cast<unsigned>(screen.Height()));
@@ -124,7 +124,7 @@ void XScreen::MoveResize(const ui::Window& topLevel, const ui::Rect& screen) {
 }
 
 void XScreen::RequestClose(const ui::Window& topLevel) {
-  auto* native = static_cast<ui::gtk::GtkTopLevel*>(topLevel.Native());
+  auto* native = static_cast<ui::gtk::GtkTopLevel*>(ui::backend::WindowAccess::Native(topLevel));
   GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(native->Window()));
   Display* d = impl_->display;
   XEvent e{};

@@ -60,9 +60,9 @@ class StartupTest : public ::testing::Test {
   std::vector<std::string> Boxes() {
     std::vector<std::string> texts;
     for (const auto& box : ui::fake::MessageBoxes()) {
-      EXPECT_EQ(box.caption, Gbk("启动失败"));
+      EXPECT_EQ(box.caption, "启动失败");
       EXPECT_FALSE(box.hasOwner);
-      texts.push_back(GbkToUtf8(box.text));
+      texts.push_back(box.text);
     }
     return texts;
   }

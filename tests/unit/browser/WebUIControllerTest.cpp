@@ -16,7 +16,7 @@ using ui::Rect;
 using ui::ScriptValue;
 using ui::fake::FakeDocument;
 
-bool Plain(const FakeDocument& d) { return d.presentation == ui::detail::DocumentPresentation{}; }
+bool Plain(const FakeDocument& d) { return d.presentation == ui::fake::DocumentPresentation{}; }
 
 class WebUIControllerTest : public ::testing::Test {
  protected:

@@ -102,7 +102,7 @@ TEST_F(GameCommandsTest, F5AsksToRestartAndOnOkStartsTheProgramAnewAndCloses) {
   int result = Run([&](CGameDialog& dialog) {
     EXPECT_TRUE(ui::fake::Key(dialog, true, ui::kVkF1 + 4));
     ASSERT_EQ(ui::fake::MessageBoxes().size(), 1u);
-    EXPECT_EQ(LastBox().text, Gbk("此操作将退出游戏，是否继续？"));
+    EXPECT_EQ(LastBox().text, "此操作将退出游戏，是否继续？");
     EXPECT_EQ(LastBox().caption, "Star.Launcher");
     EXPECT_EQ(LastBox().style, kQuestion);
     EXPECT_EQ(LastBox().owner, &dialog) << "the box belongs to the game window";
@@ -151,7 +151,7 @@ TEST_F(GameCommandsTest, KeysWithAltHeldAreTheSystemsAndNeverRunASlot) {
     // Alt+F4 is the system's close: the close question, as from the window manager.
     ui::fake::Key(dialog, true, ui::kVkF4, ui::kMkAlt);
     ASSERT_EQ(ui::fake::MessageBoxes().size(), 1u);
-    EXPECT_EQ(LastBox().text, Gbk("此操作将退出游戏，是否继续？"));
+    EXPECT_EQ(LastBox().text, "此操作将退出游戏，是否继续？");
     EXPECT_FALSE(dialog.IsEnded());
     // Released Alt: F5 is a shortcut again.
     ui::fake::Key(dialog, false, ui::kVkMenu, 0);
@@ -246,7 +246,7 @@ TEST_F(GameCommandsTest, NotificationIconStateMachine) {
     EXPECT_EQ(icon.window, &dialog);
     EXPECT_EQ(icon.id, 128u);
     EXPECT_EQ(icon.callbackMessage, 2025u);
-    EXPECT_EQ(icon.tip, Gbk("星辰远征 - 点击图标返回游戏"));
+    EXPECT_EQ(icon.tip, "星辰远征 - 点击图标返回游戏");
     EXPECT_FALSE(ui::fake::Native(dialog).shown);
 
     // A left click shows the window and keeps the icon; presses and other icons do nothing.
@@ -271,7 +271,7 @@ TEST_F(GameCommandsTest, NotificationIconStateMachine) {
     ASSERT_EQ(ui::fake::Menus().size(), 1u);
     ASSERT_EQ(ui::fake::Menus()[0].items.size(), 1u);
     EXPECT_EQ(ui::fake::Menus()[0].items[0].id, ui::kIdCancelCommand);
-    EXPECT_EQ(ui::fake::Menus()[0].items[0].text, Gbk("退出游戏"));
+    EXPECT_EQ(ui::fake::Menus()[0].items[0].text, "退出游戏");
     EXPECT_EQ(ui::fake::Menus()[0].at, (ui::Point{300, 500}));
     EXPECT_TRUE(ui::fake::NotifyIcons().empty());
     EXPECT_TRUE(ui::fake::Native(dialog).shown);
@@ -292,7 +292,7 @@ TEST_F(GameCommandsTest, TheIconStaysWhileItIsTheOnlyWayBackToTheWindow) {
     Tray(dialog, ui::kWmRButtonUp);
     ui::fake::RunPostedWork();
     ASSERT_EQ(ui::fake::MessageBoxes().size(), 1u);
-    EXPECT_EQ(LastBox().text, Gbk("此操作将退出游戏，是否继续？"));
+    EXPECT_EQ(LastBox().text, "此操作将退出游戏，是否继续？");
     EXPECT_FALSE(dialog.IsEnded());
     EXPECT_EQ(ui::fake::NotifyIcons().size(), 1u);
     Tray(dialog, ui::kWmLButtonUp);
@@ -349,14 +349,14 @@ TEST_F(GameCommandsTest, SettingsMenuBelowItsButtonAndItsCommands) {
       const auto& menu = ui::fake::Menus().back();
       EXPECT_EQ(menu.at, (ui::Point{anchor.left, anchor.bottom + 1}));
       ASSERT_EQ(menu.items.size(), 4u);
-      EXPECT_EQ(menu.items[3].text, Gbk("版本号1.34"));
+      EXPECT_EQ(menu.items[3].text, "版本号1.34");
       EXPECT_EQ(menu.items[3].id, 2038);
       EXPECT_EQ(ui::fake::MessageBoxes().size() - boxes, static_cast<std::size_t>(c.boxes));
       EXPECT_EQ(ui::fake::CacheClearings() - clearings, c.clearings);
       EXPECT_EQ(dialog.IsFullScreen(), c.fullScreen);
       if (c.choice == 2036) {
-        EXPECT_EQ(LastBox().text, Gbk("将清除游戏缓存文件"));
-        EXPECT_EQ(LastBox().caption, Gbk("清除缓存"));
+        EXPECT_EQ(LastBox().text, "将清除游戏缓存文件");
+        EXPECT_EQ(LastBox().caption, "清除缓存");
         EXPECT_EQ(LastBox().style, kQuestion);
       }
     }
@@ -412,8 +412,8 @@ TEST_F(GameBridgeTest, CommandSixExtendsTheTitleFromTextOnly) {
     for (const auto& op : ui::fake::Paint(dialog)) drawn |= op.text == "T-abc";
     EXPECT_TRUE(drawn);
     // Always from the configured title, not the extended one.
-    Call(dialog, {ScriptValue::Text(" 6"), ScriptValue::Text(Gbk("第二关"))});
-    EXPECT_EQ(dialog.GetTitleText(), "T-" + Gbk("第二关"));
+    Call(dialog, {ScriptValue::Text(" 6"), ScriptValue::Text("第二关")});
+    EXPECT_EQ(dialog.GetTitleText(), "T-" + launcher::Gbk("第二关"));
     for (const char* code : {"3", "5", "7"}) {
       Call(dialog, {ScriptValue::Text(code), ScriptValue::Text("zzz")});
     }

@@ -430,7 +430,7 @@ TEST_F(GameDialogTest, InitialisationStopsAtTheFirstFailingStep) {
       EXPECT_TRUE(dialog.IsEnded());
     });
     if (c.missing[0] != '\0') {
-      EXPECT_EQ(ui::fake::MessageBoxes().front().text, Gbk("读取图片失败"));
+      EXPECT_EQ(ui::fake::MessageBoxes().front().text, "读取图片失败");
     }
   }
 }

@@ -139,7 +139,7 @@ TEST_F(LauncherWindowTest, AMissingPictureStopsAtItsArea) {
     ui::fake::RequestClose(pair);
   });
   ASSERT_EQ(ui::fake::MessageBoxes().size(), 1u);
-  EXPECT_EQ(ui::fake::MessageBoxes()[0].text, Gbk("读取图片失败"));
+  EXPECT_EQ(ui::fake::MessageBoxes()[0].text, "读取图片失败");
 
   ui::fake::Reset();
   files = DemoLikeFiles(DemoLikeConfig());
@@ -204,7 +204,7 @@ TEST_F(LauncherWindowTest, CloseAsksFirstAndMinimiseTakesBoth) {
   EXPECT_EQ(result, ui::kIdCancelCommand);
   ASSERT_EQ(ui::fake::MessageBoxes().size(), 2u);
   const auto& box = ui::fake::MessageBoxes()[0];
-  EXPECT_EQ(box.text, Gbk("此操作将退出游戏，是否继续？"));
+  EXPECT_EQ(box.text, "此操作将退出游戏，是否继续？");
   EXPECT_EQ(box.caption, "launcher");
   EXPECT_EQ(box.style, 0x3101u);
   EXPECT_TRUE(box.hasOwner);

@@ -4,6 +4,9 @@
 
 #include "ui/Button.h"
 #include "ui/Dialog.h"
+#include "ui/MessageBox.h"
+#include "ui/NotifyIcon.h"
+#include "base/Text.h"
 #include "ui/fake/FakeUi.h"
 
 namespace ui {
@@ -209,6 +212,45 @@ TEST_F(WindowTest, AReleaseOutsideWithoutAMoveDoesNotClick) {
   fake::Mouse(top, MouseKind::kDown, 1, {20, 20}, kMkLButton);
   fake::Mouse(top, MouseKind::kUp, 1, {150, 150});
   EXPECT_FALSE(top.Saw(kWmCommand));
+}
+
+// The model's GBK becomes UTF-8 on its way to the backend, whichever service carries it; what
+// the backend measures is measured in characters of the converted text.
+TEST_F(WindowTest, TheBackendSeesEveryTextAsUtf8) {
+  const std::string star = Gbk("星辰");
+  Recorder top;
+  Button button;
+  ASSERT_TRUE(top.Create(star, kWsPopup | kWsVisible, Rect::FromSize(0, 0, 200, 200), nullptr, 0));
+  ASSERT_TRUE(button.Create(star, kWsChild | kWsVisible, Rect::FromSize(0, 0, 50, 20), &top, 7));
+  top.SetWindowText(star + "2");
+  EXPECT_EQ(fake::Native(top).title, "星辰2");
+  EXPECT_EQ(top.GetWindowText(), star + "2") << "the window keeps the model's text";
+  std::vector<std::string> drawn;
+  for (const fake::DrawOp& op : fake::Paint(top)) {
+    if (op.kind == fake::DrawOp::Kind::kText) {
+      drawn.push_back(op.text);
+    }
+  }
+  EXPECT_EQ(drawn, std::vector<std::string>{"星辰"});
+  EXPECT_EQ(MeasureText(star + "ab", FontKind::kGui).cx, MeasureText("abcdef", FontKind::kGui).cx);
+
+  MessageBox(&top, star, star + "!", kMbOk);
+  ASSERT_EQ(fake::MessageBoxes().size(), 1u);
+  EXPECT_EQ(fake::MessageBoxes()[0].text, "星辰");
+  EXPECT_EQ(fake::MessageBoxes()[0].caption, "星辰!");
+
+  fake::QueueMenuChoice(5);
+  EXPECT_EQ(TrackPopupMenu({{5, star}, {0, ""}}, {10, 10}, &top), 5);
+  EXPECT_EQ(fake::Menus().back().items[0].text, "星辰");
+  fake::RunPostedWork();
+  EXPECT_TRUE(top.Saw(kWmCommand)) << "the owner hears of the choice";
+
+  ShellOpen("www." + star + ".com");
+  EXPECT_EQ(fake::ShellOpens(), std::vector<std::string>{"www.星辰.com"});
+  NotifyIconData icon{&top, 1, kWmUser, star};
+  ASSERT_TRUE(AddNotifyIcon(icon));
+  EXPECT_EQ(fake::NotifyIcons().back().tip, "星辰");
+  EXPECT_EQ(icon.tip, star);
 }
 
 TEST(ShellAddress, AWebSiteWithoutItsSchemeOpensAsHttp) {
