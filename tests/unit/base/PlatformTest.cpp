@@ -32,13 +32,13 @@ TEST(Platform, OwnPathAndCurrentDirectoryAreThoseOfThisProcess) {
 
 TEST(MappedFile, GivesTheBytesOfARegularFileAndNothingElse) {
   testsupport::TempDir dir;
-  testsupport::WriteFile(dir / "data", std::string("PK\x05\x06 and more", 15));
+  const std::string bytes("PK\x05\x06\xFF and more");
+  testsupport::WriteFile(dir / "data", bytes);
   testsupport::WriteFile(dir / "empty", "");
   {
     MappedFile file;
     ASSERT_EQ(file.Open(dir / "data"), MappedFile::Status::kOk);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(file.Data()), file.Size()),
-              std::string("PK\x05\x06 and more", 15));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(file.Data()), file.Size()), bytes);
   }
   MappedFile empty;
   EXPECT_EQ(empty.Open(dir / "empty"), MappedFile::Status::kCannotMap);
