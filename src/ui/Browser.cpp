@@ -107,7 +107,7 @@ class BrowserControl::Events : public backend::BrowserEvents {
     }
     std::optional<ScriptValue> result = handler->InvokeExternal(PageTextToGbk(name), gbkArgs);
     if (result && result->type == ScriptValue::Type::kText) {
-      result->text = GbkToUtf8(result->text);
+      result->text = launcher::GbkToUtf8(result->text);
     }
     return result;
   }

@@ -25,11 +25,11 @@ void Canvas::DrawFocusRect(const Rect& rect) { native_.DrawFocusRect(rect); }
 
 void Canvas::DrawText(std::string_view text, const Rect& rect, unsigned flags, ColorRef color,
                       FontKind font) {
-  native_.DrawText(GbkToUtf8(text), rect, flags, color, font);
+  native_.DrawText(launcher::GbkToUtf8(text), rect, flags, color, font);
 }
 
 void Canvas::TextOut(int x, int y, std::string_view text, ColorRef color, FontKind font) {
-  native_.TextOut(x, y, GbkToUtf8(text), color, font);
+  native_.TextOut(x, y, launcher::GbkToUtf8(text), color, font);
 }
 
 void Canvas::Save(Point offset, const Rect& clip) { native_.Save(offset, clip); }

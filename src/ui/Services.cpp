@@ -2,10 +2,10 @@
 // becomes UTF-8 here, once, before a backend sees it.
 #include <utility>
 
+#include "base/Text.h"
 #include "ui/MessageBox.h"
 #include "ui/NotifyIcon.h"
 #include "ui/Platform.h"
-#include "base/Text.h"
 #include "ui/Window.h"
 #include "ui/backend/Backend.h"
 
@@ -24,12 +24,12 @@ void RunMessageLoop() { backend::RunMessageLoop(); }
 void QuitMessageLoop() { backend::QuitMessageLoop(); }
 
 int MessageBox(Window* owner, std::string_view text, std::string_view caption, unsigned style) {
-  return backend::MessageBox(owner, GbkToUtf8(text), GbkToUtf8(caption), style);
+  return backend::MessageBox(owner, launcher::GbkToUtf8(text), launcher::GbkToUtf8(caption), style);
 }
 
 bool AddNotifyIcon(const NotifyIconData& data) {
   NotifyIconData utf8 = data;
-  utf8.tip = GbkToUtf8(data.tip);
+  utf8.tip = launcher::GbkToUtf8(data.tip);
   return backend::AddNotifyIcon(utf8);
 }
 
@@ -43,18 +43,18 @@ Size GetScreenSize() { return backend::GetScreenSize(); }
 
 void SetCursor(Cursor cursor) { backend::SetCursor(cursor); }
 
-bool ShellOpen(std::string_view target) { return backend::ShellOpen(GbkToUtf8(target)); }
+bool ShellOpen(std::string_view target) { return backend::ShellOpen(launcher::GbkToUtf8(target)); }
 
 bool StartProcess(std::string_view path) { return backend::StartProcess(path); }
 
 Size MeasureText(std::string_view text, FontKind font) {
-  return backend::MeasureText(GbkToUtf8(text), font);
+  return backend::MeasureText(launcher::GbkToUtf8(text), font);
 }
 
 int TrackPopupMenu(const std::vector<MenuItem>& items, Point screen, Window* owner) {
   std::vector<MenuItem> utf8 = items;
   for (MenuItem& item : utf8) {
-    item.text = GbkToUtf8(item.text);
+    item.text = launcher::GbkToUtf8(item.text);
   }
   const int chosen = backend::TrackPopupMenu(utf8, screen, owner);
   if (chosen != 0 && owner && owner->IsCreated()) {

@@ -2,8 +2,8 @@
 // Needs no display.
 #include <gtest/gtest.h>
 
-#include "ui/Canvas.h"
 #include "base/Text.h"
+#include "ui/Canvas.h"
 #include "ui/Window.h"
 #include "ui/gtk/CairoCanvas.h"
 
@@ -177,15 +177,15 @@ TEST_F(CanvasTest, CentredTextSitsInTheMiddleOfItsRectangleAndStaysInside) {
     // Through the framework's canvas, as a window paints: the model's text on its way to Pango.
     CairoCanvas cairo(cr_.get());
     Canvas canvas(cairo);
-    canvas.DrawText(Gbk("登录"), box, kDtCenter | kDtVCenter | kDtSingleLine, Rgb(0, 0, 0),
-                    FontKind::kMenu);
+    canvas.DrawText(launcher::Gbk("登录"), box, kDtCenter | kDtVCenter | kDtSingleLine,
+                    Rgb(0, 0, 0), FontKind::kMenu);
   }
   const Rect ink = Ink();
   ASSERT_FALSE(ink.Empty()) << "the ideographs were drawn";
   EXPECT_EQ(ink.Intersect(box), ink);
   EXPECT_NEAR((ink.left + ink.right) / 2.0, (box.left + box.right) / 2.0, 2.0);
   EXPECT_NEAR((ink.top + ink.bottom) / 2.0, (box.top + box.bottom) / 2.0, 3.0);
-  const Size measured = MeasureText(Gbk("登录"), FontKind::kMenu);
+  const Size measured = MeasureText(launcher::Gbk("登录"), FontKind::kMenu);
   EXPECT_LE(ink.Width(), measured.cx);
   EXPECT_LE(ink.Height(), measured.cy);
 }

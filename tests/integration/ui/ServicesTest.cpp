@@ -13,7 +13,6 @@
 #include "XScreen.h"
 #include "base/Text.h"
 #include "support/RecordingBrowser.h"
-#include "base/Text.h"
 #include "ui/backend/Backend.h"
 
 namespace uitest {
@@ -74,7 +73,7 @@ const testsupport::RecordingBrowser kBrowser;
 TEST_F(ServicesTest, ShellOpenHandsAddressesToTheDesktopsBrowser) {
   EXPECT_TRUE(ShellOpen("http://127.0.0.1:8765/a?b=1&c=2"));
   EXPECT_TRUE(ShellOpen("WWW.example.com/news"));  // no scheme: a web site all the same
-  EXPECT_TRUE(ShellOpen(Gbk("https://127.0.0.1:8765/新闻")));
+  EXPECT_TRUE(ShellOpen(launcher::Gbk("https://127.0.0.1:8765/新闻")));
   // A name that is neither an address nor a file opens nothing, quietly.
   EXPECT_FALSE(ShellOpen("_blank"));
   EXPECT_FALSE(ShellOpen(""));
@@ -153,7 +152,7 @@ TEST_F(ServicesTest, TextMeasuresAsItIsDrawn) {
   const Size latin = MeasureText("Start", FontKind::kMenu);
   const Size longer = MeasureText("Start the game", FontKind::kMenu);
   const Size bold = MeasureText("Start the game", FontKind::kGuiBold);
-  const Size chinese = MeasureText(Gbk("开始游戏"), FontKind::kGui);
+  const Size chinese = MeasureText(launcher::Gbk("开始游戏"), FontKind::kGui);
   // A 9-point font at 96 dots an inch: a line is some 12 to 18 pixels high.
   EXPECT_GE(latin.cy, 12);
   EXPECT_LE(latin.cy, 18);
@@ -183,7 +182,8 @@ TEST_F(ServicesTest, PopupMenuReturnsTheChosenItemAndTellsItsOwner) {
   ASSERT_TRUE(
       owner.Create("", kWsPopup | kWsVisible, Rect::FromSize(250, 250, 200, 150), nullptr, 0));
   ASSERT_TRUE(PumpUntil([&] { return owner.paints > 0; }));
-  const std::vector<MenuItem> items = {{10, Gbk("设置")}, {0, ""}, {20, Gbk("清除缓存")}};
+  const std::vector<MenuItem> items = {
+      {10, launcher::Gbk("设置")}, {0, ""}, {20, launcher::Gbk("清除缓存")}};
 
   EXPECT_EQ(ChooseWithKeys(x, items, &owner, {"Down", "Down", "Return"}), 20);
   ASSERT_TRUE(PumpUntil([&] { return owner.Count(kWmCommand) == 1; }));

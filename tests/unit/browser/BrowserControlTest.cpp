@@ -32,14 +32,14 @@ class RecordingHandler : public DocumentHandler {
   bool ShowContextMenu() override { return false; }
   void GetHostInfo(unsigned& /*flags*/) override {}
   bool GetExternal(std::vector<std::string>& memberNames) override {
-    memberNames = {Gbk("星")};
+    memberNames = {launcher::Gbk("星")};
     return true;
   }
   std::optional<ScriptValue> InvokeExternal(std::string_view name,
                                             const std::vector<ScriptValue>& given) override {
     names.emplace_back(name);
     args = given;
-    return ScriptValue::Text(Gbk("好"));
+    return ScriptValue::Text(launcher::Gbk("好"));
   }
 };
 
@@ -55,8 +55,8 @@ TEST(BrowserControl, TextCrossesToTheEngineAsUtf8) {
   RecordingHandler handler;
   ASSERT_TRUE(control.SetDocumentHandler(&handler));
 
-  ASSERT_TRUE(control.Navigate("http://127.0.0.1/" + Gbk("星")));
-  ASSERT_TRUE(control.LoadHtml(Gbk("<p>好</p>"), "http://127.0.0.1/" + Gbk("辰")));
+  ASSERT_TRUE(control.Navigate("http://127.0.0.1/" + launcher::Gbk("星")));
+  ASSERT_TRUE(control.LoadHtml(launcher::Gbk("<p>好</p>"), "http://127.0.0.1/" + launcher::Gbk("辰")));
   EXPECT_EQ(fake::Browser(control).navigations, std::vector<std::string>{"http://127.0.0.1/星"});
   EXPECT_EQ(fake::Browser(control).htmlLoads.back().html, "<p>好</p>");
   EXPECT_EQ(fake::Browser(control).htmlLoads.back().url, "http://127.0.0.1/辰");
@@ -67,9 +67,9 @@ TEST(BrowserControl, TextCrossesToTheEngineAsUtf8) {
   const auto result =
       fake::CallExternal(control, "星", {ScriptValue::Text("辰😀"), ScriptValue::Number(2)});
   EXPECT_EQ(result, ScriptValue::Text("好"));
-  EXPECT_EQ(handler.names, std::vector<std::string>{Gbk("星")});
+  EXPECT_EQ(handler.names, std::vector<std::string>{launcher::Gbk("星")});
   EXPECT_EQ(handler.args,
-            (std::vector<ScriptValue>{ScriptValue::Text(Gbk("辰") + "?"), ScriptValue::Number(2)}));
+            (std::vector<ScriptValue>{ScriptValue::Text(launcher::Gbk("辰") + "?"), ScriptValue::Number(2)}));
   control.DestroyWindow();
 }
 

@@ -217,7 +217,7 @@ TEST_F(WindowTest, AReleaseOutsideWithoutAMoveDoesNotClick) {
 // The model's GBK becomes UTF-8 on its way to the backend, whichever service carries it; what
 // the backend measures is measured in characters of the converted text.
 TEST_F(WindowTest, TheBackendSeesEveryTextAsUtf8) {
-  const std::string star = Gbk("星辰");
+  const std::string star = launcher::Gbk("星辰");
   Recorder top;
   Button button;
   ASSERT_TRUE(top.Create(star, kWsPopup | kWsVisible, Rect::FromSize(0, 0, 200, 200), nullptr, 0));
