@@ -111,8 +111,7 @@ TEST_F(WindowBehaviour, ShownHiddenMovedAndSizedWhereAsked) {
   Painted w(kBlue);
   const Rect r = Rect::FromSize(300, 200, 160, 120);
   ASSERT_TRUE(w.Create("shared", kWsPopup, r, nullptr, 0));
-  // Shown at once: under a window manager the GTK backend shows a window created hidden at
-  // (0, 0) in about half the runs when the UI loop ran before it was shown.
+  D().Idle();
   EXPECT_FALSE(D().OnScreen(w));
   EXPECT_FALSE(w.IsWindowVisible());
 
