@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -62,6 +63,8 @@ struct FakeState {
   std::deque<int> menuChoices;
   std::function<void(Dialog&)> modalHandler;
   std::vector<FakeNative*> natives;
+  std::uint64_t nextNative = 1;
+  FakeNative* keyboard = nullptr;  // the top-level the desktop gave the keyboard
 };
 
 FakeState& State() {
@@ -84,7 +87,10 @@ int DefaultAnswer(unsigned style) {
 class FakeNative : public backend::NativeWindow {
  public:
   FakeNative(backend::TopLevelEvents* events, const backend::NativeWindowParams& params)
-      : events(events) {
+      : events(events),
+        serial_(State().nextNative++),
+        // Like the GTK backend's tool windows (tips), which never take the keyboard.
+        takesKeyboard_((params.exStyle & kWsExToolWindow) == 0) {
     state.bounds = params.screen;
     state.title = params.titleUtf8;
     state.taskbarButton = params.taskbarButton;
@@ -93,16 +99,21 @@ class FakeNative : public backend::NativeWindow {
   ~FakeNative() override {
     auto& all = State().natives;
     all.erase(std::remove(all.begin(), all.end(), this), all.end());
+    if (State().keyboard == this) {
+      State().keyboard = nullptr;
+    }
   }
   void SetBounds(const Rect& screen) override { state.bounds = screen; }
   void Show(int showCmd) override {
     switch (showCmd) {
       case kSwHide:
         state.shown = false;
+        LoseKeyboard();
         break;
       case kSwMinimize:
       case kSwShowMinimized:
         state.shown = true;
+        LoseKeyboard();
         if (!state.minimized) {
           state.minimized = true;
           events->OnMinimizedChange(true);
@@ -113,6 +124,9 @@ class FakeNative : public backend::NativeWindow {
         if (state.minimized && (showCmd == kSwRestore || showCmd == kSwShowNormal)) {
           state.minimized = false;
           events->OnMinimizedChange(false);
+        }
+        if (showCmd != kSwShowNoActivate && !state.minimized) {
+          TakeKeyboard();
         }
         break;
     }
@@ -135,11 +149,51 @@ class FakeNative : public backend::NativeWindow {
     state.colorKey = key;
   }
   void GrabPointer(bool grab) override { state.grabbed = grab; }
-  void Focus() override {}
+  void Focus() override {
+    if (state.shown && !state.minimized) {
+      TakeKeyboard();
+    }
+  }
   void SetFullScreen(bool fullScreen) override { state.fullScreen = fullScreen; }
+
+  // The keyboard moves as a desktop moves it when a window is activated, shown or hidden; the
+  // framework hears of it later, with the posted work, as from a window system.
+  void TakeKeyboard() {
+    FakeState& s = State();
+    if (!takesKeyboard_ || s.keyboard == this) {
+      return;
+    }
+    FakeNative* previous = s.keyboard;
+    s.keyboard = this;
+    if (previous) {
+      previous->ReportFocus(false);
+    }
+    ReportFocus(true);
+  }
+  void LoseKeyboard() {
+    if (State().keyboard == this) {
+      State().keyboard = nullptr;
+      ReportFocus(false);
+    }
+  }
 
   backend::TopLevelEvents* events;
   fake::NativeState state;
+
+ private:
+  void ReportFocus(bool focused) {
+    backend::QueueOnUiThread([serial = serial_, focused] {
+      for (FakeNative* native : State().natives) {
+        if (native->serial_ == serial) {
+          native->events->OnFocusChange(focused);
+          return;
+        }
+      }
+    });
+  }
+
+  std::uint64_t serial_;
+  bool takesKeyboard_;
 };
 
 FakeNative& NativeOf(const Window& w) {
@@ -190,9 +244,16 @@ class RecordingCanvas : public backend::NativeCanvas {
   void Save(Point offset, const Rect& clip) override {
     const Frame& f = frames_.back();
     Rect absolute = clip.Offset(f.origin.x, f.origin.y).Intersect(f.clip);
-    frames_.push_back({{f.origin.x + offset.x, f.origin.y + offset.y}, absolute});
+    frames_.push_back({{f.origin.x + offset.x, f.origin.y + offset.y}, absolute, f.shapes});
   }
-  void ClipRegion(const Region&) override {}
+  void ClipRegion(const Region& region) override {
+    Frame& f = frames_.back();
+    Region absolute;
+    for (const Rect& r : region.rects) {
+      absolute.rects.push_back(r.Offset(f.origin.x, f.origin.y));
+    }
+    f.shapes.push_back(std::move(absolute));
+  }
   void Restore() override {
     if (frames_.size() > 1) frames_.pop_back();
   }
@@ -201,6 +262,7 @@ class RecordingCanvas : public backend::NativeCanvas {
   struct Frame {
     Point origin;
     Rect clip;
+    std::vector<Region> shapes;
   };
   fake::DrawOp Base(fake::DrawOp::Kind kind, const Rect& r) const {
     const Frame& f = frames_.back();
@@ -208,6 +270,7 @@ class RecordingCanvas : public backend::NativeCanvas {
     op.kind = kind;
     op.dst = r.Offset(f.origin.x, f.origin.y);
     op.clip = f.clip;
+    op.shapes = f.shapes;
     return op;
   }
   void AddPicture(fake::DrawOp::Kind kind, const Bitmap& picture, const Rect& src,
@@ -394,6 +457,7 @@ void Reset() {
   s.menus.clear();
   s.menuChoices.clear();
   s.modalHandler = nullptr;
+  s.keyboard = nullptr;
   std::lock_guard lock(s.postedMutex);
   s.posted.clear();
 }
@@ -485,7 +549,14 @@ bool Key(Window& topLevel, bool down, unsigned virtualKey, unsigned keyFlags) {
 }
 
 void FocusChange(Window& topLevel, bool focused) {
-  NativeOf(topLevel).events->OnFocusChange(focused);
+  FakeNative& native = NativeOf(topLevel);
+  FakeState& s = State();
+  if (focused) {
+    s.keyboard = &native;
+  } else if (s.keyboard == &native) {
+    s.keyboard = nullptr;
+  }
+  native.events->OnFocusChange(focused);
 }
 
 void Configure(Window& topLevel, const Rect& screen) {

@@ -102,6 +102,10 @@ void Click(Window& topLevel, Point screen, unsigned extraFlags = 0);
 void PointerLeaves(Window& topLevel);
 // True when consumed before any native child would see it.
 bool Key(Window& topLevel, bool down, unsigned virtualKey, unsigned keyFlags = 0);
+// The desktop gave a top-level the keyboard or took it away, told at once. The fake desktop
+// moves the keyboard by itself too, as a window system does: to a top-level shown with
+// activation or asked for the focus (tool windows never take it), away from one hidden or
+// minimised; the framework hears of those moves with the posted work.
 void FocusChange(Window& topLevel, bool focused);
 // The window manager moved or sized a top-level, or its user asked to close it.
 void Configure(Window& topLevel, const Rect& screen);
@@ -122,6 +126,9 @@ struct DrawOp {
   unsigned flags = 0;  // text flags; edges: 1 raised, 2 sunken
   FontKind font = FontKind::kMenu;
   Rect clip;  // clip in force
+  // Shapes of the windows painted into (SetWindowRgn of a child), in force beside clip: the
+  // op shows only where it lies inside every one of them.
+  std::vector<Region> shapes;
 };
 // Paints the whole top-level as an expose would and returns what was drawn, in order.
 std::vector<DrawOp> Paint(Window& topLevel);

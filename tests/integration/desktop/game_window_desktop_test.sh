@@ -15,7 +15,6 @@ printf '<html><body style="background:#203040"></body></html>\n' >"$work/page.ht
 pack_quiet "$work/pk" "s#^firstUrl=.*#firstUrl=file://$work/page.html#"
 start_packed "$work/pk"
 game_window
-sleep 1
 
 at() {  # at X Y W H [full]: the game window's rectangle and full-screen state, settled
   wait_until 5 sh -c "[ \"\$(xdotool getwindowgeometry --shell $game | tr '\n' ' ')\" = \
@@ -44,7 +43,7 @@ at 460 205 1000 630 || { show back; fail "did not return to the framed place"; }
 xdotool mousemove 900 215 mousedown 1
 for step in 1 2 3 4 5; do
   xdotool mousemove $((900 - step * 60)) $((215 - step * 20))
-  sleep 0.05
+  sleep 0.05  # a hand's pace
 done
 xdotool mouseup 1
 at 160 105 1000 630 || { show dragged; fail "the drag did not move the window"; }

@@ -41,14 +41,14 @@ wait_until 15 grep -q '^login ' "$work/beacons" || fail "the login page never lo
 # The frame went to the header address (the site saw it), and the launcher is still there.
 wait_until 10 grep -q "^GET /game?http://127.0.0.1:$other/ad.html?game " "$work/requests" ||
   fail "the frame never navigated"
-sleep 1
+sleep 1  # time for a wrong hand-over to close the launcher
 xdotool search --onlyvisible --name '^星辰远征$' 2>/dev/null | grep -qx "$window" ||
   fail "the frame's navigation closed the launcher"
 grep -q '^GET /game/' "$work/requests" && fail "a game page was asked for"
 
 # The page's own form hands over.
 geometry "$window"
-sleep 1
+wait_until 20 gold_at $((X + 573)) $((Y + 374)) || fail "the login page is not drawn"
 xdotool mousemove $((X + 573)) $((Y + 374)) click 1
 wait_until 15 grep -q '^GET /game/index.html?user=' "$work/requests" ||
   fail "the login form did not start the game"

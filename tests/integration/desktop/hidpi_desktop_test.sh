@@ -12,13 +12,17 @@ desktop_start --screen=2560x1600
 pack_quiet "$work/pk"
 start_packed "$work/pk" GDK_SCALE=2
 launcher_pair
-sleep 2
+# 760 x 544 logical pixels centred on 1280 x 780 as a 766 x 573 captioned window.
+wait_until 5 eval '[ "$(rect "$picture")" = "514 206 1520 1088 " ]' ||
+  fail "launcher at $(rect "$picture")"
 wait_until 5 same_place "$picture" "$companion" ||
   fail "the pair lies at two places: $(rect "$picture"), $(rect "$companion")"
 geometry "$picture"
 echo "launcher at $X,$Y ${WIDTH}x$HEIGHT"
-# 760 x 544 logical pixels centred on 1280 x 780 as a 766 x 573 captioned window.
-[ "$X $Y $WIDTH $HEIGHT" = "514 206 1520 1088" ] || fail "launcher at $X,$Y ${WIDTH}x$HEIGHT"
+# Once the picture is drawn (its title band over the desktop's blue), no pixel of the
+# companion's key colour shows.
+wait_until 5 eval '[ "$(pixel $((X + 1000)) $((Y + 80)))" != "#204080" ]' ||
+  fail "the launcher's picture is not drawn"
 import -window root -crop "${WIDTH}x$HEIGHT+$X+$Y" "$work/launcher.png"
 green=$(/usr/bin/python3 -c "from PIL import Image
 p = Image.open('$work/launcher.png').convert('RGB')

@@ -20,11 +20,10 @@ launcher_pair
 # The companion shows while the picture window is being made, and moves over it a moment later.
 wait_until 5 same_place "$picture" "$companion" ||
   fail "the pair opened at two places: $(rect "$picture"), $(rect "$companion")"
-sleep 0.5
 red_icon() {  # the window's first icon begins with an opaque red pixel
   xprop -notype -f _NET_WM_ICON 32c _NET_WM_ICON -id "$1" | grep -q '= [0-9]*, [0-9]*, 4294901760,'
 }
-red_icon "$picture" || fail "the launcher does not carry the operator's icon"
+wait_until 5 red_icon "$picture" || fail "the launcher does not carry the operator's icon"
 geometry "$picture"
 echo "pair at $X,$Y ${WIDTH}x$HEIGHT"
 
@@ -50,7 +49,7 @@ geometry "$picture"
 xdotool mousemove $((X + 600)) $((Y + 40)) mousedown 1
 for step in 1 2 3 4 5; do
   xdotool mousemove $((X + 600 - step * 80)) $((Y + 40 - step * 30))
-  sleep 0.05
+  sleep 0.05  # a hand's pace
 done
 xdotool mouseup 1
 wait_until 5 both_back || fail "the drag split the pair"

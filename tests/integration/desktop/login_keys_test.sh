@@ -23,12 +23,13 @@ on_exit "kill $pid"
 launcher_window() { window=$(xdotool search --onlyvisible --name '^星辰远征$' 2>/dev/null | head -n 1); [ -n "$window" ]; }
 wait_until 20 launcher_window || fail "no launcher window"
 wait_until 15 grep -q '^login ' "$work/beacons" || fail "the login page never loaded"
-sleep 1
 geometry "$window"
+# The engine draws the loaded page a moment later: its submit button turns gold.
+wait_until 20 gold_at $((X + 573)) $((Y + 374)) || fail "the login page is not drawn"
 
 # The account field of the page (the page area starts at 34,132 of the window).
 xdotool mousemove $((X + 560)) $((Y + 234)) click 1
-sleep 0.5
+sleep 0.5  # the click puts the keyboard into the field; nothing outside the page tells when
 xdotool key ctrl+a
 xdotool type --delay 60 'aB1!Zz'
 xdotool key --delay 100 ctrl+a ctrl+c Tab shift+Tab End ctrl+v Return

@@ -36,7 +36,7 @@ area=$(pixel $((X + 100)) $((Y + 460)))
 [ "$area" = "#101228" ] || fail "the page area shows $area, not the placeholder #101228"
 
 xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return
-sleep 0.5
+sleep 0.5  # time for the answer to end the launcher, were it to
 kill -0 "$pid" 2>/dev/null || fail "answering the message ended the launcher"
 xdotool search --onlyvisible --name '^星辰远征$' >/dev/null || fail "the launcher's windows went"
 echo "PASS"

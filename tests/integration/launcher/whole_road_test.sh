@@ -20,7 +20,7 @@ start_demo
 # The login page's submit button, in the page area (34,132)-(719,515).
 bx=$((X + 573))
 by=$((Y + 374))
-sleep 0.5
+wait_until 2 eval '[ "$(pixel "$bx" "$by")" = "#101228" ]' || true
 early=$(pixel "$bx" "$by")
 [ ! -s "$work/beacons" ] || fail "the login page loaded before it was looked at (delay ignored?)"
 [ "$early" = "#101228" ] || fail "while loading the page area shows $early, not the placeholder #101228"
@@ -28,10 +28,6 @@ early=$(pixel "$bx" "$by")
 wait_until 10 seen login || fail "the login page never loaded"
 # The engine draws the page's first frame a moment after it is shown (seconds with a software
 # renderer under Xvfb); until then the placeholder stays.
-gold() {
-  local r=$((16#${1:1:2})) g=$((16#${1:3:2})) b=$((16#${1:5:2}))
-  [ "$r" -gt 200 ] && [ "$g" -gt 120 ] && [ "$b" -lt $((r - 80)) ]
-}
 for _ in $(seq 1 60); do
   shown=$(pixel "$bx" "$by")
   gold "$shown" && break
@@ -43,9 +39,9 @@ echo "page area: $early while loading, $shown once loaded"
 
 # Keys typed into the page stay in the page.
 xdotool mousemove $((X + 573)) $((Y + 300)) click 1
-sleep 0.3
+sleep 0.3  # the click puts the keyboard into the page; nothing outside the page tells when
 xdotool key Escape
-sleep 0.5
+sleep 0.5  # time for a wrong key rule to close the launcher
 kill -0 "$pid" 2>/dev/null || fail "Escape in the page closed the launcher"
 xdotool search --onlyvisible --name '^星辰远征$' >/dev/null || fail "Escape hid the launcher"
 
@@ -78,7 +74,6 @@ screen=$(xdpyinfo | awk '/dimensions:/ {print $2}')
 want="GET /game/index.html?user=%E8%88%B0%E9%95%BF&zone=1 "
 wait_until 15 seen game || fail "the game page never loaded"
 grep -qF "$want" "$work/requests" || fail "the game page was not requested as $want"
-sleep 1
 
 # The title strip is piece 2 of the sprite sheet (style.png 8,80 58x27) stretched across.
 expected() {  # expected ROW -> rrggbb of piece 2's middle column
@@ -92,51 +87,51 @@ near() {  # near A B -> both colours within 12 per channel
     [ $((a - b)) -le 12 ] && [ $((b - a)) -le 12 ] || return 1
   done
 }
-import -window root "$work/game.png"
 at() { convert "$work/game.png" -crop "1x1+$1+$2" -depth 8 txt:- | tail -n 1 | grep -o '#[0-9A-F]\{6\}' | head -n 1; }
+# The page extended the title through the client: the drawn title is wider than the configured
+# one (four characters, about 75 pixels here) by the pilot and zone.
+extended() {
+  import -window root "$work/game.png"
+  span=$(/usr/bin/python3 -c "from PIL import Image
+p = Image.open('$work/game.png').convert('RGB')
+xs = [x for x in range(34, 700) for y in range(4, 24)
+      if (lambda r, g, b: r > 200 and g > 180 and 120 < b < 215)(*p.getpixel((x, y)))]
+print(max(xs) - min(xs) if xs else 0)")
+  [ "$span" -gt 95 ]
+}
+wait_until 10 extended || fail "the title was not extended (spans $span pixels)"
+echo "drawn title spans $span pixels"
 for row in 1 8 20 26; do
   got=$(at 960 "$row")
   want=$(expected "$row")
   near "$got" "$want" || fail "title strip row $row shows $got, the sprite sheet has $want"
 done
 
-# The page extended the title through the client: the drawn title is wider than the configured
-# one (four characters, about 75 pixels here) by the pilot and zone.
-span=$(/usr/bin/python3 -c "from PIL import Image
-p = Image.open('$work/game.png').convert('RGB')
-xs = [x for x in range(34, 700) for y in range(4, 24)
-      if (lambda r, g, b: r > 200 and g > 180 and 120 < b < 215)(*p.getpixel((x, y)))]
-print(max(xs) - min(xs) if xs else 0)")
-echo "drawn title spans $span pixels"
-[ "$span" -gt 95 ] || fail "the title was not extended (spans $span pixels)"
-
 # Escape reaches the page (the game pauses and says so to its site) and closes nothing.
 xdotool mousemove 960 500 click 1
-sleep 0.3
+sleep 0.3  # the click puts the keyboard into the page; nothing outside the page tells when
 xdotool key Escape
 wait_until 5 seen pause || fail "Escape did not reach the page"
 kill -0 "$pid" 2>/dev/null || fail "Escape closed the game"
 
-question() {  # waits for the question box and sets QX QY QW QH
+box_shown() {  # a question box is on the screen; sets QX QY QW QH
   local id
-  for _ in $(seq 1 50); do
-    for id in $(xdotool search --onlyvisible --name '.*' 2>/dev/null); do
-      eval "$(xdotool getwindowgeometry --shell "$id")"
-      if [ "$WIDTH" -gt 150 ] && [ "$WIDTH" -lt 900 ] && [ "$HEIGHT" -gt 50 ] &&
-        [ "$HEIGHT" -lt 400 ]; then
-        QX=$X QY=$Y QW=$WIDTH QH=$HEIGHT
-        return 0
-      fi
-    done
-    sleep 0.1
+  for id in $(xdotool search --onlyvisible --name '.*' 2>/dev/null); do
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    if [ "$WIDTH" -gt 150 ] && [ "$WIDTH" -lt 900 ] && [ "$HEIGHT" -gt 50 ] &&
+      [ "$HEIGHT" -lt 400 ]; then
+      QX=$X QY=$Y QW=$WIDTH QH=$HEIGHT
+      return 0
+    fi
   done
   return 1
 }
+question() { wait_until 5 box_shown; }  # waits for the question box
 answer() {  # answer ok|cancel: the buttons share the bottom row, OK on the left
   local x=$((QX + QW * 3 / 4))
   [ "$1" = ok ] && x=$((QX + QW / 4))
   xdotool mousemove "$x" $((QY + QH - 18)) click 1
-  sleep 0.5
+  wait_until 5 eval '! box_shown' || fail "the question box stayed after the answer"
 }
 
 # F5 asks before restarting; Cancel keeps the game, and the page was never reloaded.
@@ -148,14 +143,16 @@ kill -0 "$pid" 2>/dev/null || fail "Cancel ended the game"
 
 # F11: full screen covers the screen, the title strip goes; F11 again brings it back.
 strip=$(pixel 960 8)
+full_screen() {
+  eval "$(xdotool getwindowgeometry --shell "$game")"
+  [ "$X,$Y" = "0,0" ] && [ "${WIDTH}x$HEIGHT" = "$screen" ] && [ "$(pixel 960 8)" != "$strip" ]
+}
 xdotool mousemove 960 600 key F11
-sleep 1.5
-eval "$(xdotool getwindowgeometry --shell "$game")"
-[ "$X,$Y" = "0,0" ] && [ "${WIDTH}x$HEIGHT" = "$screen" ] || fail "full screen at $X,$Y ${WIDTH}x$HEIGHT"
-[ "$(pixel 960 8)" != "$strip" ] || fail "the title strip stayed in full screen"
+wait_until 5 full_screen ||
+  fail "full screen at $X,$Y ${WIDTH}x$HEIGHT, the title strip showing $(pixel 960 8)"
 xdotool key F11
-sleep 1.5
-near "$(pixel 960 8)" "$strip" || fail "the title strip did not come back after full screen"
+wait_until 5 eval 'near "$(pixel 960 8)" "$strip"' ||
+  fail "the title strip did not come back after full screen"
 
 # The close button (type 5, 28 from the right) asks; Cancel keeps the game.
 xdotool mousemove $((${screen%x*} - 14)) 13 click 1
@@ -182,7 +179,7 @@ for _ in $(seq 1 60); do
 done
 xdotool mousemove $((X + 573)) $((Y + 374)) click 1
 wait_until 15 seen game 2 || fail "the restarted program did not reach the game"
-sleep 1
+wait_until 5 eval 'near "$(pixel 960 8)" "$strip"' || fail "the new game window has no title strip"
 xdotool mousemove $((${screen%x*} - 14)) 13 click 1
 question || fail "the close button asked nothing in the new run"
 answer ok

@@ -47,19 +47,6 @@ TEST_F(ServicesTest, TimerThatStopsItselfFromItsCallbackRunsOnce) {
   backend::StopTimer(other);
 }
 
-TEST_F(ServicesTest, WindowTimersPostUntilKilled) {
-  Probe w(Rgb(1, 2, 3));
-  ASSERT_TRUE(w.Create("", kWsPopup, Rect::FromSize(0, 0, 10, 10), nullptr, 0));
-  w.SetTimer(7, 10);
-  ASSERT_TRUE(PumpUntil([&] { return w.Count(kWmTimer) >= 3; }));
-  w.KillTimer(7);
-  Pump(30ms);
-  const int fired = w.Count(kWmTimer);
-  Pump(80ms);
-  EXPECT_EQ(w.Count(kWmTimer), fired);
-  EXPECT_EQ(w.events.front().wParam, 7u);
-}
-
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path);
   std::stringstream text;

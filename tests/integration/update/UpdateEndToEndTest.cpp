@@ -18,6 +18,7 @@
 #include <fstream>
 #include <thread>
 
+#include "WindowOnScreen.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
 
@@ -177,7 +178,12 @@ TEST_P(UpdateEndToEnd, TheLauncherReplacesItselfAndTheNewBuildStarts) {
   asked = asked && server.WaitForRequests(3, 60s);
   // The new build is up with its launcher window open, as a player would see it; end it as the
   // player closing the window would.
-  std::this_thread::sleep_for(2s);
+  bool shown = false;
+  for (auto deadline = Clock::now() + 30s; asked && !shown && Clock::now() < deadline;) {
+    shown = WindowOnScreen(OurChildren());
+    std::this_thread::sleep_for(50ms);
+  }
+  EXPECT_TRUE(shown) << "the new build showed no window";
   for (pid_t pid : OurChildren()) kill(pid, SIGTERM);
   bool reaped = ReapAll(60s);
   ASSERT_TRUE(asked) << server.Requests().size() << " requests";
@@ -244,7 +250,7 @@ TEST_F(UpdateEndToEnd, AnUpdateNeverEndsTheGame) {
     }
   }
   EXPECT_TRUE(installed) << server.Requests().size() << " requests";
-  std::this_thread::sleep_for(1s);
+  std::this_thread::sleep_for(1s);  // time for a wrong rule to end the game
   EXPECT_EQ(waitpid(game, nullptr, WNOHANG), 0) << "the game ended";
   // Helpers of the web engine that ended and came to this process (the subreaper) go first.
   while (waitpid(-1, nullptr, WNOHANG) > 0) {

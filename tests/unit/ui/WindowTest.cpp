@@ -49,31 +49,6 @@ class WindowTest : public ::testing::Test {
   void SetUp() override { fake::Reset(); }
 };
 
-TEST_F(WindowTest, ChildrenGetMouseInTheirOwnCoordinatesTopmostFirst) {
-  Recorder top, first, second;
-  ASSERT_TRUE(
-      top.Create("top", kWsPopup | kWsVisible, Rect::FromSize(100, 100, 300, 200), nullptr, 0));
-  ASSERT_TRUE(first.Create("", kWsChild | kWsVisible, Rect::FromSize(10, 10, 50, 50), &top, 7));
-  ASSERT_TRUE(second.Create("", kWsChild | kWsVisible, Rect::FromSize(30, 30, 50, 50), &top, 8));
-  EXPECT_EQ(top.GetDlgItem(8), &second);
-  EXPECT_EQ(second.GetWindowRect(), Rect::FromSize(130, 130, 50, 50));
-
-  // Over both: the first created is on top.
-  fake::Mouse(top, MouseKind::kDown, 1, {140, 140}, kMkLButton);
-  ASSERT_TRUE(first.Saw(kWmLButtonDown));
-  EXPECT_FALSE(second.Saw(kWmLButtonDown));
-  EXPECT_EQ(Window::WindowFromPoint({170, 170}), &second);
-  EXPECT_EQ(Window::WindowFromPoint({105, 105}), &top);
-
-  // A shaped child lets the point through outside its shape.
-  first.SetWindowRgn(Region{{Rect{0, 0, 5, 5}}}, false);
-  EXPECT_EQ(Window::WindowFromPoint({140, 140}), &second);
-
-  // A hidden child is not hit.
-  second.ShowWindow(kSwHide);
-  EXPECT_EQ(Window::WindowFromPoint({170, 170}), &top);
-}
-
 TEST_F(WindowTest, CaptureAndLeaveTracking) {
   Recorder top, child;
   top.Create("", kWsPopup | kWsVisible, Rect::FromSize(0, 0, 200, 200), nullptr, 0);
@@ -167,35 +142,6 @@ TEST_F(WindowTest, PreTranslationSeesKeysBeforeTheWindow) {
   child.messages.clear();
   EXPECT_TRUE(fake::Key(popup, true, 'B'));
   EXPECT_FALSE(child.Saw(kWmKeyDown));
-}
-
-TEST_F(WindowTest, DialogKeysAndModalRun) {
-  Dialog dialog({{300, 200}, kWsPopup | kWsVisible, 0, "d"});
-  fake::SetModalHandler([](Dialog& d) {
-    EXPECT_TRUE(d.IsWindowVisible());
-    EXPECT_EQ(d.GetWindowRect(), Rect::FromSize(810, 420, 300, 200)) << "centred on the work area";
-    fake::Key(d, true, kVkEscape);
-  });
-  EXPECT_EQ(dialog.DoModal(), kIdCancelCommand);
-  EXPECT_FALSE(dialog.IsCreated());
-
-  fake::SetModalHandler([](Dialog& d) { fake::RequestClose(d); });
-  EXPECT_EQ(dialog.DoModal(), kIdCancelCommand) << "closing a dialog cancels it";
-  fake::SetModalHandler([](Dialog& d) { fake::Key(d, true, kVkReturn); });
-  EXPECT_EQ(dialog.DoModal(), kIdOkCommand);
-}
-
-TEST_F(WindowTest, PostedMessagesReachOnlyLiveWindows) {
-  auto window = std::make_unique<Recorder>();
-  window->Create("", kWsPopup, Rect::FromSize(0, 0, 10, 10), nullptr, 0);
-  WindowId id = window->GetId();
-  EXPECT_TRUE(PostMessage(id, kWmUser + 5, 1, 2));
-  fake::RunPostedWork();
-  EXPECT_TRUE(window->Saw(kWmUser + 5));
-  EXPECT_TRUE(PostMessage(id, kWmUser + 6, 0, 0));
-  window.reset();
-  EXPECT_EQ(fake::RunPostedWork(), 1);  // delivered nowhere, and no crash
-  EXPECT_FALSE(PostMessage(id, kWmUser + 7, 0, 0));
 }
 
 }  // namespace
