@@ -372,6 +372,7 @@ bool Window::Create(std::string_view text, unsigned style, const Rect& rect, Win
     params.titleUtf8 = GbkToUtf8(text_);
     params.taskbarButton = (exStyle & kWsExAppWindow) != 0 || !owner_;
     params.owner = owner_ ? owner_->Native() : nullptr;
+    params.exStyle = exStyle;
     native_ = detail::CreateNativeWindow(state_.get(), params);
     if (!native_) {
       state_.reset();
