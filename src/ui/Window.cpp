@@ -269,6 +269,9 @@ void TopLevelState::OnMinimizedChange(bool minimized) {
 }
 
 void TopLevelState::StartLoop(unsigned command, Point screen) {
+  if (window_->Native() && window_->Native()->BeginSystemLoop(command, screen)) {
+    return;  // what the window system does is reported as configure events
+  }
   loop_ = command;
   loopStart = screen;
   loopRect = window_->GetWindowRect();

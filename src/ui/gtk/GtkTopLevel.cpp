@@ -8,6 +8,7 @@
 #include "ui/gtk/CairoCanvas.h"
 #include "ui/gtk/GtkInput.h"
 #include "ui/gtk/GtkShape.h"
+#include "ui/gtk/GtkWindowManager.h"
 #include "ui/gtk/PixelOps.h"
 
 namespace ui::gtk {
@@ -212,8 +213,9 @@ void GtkTopLevel::SettleBounds(bool timedOut) {
   }
   // Not the rectangle asked for while our request is pending: a busy window manager may not have
   // answered it yet (what it reported may even predate the request), which is no refusal. The
-  // request is repeated for a while before the reported rectangle is believed.
-  if (boundsPending_ && repeatedRequests_ < kRepeatedRequests) {
+  // request is repeated for a while before the reported rectangle is believed; a window manager
+  // that keeps windows where it put them is believed at once.
+  if (boundsPending_ && repeatedRequests_ < kRepeatedRequests && !WindowManagerKeepsPlaces()) {
     ++repeatedRequests_;
     gtk_window_move(Window(), requested_.left, requested_.top);
     gtk_window_resize(Window(), requested_.Width(), requested_.Height());
@@ -311,6 +313,28 @@ void GtkTopLevel::SetCursor(Cursor cursor) {
   GdkCursor* c = CursorFor(cursor);
   if (GdkWindow* gw = gtk_widget_get_window(window_.Get())) gdk_window_set_cursor(gw, c);
   if (GdkWindow* gw = gtk_widget_get_window(area_)) gdk_window_set_cursor(gw, c);
+}
+
+bool GtkTopLevel::BeginSystemLoop(unsigned command, Point screen) {
+  if (!WindowManagerKeepsPlaces()) {
+    return false;
+  }
+  GtkWindow* window = Window();
+  const guint32 time = gtk_get_current_event_time();
+  if ((command & 0xFFF0) == kScMove) {
+    gtk_window_begin_move_drag(window, 1, screen.x, screen.y, time);
+    return true;
+  }
+  static constexpr std::array<GdkWindowEdge, 8> kEdges = {
+      GDK_WINDOW_EDGE_WEST,       GDK_WINDOW_EDGE_EAST,       GDK_WINDOW_EDGE_NORTH,
+      GDK_WINDOW_EDGE_NORTH_WEST, GDK_WINDOW_EDGE_NORTH_EAST, GDK_WINDOW_EDGE_SOUTH,
+      GDK_WINDOW_EDGE_SOUTH_WEST, GDK_WINDOW_EDGE_SOUTH_EAST};
+  const unsigned direction = command & 0xF;  // kWmszLeft (1) to kWmszBottomRight (8)
+  if ((command & 0xFFF0) != kScSize || direction < 1 || direction > kEdges.size()) {
+    return false;
+  }
+  gtk_window_begin_resize_drag(window, kEdges[direction - 1], 1, screen.x, screen.y, time);
+  return true;
 }
 
 void GtkTopLevel::GrabPointer(bool grab) {

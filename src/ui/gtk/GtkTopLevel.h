@@ -40,6 +40,7 @@ class GtkTopLevel final : public detail::NativeWindow {
   void GrabPointer(bool grab) override;
   void Focus() override;
   void SetFullScreen(bool fullScreen) override;
+  bool BeginSystemLoop(unsigned command, Point screen) override;
 
   GtkWindow* Window() const { return GTK_WINDOW(window_.Get()); }
   // The top-level that last reported pointer input (the desktop's cursor belongs to it), or
