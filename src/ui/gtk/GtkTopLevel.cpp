@@ -231,11 +231,64 @@ void GtkTopLevel::SetBounds(const Rect& screen) {
     PlaceInHost();
     return;
   }
+  if (WindowManagerKeepsPlaces() && (MaximizedByWindowManager(r) || DraggedByWindowManager(r))) {
+    return;
+  }
   boundsPending_ = true;
   repeatedRequests_ = 0;
   lastRequestUs_ = g_get_monotonic_time();
   gtk_window_move(Window(), r.left, r.top);
   gtk_window_resize(Window(), r.Width(), r.Height());
+}
+
+bool GtkTopLevel::MaximizedByWindowManager(const Rect& r) {
+  // Such a window manager puts a window over the work area only as its maximised state; the
+  // rectangle it then gives (its own idea of the work area) is reported as any other, and the
+  // framework following it leaves the state alone.
+  const bool following = wmMaximized_ && actual_ && r == *actual_;
+  if (following) {
+    boundsPending_ = false;
+    return true;
+  }
+  if (r == GetWorkArea() && !fullScreen_) {
+    if (!wmMaximized_) {
+      wmMaximized_ = true;
+      gtk_window_maximize(Window());
+    }
+    boundsPending_ = true;
+    lastRequestUs_ = g_get_monotonic_time();
+    return true;
+  }
+  if (wmMaximized_) {
+    wmMaximized_ = false;
+    gtk_window_unmaximize(Window());
+  }
+  return false;
+}
+
+bool GtkTopLevel::DraggedByWindowManager(const Rect& r) {
+  // A move made while the player drags in the window (the left button held in a motion of its
+  // own) is handed to such a window manager as its own move, from where the pointer is. The
+  // pointer is then the window manager's until the button goes up; what it did is reported as
+  // configure events, or the place it kept once the request has settled.
+  EventPtr current(gtk_get_current_event());
+  if (!current || current->type != GDK_MOTION_NOTIFY ||
+      !(current->motion.state & GDK_BUTTON1_MASK) || !actual_ || r.Width() != actual_->Width() ||
+      r.Height() != actual_->Height()) {
+    return false;
+  }
+  GtkWidget* source = gtk_get_event_widget(current.get());
+  if (!source || gtk_widget_get_toplevel(source) != window_.Get()) {
+    return false;
+  }
+  gtk_window_begin_move_drag(Window(), 1, static_cast<int>(current->motion.x_root),
+                             static_cast<int>(current->motion.y_root), current->motion.time);
+  boundsPending_ = true;
+  lastRequestUs_ = g_get_monotonic_time();
+  if (!settleSource_) {
+    settleSource_ = g_timeout_add(kSettleMs, OnSettleTimeout, this);
+  }
+  return true;
 }
 
 void GtkTopLevel::SettleBounds(bool timedOut) {
@@ -373,6 +426,7 @@ void GtkTopLevel::SetFullScreen(bool fullScreen) {
   if (host_) {
     return;
   }
+  fullScreen_ = fullScreen;
   // On a hidden window this becomes the state it is mapped in. Without a window manager nothing
   // more happens; the bounds asked for cover the screen already.
   if (fullScreen) {
@@ -700,9 +754,37 @@ void GtkTopLevel::OnCompositedChanged(GdkScreen*, gpointer data) {
 void GtkTopLevel::DeliverMouse(MouseKind kind, int button, double x, double y, double xRoot,
                                double yRoot, unsigned flags) {
   g_lastInput = this;
+  if (WindowManagerKeepsPlaces()) {
+    std::shared_ptr<bool> alive = alive_;
+    FollowUntoldMove(x, y, xRoot, yRoot);
+    if (!*alive) {
+      return;
+    }
+  }
   const Point client{static_cast<int>(std::floor(x)), static_cast<int>(std::floor(y))};
   const Point screen{static_cast<int>(std::floor(xRoot)), static_cast<int>(std::floor(yRoot))};
   events_->OnMouse(kind, button, client, screen, flags);  // may destroy this
+}
+
+void GtkTopLevel::FollowUntoldMove(double x, double y, double xRoot, double yRoot) {
+  // Weston's window manager moves a window's frame (placing it, or in its own move loop)
+  // without telling the window where it went. A pointer event tells: its point on the screen
+  // less its point in the window is where the window is. Heard before the event itself, so that
+  // the framework places the event right.
+  GtkTopLevel* top = host_ ? host_ : this;
+  int dx = 0;
+  int dy = 0;
+  if (!top->actual_ || !gtk_widget_translate_coordinates(area_, top->content_, 0, 0, &dx, &dy)) {
+    return;
+  }
+  const Point origin{static_cast<int>(std::lround(xRoot - x)) - dx,
+                     static_cast<int>(std::lround(yRoot - y)) - dy};
+  if (origin == top->actual_->TopLeft()) {
+    return;
+  }
+  top->actual_ = Rect::FromSize(origin.x, origin.y, top->actual_->Width(), top->actual_->Height());
+  top->boundsPending_ = false;
+  top->SettleBounds(false);  // may destroy windows
 }
 
 gboolean GtkTopLevel::OnButtonPress(GtkWidget* widget, GdkEventButton* e, gpointer data) {

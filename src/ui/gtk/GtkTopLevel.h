@@ -104,6 +104,17 @@ class GtkTopLevel final : public detail::NativeWindow {
   // Compares the window manager's idea of our rectangle with the one asked for; reports a
   // difference once no request of ours is still on its way (or waiting has timed out).
   void SettleBounds(bool timedOut);
+  // Under a window manager that keeps places: true when the rectangle asked for is the window
+  // manager's maximised state (asked for now, or the one it gave), which SetBounds then leaves
+  // to it.
+  bool MaximizedByWindowManager(const Rect& r);
+  // Under a window manager that keeps places: true when a move asked for while the player
+  // drags in the window was handed to the window manager as its own move.
+  bool DraggedByWindowManager(const Rect& r);
+  // Under a window manager that keeps places: a move of the window nobody told it of, found in
+  // a pointer event at (x, y) in the drawing area and (xRoot, yRoot) on the screen, is reported
+  // as the window manager's.
+  void FollowUntoldMove(double x, double y, double xRoot, double yRoot);
   void DeliverMouse(detail::TopLevelEvents::MouseKind kind, int button, double x, double y,
                     double xRoot, double yRoot, unsigned flags);
   Size ClientSize() const;
@@ -129,6 +140,8 @@ class GtkTopLevel final : public detail::NativeWindow {
   gint64 lastRequestUs_ = 0;
   guint settleSource_ = 0;
   bool minimized_ = false;
+  bool fullScreen_ = false;   // announced to the window manager
+  bool wmMaximized_ = false;  // maximised by a window manager that keeps places
 
   // Shapes from the three sources; each absent when it does not apply.
   std::optional<std::vector<Rect>> frameworkShape_;
