@@ -121,7 +121,9 @@ class FakeNative : public detail::NativeWindow {
   void Focus() override {}
   void SetFullScreen(bool fullScreen) override { state.fullScreen = fullScreen; }
   bool BeginSystemLoop(unsigned command, Point) override {
-    if (!State().systemLoops) return false;
+    if (!State().systemLoops) {
+      return false;
+    }
     state.systemLoop = command;
     return true;
   }

@@ -292,7 +292,9 @@ bool GtkTopLevel::DraggedByWindowManager(const Rect& r) {
 }
 
 void GtkTopLevel::SettleBounds(bool timedOut) {
-  if (!actual_ || !gtk_widget_get_mapped(Root())) return;
+  if (!actual_ || !gtk_widget_get_mapped(Root())) {
+    return;
+  }
   if (*actual_ == requested_) {
     boundsPending_ = false;
     return;
@@ -384,7 +386,9 @@ void GtkTopLevel::RaiseOwned() {
   // A window manager keeps transient windows above their owner; without one we do. Hosted ones
   // are inside.
   for (GtkTopLevel* other : All()) {
-    if (other->owner_ != this || other->host_ || !gtk_widget_get_visible(other->Root())) continue;
+    if (other->owner_ != this || other->host_ || !gtk_widget_get_visible(other->Root())) {
+      continue;
+    }
     if (GdkWindow* gw = gtk_widget_get_window(other->window_.Get())) gdk_window_raise(gw);
     other->RaiseOwned();
   }
@@ -406,7 +410,9 @@ void GtkTopLevel::SetTaskbarButton(bool shown) {
 }
 
 void GtkTopLevel::Focus() {
-  if (!gtk_widget_get_visible(Root())) return;
+  if (!gtk_widget_get_visible(Root())) {
+    return;
+  }
   if (host_) {
     // The host's keyboard, taken from wherever the toolkit's focus is in it.
     if (GtkWidget* focus = gtk_window_get_focus(Window());
@@ -494,7 +500,9 @@ void GtkTopLevel::Invalidate(const Rect& client) {
 
 void GtkTopLevel::Update() {
   GdkWindow* gw = gtk_widget_get_window(host_ ? area_ : window_.Get());
-  if (!gw || !gtk_widget_get_mapped(Root())) return;
+  if (!gw || !gtk_widget_get_mapped(Root())) {
+    return;
+  }
   G_GNUC_BEGIN_IGNORE_DEPRECATIONS
   gdk_window_process_updates(gw, TRUE);
   G_GNUC_END_IGNORE_DEPRECATIONS
@@ -535,7 +543,9 @@ void GtkTopLevel::SetColorKey(ColorRef key) {
   offscreenPainted_ = false;
   keyMask_.clear();
   keyRects_.reset();
-  if (gtk_widget_get_visible(Root())) gtk_widget_queue_draw(area_);
+  if (gtk_widget_get_visible(Root())) {
+    gtk_widget_queue_draw(area_);
+  }
 }
 
 void GtkTopLevel::ChooseVisual() {
@@ -567,7 +577,9 @@ void GtkTopLevel::ChooseVisual() {
 
 void GtkTopLevel::ApplyShapes() {
   GdkWindow* gw = gtk_widget_get_window(host_ ? area_ : window_.Get());
-  if (!gw && !host_) return;  // applied when mapped
+  if (!gw && !host_) {
+    return;  // applied when mapped
+  }
   const std::vector<Rect>* framework = frameworkShape_ ? &*frameworkShape_ : nullptr;
   // Native children draw themselves over the key colour the framework painted under them.
   std::optional<std::vector<Rect>> keyAndChildren;
@@ -710,7 +722,9 @@ std::vector<Rect> GtkTopLevel::NativeChildRects() const {
     if (!gtk_widget_get_visible(widget) || !gtk_widget_get_child_visible(widget)) return;
     int x = 0;
     int y = 0;
-    if (!gtk_widget_translate_coordinates(widget, content_, 0, 0, &x, &y)) return;
+    if (!gtk_widget_translate_coordinates(widget, content_, 0, 0, &x, &y)) {
+      return;
+    }
     const Rect r = Rect::FromSize(x, y, gtk_widget_get_allocated_width(widget),
                                   gtk_widget_get_allocated_height(widget));
     if (!r.Empty()) rects.push_back(r);
