@@ -23,9 +23,6 @@ using MouseKind = detail::TopLevelEvents::MouseKind;
 constexpr std::uint8_t kVisibleAlpha = 128;
 constexpr double kNeutral = 48 / 255.0;
 
-// How long the window system may take to carry out a move or resize of ours before a
-// different rectangle it reports counts as its own decision.
-constexpr guint kSettleMs = 250;
 // How often a pending request is repeated before the rectangle the window system reports is
 // taken as the window's place (a window manager that constrains or ignores the request).
 constexpr int kRepeatedRequests = 8;
@@ -241,56 +238,6 @@ void GtkTopLevel::SetBounds(const Rect& screen) {
   gtk_window_resize(Window(), r.Width(), r.Height());
 }
 
-bool GtkTopLevel::MaximizedByWindowManager(const Rect& r) {
-  // Such a window manager puts a window over the work area only as its maximised state; the
-  // rectangle it then gives (its own idea of the work area) is reported as any other, and the
-  // framework following it leaves the state alone.
-  const bool following = wmMaximized_ && actual_ && r == *actual_;
-  if (following) {
-    boundsPending_ = false;
-    return true;
-  }
-  if (r == GetWorkArea() && !fullScreen_) {
-    if (!wmMaximized_) {
-      wmMaximized_ = true;
-      gtk_window_maximize(Window());
-    }
-    boundsPending_ = true;
-    lastRequestUs_ = g_get_monotonic_time();
-    return true;
-  }
-  if (wmMaximized_) {
-    wmMaximized_ = false;
-    gtk_window_unmaximize(Window());
-  }
-  return false;
-}
-
-bool GtkTopLevel::DraggedByWindowManager(const Rect& r) {
-  // A move made while the player drags in the window (the left button held in a motion of its
-  // own) is handed to such a window manager as its own move, from where the pointer is. The
-  // pointer is then the window manager's until the button goes up; what it did is reported as
-  // configure events, or the place it kept once the request has settled.
-  EventPtr current(gtk_get_current_event());
-  if (!current || current->type != GDK_MOTION_NOTIFY ||
-      !(current->motion.state & GDK_BUTTON1_MASK) || !actual_ || r.Width() != actual_->Width() ||
-      r.Height() != actual_->Height()) {
-    return false;
-  }
-  GtkWidget* source = gtk_get_event_widget(current.get());
-  if (!source || gtk_widget_get_toplevel(source) != window_.Get()) {
-    return false;
-  }
-  gtk_window_begin_move_drag(Window(), 1, static_cast<int>(current->motion.x_root),
-                             static_cast<int>(current->motion.y_root), current->motion.time);
-  boundsPending_ = true;
-  lastRequestUs_ = g_get_monotonic_time();
-  if (!settleSource_) {
-    settleSource_ = g_timeout_add(kSettleMs, OnSettleTimeout, this);
-  }
-  return true;
-}
-
 void GtkTopLevel::SettleBounds(bool timedOut) {
   if (!actual_ || !gtk_widget_get_mapped(Root())) {
     return;
@@ -450,28 +397,6 @@ void GtkTopLevel::SetCursor(Cursor cursor) {
     gdk_window_set_cursor(own, c);
   }
   if (GdkWindow* gw = gtk_widget_get_window(area_)) gdk_window_set_cursor(gw, c);
-}
-
-bool GtkTopLevel::BeginSystemLoop(unsigned command, Point screen) {
-  if (!WindowManagerKeepsPlaces()) {
-    return false;
-  }
-  GtkWindow* window = Window();
-  const guint32 time = gtk_get_current_event_time();
-  if ((command & 0xFFF0) == kScMove) {
-    gtk_window_begin_move_drag(window, 1, screen.x, screen.y, time);
-    return true;
-  }
-  static constexpr std::array<GdkWindowEdge, 8> kEdges = {
-      GDK_WINDOW_EDGE_WEST,       GDK_WINDOW_EDGE_EAST,       GDK_WINDOW_EDGE_NORTH,
-      GDK_WINDOW_EDGE_NORTH_WEST, GDK_WINDOW_EDGE_NORTH_EAST, GDK_WINDOW_EDGE_SOUTH,
-      GDK_WINDOW_EDGE_SOUTH_WEST, GDK_WINDOW_EDGE_SOUTH_EAST};
-  const unsigned direction = command & 0xF;  // kWmszLeft (1) to kWmszBottomRight (8)
-  if ((command & 0xFFF0) != kScSize || direction < 1 || direction > kEdges.size()) {
-    return false;
-  }
-  gtk_window_begin_resize_drag(window, kEdges[direction - 1], 1, screen.x, screen.y, time);
-  return true;
 }
 
 void GtkTopLevel::GrabPointer(bool grab) {
@@ -778,27 +703,6 @@ void GtkTopLevel::DeliverMouse(MouseKind kind, int button, double x, double y, d
   const Point client{static_cast<int>(std::floor(x)), static_cast<int>(std::floor(y))};
   const Point screen{static_cast<int>(std::floor(xRoot)), static_cast<int>(std::floor(yRoot))};
   events_->OnMouse(kind, button, client, screen, flags);  // may destroy this
-}
-
-void GtkTopLevel::FollowUntoldMove(double x, double y, double xRoot, double yRoot) {
-  // Weston's window manager moves a window's frame (placing it, or in its own move loop)
-  // without telling the window where it went. A pointer event tells: its point on the screen
-  // less its point in the window is where the window is. Heard before the event itself, so that
-  // the framework places the event right.
-  GtkTopLevel* top = host_ ? host_ : this;
-  int dx = 0;
-  int dy = 0;
-  if (!top->actual_ || !gtk_widget_translate_coordinates(area_, top->content_, 0, 0, &dx, &dy)) {
-    return;
-  }
-  const Point origin{static_cast<int>(std::lround(xRoot - x)) - dx,
-                     static_cast<int>(std::lround(yRoot - y)) - dy};
-  if (origin == top->actual_->TopLeft()) {
-    return;
-  }
-  top->actual_ = Rect::FromSize(origin.x, origin.y, top->actual_->Width(), top->actual_->Height());
-  top->boundsPending_ = false;
-  top->SettleBounds(false);  // may destroy windows
 }
 
 gboolean GtkTopLevel::OnButtonPress(GtkWidget* widget, GdkEventButton* e, gpointer data) {

@@ -120,6 +120,10 @@ class GtkTopLevel final : public detail::NativeWindow {
   Size ClientSize() const;
   bool Composited() const;
 
+  // How long the window system may take to carry out a move or resize of ours before a
+  // different rectangle it reports counts as its own decision.
+  static constexpr guint kSettleMs = 250;
+
   detail::TopLevelEvents* events_;
   GtkTopLevel* owner_;
   unsigned exStyle_;
