@@ -380,6 +380,12 @@ void GtkTopLevel::SetFullScreen(bool fullScreen) {
     return;
   }
   fullScreen_ = fullScreen;
+  if (fullScreen && wmMaximized_) {
+    // The full screen's rectangle, asked for just before, covers the work area of a window
+    // manager that keeps places; it is no maximised state to come back to.
+    wmMaximized_ = false;
+    gtk_window_unmaximize(Window());
+  }
   // On a hidden window this becomes the state it is mapped in. Without a window manager nothing
   // more happens; the bounds asked for cover the screen already.
   if (fullScreen) {
