@@ -273,6 +273,9 @@ void TopLevelState::OnMinimizedChange(bool minimized) {
 }
 
 void TopLevelState::StartLoop(unsigned command, Point screen) {
+  if (window_->native_ && window_->native_->BeginSystemLoop(command, screen)) {
+    return;  // what the window system does is reported as configure events
+  }
   loop_ = command;
   loopStart = screen;
   loopRect = window_->GetWindowRect();
@@ -376,6 +379,7 @@ bool Window::Create(std::string_view text, unsigned style, const Rect& rect, Win
     params.titleUtf8 = launcher::GbkToUtf8(text_);
     params.taskbarButton = (exStyle & kWsExAppWindow) != 0 || !owner_;
     params.owner = owner_ ? owner_->native_.get() : nullptr;
+    params.exStyle = exStyle;
     native_ = backend::CreateNativeWindow(state_.get(), params);
     if (!native_) {
       state_.reset();

@@ -148,6 +148,11 @@ class NativeWindow {
   // Tells the desktop the window covers the whole screen, above its panels and docks (a window
   // manager's full-screen state), or no longer does. Bounds stay as SetBounds asks.
   virtual void SetFullScreen(bool fullScreen) = 0;
+  // A move or size loop (kScMove, or kScSize with its direction) that the window system runs
+  // itself, from the pointer's place at the button press until the button goes up: true when it
+  // does (a window manager that ignores where the program puts its windows), and the framework
+  // then runs none of its own.
+  virtual bool BeginSystemLoop(unsigned command, Point screen) = 0;
 };
 
 // Null when no native window can be made (the platform did not start).

@@ -52,6 +52,7 @@ struct FakeState {
   bool quitRequested = false;
   Rect workArea{0, 0, 1920, 1040};
   Size screen{1920, 1080};
+  bool systemLoops = false;
   Cursor cursor = Cursor::kArrow;
   std::vector<std::string> shellOpens;
   std::vector<std::string> startedProcesses;
@@ -155,6 +156,13 @@ class FakeNative : public backend::NativeWindow {
     }
   }
   void SetFullScreen(bool fullScreen) override { state.fullScreen = fullScreen; }
+  bool BeginSystemLoop(unsigned command, Point) override {
+    if (!State().systemLoops) {
+      return false;
+    }
+    state.systemLoop = command;
+    return true;
+  }
 
   // The keyboard moves as a desktop moves it when a window is activated, shown or hidden; the
   // framework hears of it later, with the posted work, as from a window system.
@@ -448,6 +456,7 @@ void Reset() {
   s.loopTimeout = std::chrono::milliseconds(10000);
   s.workArea = {0, 0, 1920, 1040};
   s.screen = {1920, 1080};
+  s.systemLoops = false;
   s.cursor = Cursor::kArrow;
   s.shellOpens.clear();
   s.startedProcesses.clear();
@@ -499,6 +508,7 @@ std::size_t PendingPostedWork() {
 
 void SetWorkArea(const Rect& work) { State().workArea = work; }
 void SetScreenSize(Size size) { State().screen = size; }
+void SetSystemLoops(bool system) { State().systemLoops = system; }
 
 const NativeState& Native(const Window& topLevel) {
   static const NativeState none{};

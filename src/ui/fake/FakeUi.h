@@ -44,6 +44,7 @@ struct NativeState {
   ColorRef colorKey = 0;
   bool grabbed = false;
   bool fullScreen = false;  // announced to the desktop
+  unsigned systemLoop = 0;  // the last move or size loop the window system was asked to run
   int invalidations = 0;
   int updates = 0;
   bool destroyed = false;
@@ -81,6 +82,8 @@ std::size_t PendingPostedWork();
 // The desktop.
 void SetWorkArea(const Rect& work);
 void SetScreenSize(Size size);
+// Whether the window system runs move and size loops itself (default false: the framework does).
+void SetSystemLoops(bool system);
 
 // Native top-levels.
 const NativeState& Native(const Window& topLevel);

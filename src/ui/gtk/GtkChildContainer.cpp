@@ -1,5 +1,5 @@
-// The child container, found through the top-level's widget tree: the top-level's window holds
-// a GtkOverlay over its drawing area, and the container is added to it as a pass-through overlay
+// The child container, found through the top-level's widget tree: the top-level's content is a
+// GtkOverlay over its drawing area, and the container is added to it as a pass-through overlay
 // child. This belongs with the top-level (which could hand out the container it made instead of
 // having it looked up); it is kept apart so that it can move there in one piece.
 #include "ui/gtk/GtkChildContainer.h"
@@ -16,9 +16,7 @@ constexpr char kContainerKey[] = "launcher-child-container";
 
 GtkFixed* ChildContainer(backend::NativeWindow* topLevel) {
   if (!topLevel) return nullptr;
-  GtkWindow* window = static_cast<GtkTopLevel*>(topLevel)->Window();
-  GtkWidget* overlay = gtk_bin_get_child(GTK_BIN(window));
-  if (!overlay || !GTK_IS_OVERLAY(overlay)) return nullptr;
+  GtkWidget* overlay = GTK_WIDGET(static_cast<GtkTopLevel*>(topLevel)->Content());
   // The overlay owns the container; the key only remembers it and goes with the overlay.
   if (auto* fixed = static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(overlay), kContainerKey))) {
     return GTK_FIXED(fixed);

@@ -22,6 +22,9 @@ struct CairoRegionFree {
 struct FontDescriptionFree {
   void operator()(PangoFontDescription* d) const { pango_font_description_free(d); }
 };
+struct GdkEventFree {
+  void operator()(GdkEvent* e) const { gdk_event_free(e); }
+};
 struct GObjectUnref {
   void operator()(gpointer p) const { g_object_unref(p); }
 };
@@ -30,6 +33,7 @@ using SurfacePtr = std::unique_ptr<cairo_surface_t, CairoSurfaceFree>;
 using CairoPtr = std::unique_ptr<cairo_t, CairoFree>;
 using RegionPtr = std::unique_ptr<cairo_region_t, CairoRegionFree>;
 using FontDescriptionPtr = std::unique_ptr<PangoFontDescription, FontDescriptionFree>;
+using EventPtr = std::unique_ptr<GdkEvent, GdkEventFree>;
 // Any GObject we hold a reference to (layouts, cursors, contexts).
 template <typename T>
 using ObjectPtr = std::unique_ptr<T, GObjectUnref>;

@@ -8,6 +8,7 @@
 #include "ui/gtk/CairoCanvas.h"
 #include "ui/gtk/GtkInput.h"
 #include "ui/gtk/GtkShape.h"
+#include "ui/gtk/GtkWindowManager.h"
 #include "ui/gtk/PixelOps.h"
 
 namespace ui::gtk {
@@ -22,17 +23,9 @@ using MouseKind = backend::TopLevelEvents::MouseKind;
 constexpr std::uint8_t kVisibleAlpha = 128;
 constexpr double kNeutral = 48 / 255.0;
 
-// How long the window system may take to carry out a move or resize of ours before a
-// different rectangle it reports counts as its own decision.
-constexpr guint kSettleMs = 250;
 // How often a pending request is repeated before the rectangle the window system reports is
 // taken as the window's place (a window manager that constrains or ignores the request).
 constexpr int kRepeatedRequests = 8;
-
-std::vector<GtkTopLevel*>& All() {
-  static std::vector<GtkTopLevel*> all;
-  return all;
-}
 
 GtkTopLevel* g_lastInput = nullptr;
 
@@ -98,7 +91,42 @@ GtkTopLevel::GtkTopLevel(backend::TopLevelEvents* events, const backend::NativeW
     : events_(events),
       owner_(static_cast<GtkTopLevel*>(params.owner)),
       exStyle_(params.exStyle),
-      window_(gtk_window_new(GTK_WINDOW_TOPLEVEL)) {
+      host_(HostFor(owner_, exStyle_)),
+      window_(host_ ? nullptr : gtk_window_new(GTK_WINDOW_TOPLEVEL)),
+      content_(gtk_overlay_new()),
+      hostedContent_(host_ ? content_ : nullptr) {
+  // The drawing area asks for nothing, so the window can be made as small as the framework
+  // wants; the overlay will hold native children over it.
+  area_ = gtk_drawing_area_new();
+  gtk_widget_set_size_request(area_, 1, 1);
+  gtk_widget_add_events(area_, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
+                                   GDK_POINTER_MOTION_MASK | GDK_LEAVE_NOTIFY_MASK);
+  gtk_container_add(GTK_CONTAINER(content_), area_);
+  gtk_widget_show(area_);
+
+  g_signal_connect(area_, "draw", G_CALLBACK(OnDraw), this);
+  g_signal_connect(area_, "button-press-event", G_CALLBACK(OnButtonPress), this);
+  g_signal_connect(area_, "button-release-event", G_CALLBACK(OnButtonRelease), this);
+  g_signal_connect(area_, "motion-notify-event", G_CALLBACK(OnMotion), this);
+  g_signal_connect(area_, "leave-notify-event", G_CALLBACK(OnLeave), this);
+  // Shapes go on just before the window reaches the screen: realizing (by whoever) makes GTK
+  // reset the input shape.
+  g_signal_connect(Root(), "map", G_CALLBACK(OnMap), this);
+  // Native children (web views) may have moved or changed their size or visibility.
+  g_signal_connect_after(Root(), "size-allocate", G_CALLBACK(OnSizeAllocate), this);
+
+  if (host_) {
+    // Over the host's own content (and whatever it hosts already); input passes through to what
+    // lies below wherever the drawing area's input shape leaves it out. Shown by Show.
+    gtk_widget_set_halign(content_, GTK_ALIGN_START);
+    gtk_widget_set_valign(content_, GTK_ALIGN_START);
+    gtk_overlay_add_overlay(host_->Content(), content_);
+    gtk_overlay_set_overlay_pass_through(host_->Content(), content_, TRUE);
+    SetBounds(params.screen);
+    All().push_back(this);
+    return;
+  }
+
   GtkWindow* w = Window();
   gtk_window_set_decorated(w, FALSE);
   gtk_window_set_gravity(w, GDK_GRAVITY_NORTH_WEST);
@@ -112,24 +140,9 @@ GtkTopLevel::GtkTopLevel(backend::TopLevelEvents* events, const backend::NativeW
   }
   if (exStyle_ & kWsExTopmost) gtk_window_set_keep_above(w, TRUE);
   if (owner_) gtk_window_set_transient_for(w, owner_->Window());
+  gtk_container_add(GTK_CONTAINER(window_.Get()), content_);
+  gtk_widget_show(content_);
 
-  // The drawing area asks for nothing, so the window can be made as small as the framework
-  // wants; the overlay will hold native children over it.
-  area_ = gtk_drawing_area_new();
-  gtk_widget_set_size_request(area_, 1, 1);
-  gtk_widget_add_events(area_, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
-                                   GDK_POINTER_MOTION_MASK | GDK_LEAVE_NOTIFY_MASK);
-  GtkWidget* overlay = gtk_overlay_new();
-  gtk_container_add(GTK_CONTAINER(overlay), area_);
-  gtk_container_add(GTK_CONTAINER(window_.Get()), overlay);
-  gtk_widget_show(area_);
-  gtk_widget_show(overlay);
-
-  g_signal_connect(area_, "draw", G_CALLBACK(OnDraw), this);
-  g_signal_connect(area_, "button-press-event", G_CALLBACK(OnButtonPress), this);
-  g_signal_connect(area_, "button-release-event", G_CALLBACK(OnButtonRelease), this);
-  g_signal_connect(area_, "motion-notify-event", G_CALLBACK(OnMotion), this);
-  g_signal_connect(area_, "leave-notify-event", G_CALLBACK(OnLeave), this);
   // Handlers on the window itself run before GTK hands a key to the focused widget.
   g_signal_connect(window_.Get(), "key-press-event", G_CALLBACK(OnKey), this);
   g_signal_connect(window_.Get(), "key-release-event", G_CALLBACK(OnKey), this);
@@ -138,11 +151,7 @@ GtkTopLevel::GtkTopLevel(backend::TopLevelEvents* events, const backend::NativeW
   g_signal_connect(window_.Get(), "configure-event", G_CALLBACK(OnConfigureEvent), this);
   g_signal_connect(window_.Get(), "window-state-event", G_CALLBACK(OnWindowState), this);
   g_signal_connect(window_.Get(), "delete-event", G_CALLBACK(OnDelete), this);
-  // Shapes go on just before the window reaches the screen: realizing (by whoever) makes GTK
-  // reset the input shape.
-  g_signal_connect(window_.Get(), "map", G_CALLBACK(OnMap), this);
-  // Native children (web views) may have moved or changed their size or visibility.
-  g_signal_connect_after(window_.Get(), "size-allocate", G_CALLBACK(OnSizeAllocate), this);
+  g_signal_connect_after(window_.Get(), "set-focus", G_CALLBACK(OnSetFocus), this);
   g_signal_connect(gtk_widget_get_screen(window_.Get()), "composited-changed",
                    G_CALLBACK(OnCompositedChanged), this);
 
@@ -157,25 +166,47 @@ GtkTopLevel::~GtkTopLevel() {
   for (GtkTopLevel* other : all) {
     if (other->owner_ == this) other->owner_ = nullptr;
   }
+  if (host_) {
+    // The host no longer sends keys or focus changes here.
+    if (host_->clickedTarget_ == this) {
+      host_->clickedTarget_ = nullptr;
+    }
+    if (host_->keyTarget_ == this) {
+      host_->keyTarget_ = nullptr;
+    }
+  }
   if (g_lastInput == this) g_lastInput = nullptr;
   if (settleSource_) g_source_remove(settleSource_);
   GrabPointer(false);
-  g_signal_handlers_disconnect_by_data(gtk_widget_get_screen(window_.Get()), this);
+  g_signal_handlers_disconnect_by_data(gtk_widget_get_screen(content_), this);
   g_signal_handlers_disconnect_by_data(area_, this);
-  g_signal_handlers_disconnect_by_data(window_.Get(), this);
+  g_signal_handlers_disconnect_by_data(content_, this);
+  if (window_.Get()) {
+    g_signal_handlers_disconnect_by_data(window_.Get(), this);
+  }
   window_.Reset();
+  hostedContent_.Reset();  // leaves the host's window
 }
 
 GtkTopLevel* GtkTopLevel::LastInput() { return g_lastInput; }
 
+std::vector<GtkTopLevel*>& GtkTopLevel::All() {
+  static std::vector<GtkTopLevel*> all;
+  return all;
+}
+
+GtkWindow* GtkTopLevel::Window() const {
+  return host_ ? host_->Window() : GTK_WINDOW(window_.Get());
+}
+
 bool GtkTopLevel::Composited() const {
-  return gdk_screen_is_composited(gtk_widget_get_screen(window_.Get())) != FALSE;
+  return gdk_screen_is_composited(gtk_widget_get_screen(content_)) != FALSE;
 }
 
 bool GtkTopLevel::LayeredTranslucent() const {
-  GdkScreen* screen = gtk_widget_get_screen(window_.Get());
+  GdkScreen* screen = gtk_widget_get_screen(content_);
   GdkVisual* rgba = gdk_screen_get_rgba_visual(screen);
-  return Composited() && rgba && gtk_widget_get_visual(window_.Get()) == rgba;
+  return Composited() && rgba && gtk_widget_get_visual(GTK_WIDGET(Window())) == rgba;
 }
 
 Size GtkTopLevel::ClientSize() const {
@@ -193,6 +224,13 @@ void GtkTopLevel::SetBounds(const Rect& screen) {
   Rect r = Rect::FromSize(screen.left, screen.top, std::max(screen.Width(), 1),
                           std::max(screen.Height(), 1));
   requested_ = r;
+  if (host_) {
+    PlaceInHost();
+    return;
+  }
+  if (WindowManagerKeepsPlaces() && (MaximizedByWindowManager(r) || DraggedByWindowManager(r))) {
+    return;
+  }
   boundsPending_ = true;
   repeatedRequests_ = 0;
   lastRequestUs_ = g_get_monotonic_time();
@@ -201,7 +239,9 @@ void GtkTopLevel::SetBounds(const Rect& screen) {
 }
 
 void GtkTopLevel::SettleBounds(bool timedOut) {
-  if (!actual_ || !gtk_widget_get_mapped(window_.Get())) return;
+  if (!actual_ || !gtk_widget_get_mapped(Root())) {
+    return;
+  }
   if (*actual_ == requested_) {
     boundsPending_ = false;
     return;
@@ -212,8 +252,9 @@ void GtkTopLevel::SettleBounds(bool timedOut) {
   }
   // Not the rectangle asked for while our request is pending: a busy window manager may not have
   // answered it yet (what it reported may even predate the request), which is no refusal. The
-  // request is repeated for a while before the reported rectangle is believed.
-  if (boundsPending_ && repeatedRequests_ < kRepeatedRequests) {
+  // request is repeated for a while before the reported rectangle is believed; a window manager
+  // that keeps windows where it put them is believed at once.
+  if (boundsPending_ && repeatedRequests_ < kRepeatedRequests && !WindowManagerKeepsPlaces()) {
     ++repeatedRequests_;
     gtk_window_move(Window(), requested_.left, requested_.top);
     gtk_window_resize(Window(), requested_.Width(), requested_.Height());
@@ -239,7 +280,7 @@ gboolean GtkTopLevel::OnSettleTimeout(gpointer data) {
 }
 
 void GtkTopLevel::Show(int showCmd) {
-  GtkWidget* w = window_.Get();
+  GtkWidget* w = Root();
   if (showCmd == kSwHide) {
     GrabPointer(false);
     gtk_widget_hide(w);
@@ -247,6 +288,22 @@ void GtkTopLevel::Show(int showCmd) {
   }
   const bool minimize = showCmd == kSwMinimize || showCmd == kSwShowMinimized;
   const bool activate = !minimize && showCmd != kSwShowNoActivate && !(exStyle_ & kWsExToolWindow);
+  if (host_) {
+    // Minimised with its host, by the framework.
+    if (minimize) {
+      return;
+    }
+    if (!gtk_widget_get_visible(w)) {
+      if (keyed_ && !offscreenPainted_ && !PrepareKeyedFrame()) {
+        return;
+      }
+      gtk_widget_show(w);
+    }
+    if (activate) {
+      Focus();
+    }
+    return;
+  }
   if (!gtk_widget_get_visible(w)) {
     ChooseVisual();
     gtk_widget_realize(w);
@@ -273,30 +330,62 @@ void GtkTopLevel::Show(int showCmd) {
 }
 
 void GtkTopLevel::RaiseOwned() {
-  // A window manager keeps transient windows above their owner; without one we do.
+  // A window manager keeps transient windows above their owner; without one we do. Hosted ones
+  // are inside.
   for (GtkTopLevel* other : All()) {
-    if (other->owner_ != this || !gtk_widget_get_visible(other->window_.Get())) continue;
+    if (other->owner_ != this || other->host_ || !gtk_widget_get_visible(other->Root())) {
+      continue;
+    }
     if (GdkWindow* gw = gtk_widget_get_window(other->window_.Get())) gdk_window_raise(gw);
     other->RaiseOwned();
   }
 }
 
 void GtkTopLevel::SetTitle(const std::string& utf8) {
+  if (host_) {
+    return;  // the host's title names the window
+  }
   gtk_window_set_title(Window(), utf8.c_str());
 }
 
 void GtkTopLevel::SetTaskbarButton(bool shown) {
+  if (host_) {
+    return;
+  }
   gtk_window_set_skip_taskbar_hint(Window(), !shown);
   gtk_window_set_skip_pager_hint(Window(), !shown);
 }
 
 void GtkTopLevel::Focus() {
-  if (!gtk_widget_get_visible(window_.Get())) return;
+  if (!gtk_widget_get_visible(Root())) {
+    return;
+  }
+  if (host_) {
+    // The host's keyboard, taken from wherever the toolkit's focus is in it.
+    if (GtkWidget* focus = gtk_window_get_focus(Window());
+        focus && !gtk_widget_is_ancestor(focus, content_)) {
+      gtk_window_set_focus(Window(), nullptr);
+    }
+    host_->clickedTarget_ = this;
+    host_->SetKeyTarget(host_->KeyTarget());
+    host_->Focus();
+    return;
+  }
   gtk_window_present(Window());
   RaiseOwned();
 }
 
 void GtkTopLevel::SetFullScreen(bool fullScreen) {
+  if (host_) {
+    return;
+  }
+  fullScreen_ = fullScreen;
+  if (fullScreen && wmMaximized_) {
+    // The full screen's rectangle, asked for just before, covers the work area of a window
+    // manager that keeps places; it is no maximised state to come back to.
+    wmMaximized_ = false;
+    gtk_window_unmaximize(Window());
+  }
   // On a hidden window this becomes the state it is mapped in. Without a window manager nothing
   // more happens; the bounds asked for cover the screen already.
   if (fullScreen) {
@@ -309,12 +398,15 @@ void GtkTopLevel::SetFullScreen(bool fullScreen) {
 void GtkTopLevel::SetCursor(Cursor cursor) {
   cursor_ = cursor;
   GdkCursor* c = CursorFor(cursor);
-  if (GdkWindow* gw = gtk_widget_get_window(window_.Get())) gdk_window_set_cursor(gw, c);
+  GdkWindow* own = host_ ? nullptr : gtk_widget_get_window(window_.Get());
+  if (own) {
+    gdk_window_set_cursor(own, c);
+  }
   if (GdkWindow* gw = gtk_widget_get_window(area_)) gdk_window_set_cursor(gw, c);
 }
 
 void GtkTopLevel::GrabPointer(bool grab) {
-  GdkSeat* seat = gdk_display_get_default_seat(gtk_widget_get_display(window_.Get()));
+  GdkSeat* seat = gdk_display_get_default_seat(gtk_widget_get_display(content_));
   if (!grab) {
     if (grabbed_) gdk_seat_ungrab(seat);
     grabbed_ = false;
@@ -338,8 +430,10 @@ void GtkTopLevel::Invalidate(const Rect& client) {
 }
 
 void GtkTopLevel::Update() {
-  GdkWindow* gw = gtk_widget_get_window(window_.Get());
-  if (!gw || !gtk_widget_get_mapped(window_.Get())) return;
+  GdkWindow* gw = gtk_widget_get_window(host_ ? area_ : window_.Get());
+  if (!gw || !gtk_widget_get_mapped(Root())) {
+    return;
+  }
   G_GNUC_BEGIN_IGNORE_DEPRECATIONS
   gdk_window_process_updates(gw, TRUE);
   G_GNUC_END_IGNORE_DEPRECATIONS
@@ -380,10 +474,15 @@ void GtkTopLevel::SetColorKey(ColorRef key) {
   offscreenPainted_ = false;
   keyMask_.clear();
   keyRects_.reset();
-  if (gtk_widget_get_visible(window_.Get())) gtk_widget_queue_draw(area_);
+  if (gtk_widget_get_visible(Root())) {
+    gtk_widget_queue_draw(area_);
+  }
 }
 
 void GtkTopLevel::ChooseVisual() {
+  if (host_) {
+    return;  // the host's
+  }
   GtkWidget* w = window_.Get();
   GdkScreen* screen = gtk_widget_get_screen(w);
   GdkVisual* rgba = gdk_screen_get_rgba_visual(screen);
@@ -408,8 +507,10 @@ void GtkTopLevel::ChooseVisual() {
 }
 
 void GtkTopLevel::ApplyShapes() {
-  GdkWindow* gw = gtk_widget_get_window(window_.Get());
-  if (!gw) return;  // applied when mapped
+  GdkWindow* gw = gtk_widget_get_window(host_ ? area_ : window_.Get());
+  if (!gw && !host_) {
+    return;  // applied when mapped
+  }
   const std::vector<Rect>* framework = frameworkShape_ ? &*frameworkShape_ : nullptr;
   // Native children draw themselves over the key colour the framework painted under them.
   std::optional<std::vector<Rect>> keyAndChildren;
@@ -425,6 +526,22 @@ void GtkTopLevel::ApplyShapes() {
   RegionPtr input = Intersect({framework, layeredInput, key});
   RegionPtr visible =
       Intersect({framework, layered_ && !translucent ? &layeredShape_.opaque : nullptr, key});
+  if (host_) {
+    // Inside the host's window the toolkit does the shaping: the drawing area paints only where
+    // it is shown and takes input only there; the host's own content is seen and clicked
+    // elsewhere.
+    const bool same =
+        (!visible && !paintClip_) ||
+        (visible && paintClip_ && cairo_region_equal(visible.get(), paintClip_.get()));
+    if (gw) {
+      gdk_window_input_shape_combine_region(gw, input.get(), 0, 0);
+    }
+    if (!same) {
+      paintClip_ = std::move(visible);
+      gtk_widget_queue_draw(area_);
+    }
+    return;
+  }
   SetWindowShape(gw, ShapeKind::kVisible, visible.get());
   SetWindowShape(gw, ShapeKind::kInput, input.get());
 }
@@ -485,6 +602,10 @@ bool GtkTopLevel::PaintKeyed(cairo_t* cr, const Rect& damage) {
   offscreenPainted_ = true;
   UpdateKeyShape(area);
   cairo_save(cr);
+  if (paintClip_) {
+    gdk_cairo_region(cr, paintClip_.get());
+    cairo_clip(cr);
+  }
   cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
   SetPictureSource(cr, offscreen_.get());
   cairo_paint(cr);
@@ -532,13 +653,14 @@ std::vector<Rect> GtkTopLevel::NativeChildRects() const {
     if (!gtk_widget_get_visible(widget) || !gtk_widget_get_child_visible(widget)) return;
     int x = 0;
     int y = 0;
-    if (!gtk_widget_translate_coordinates(widget, window_.Get(), 0, 0, &x, &y)) return;
+    if (!gtk_widget_translate_coordinates(widget, content_, 0, 0, &x, &y)) {
+      return;
+    }
     const Rect r = Rect::FromSize(x, y, gtk_widget_get_allocated_width(widget),
                                   gtk_widget_get_allocated_height(widget));
     if (!r.Empty()) rects.push_back(r);
   };
-  GtkWidget* overlay = gtk_bin_get_child(GTK_BIN(window_.Get()));
-  GList* layers = gtk_container_get_children(GTK_CONTAINER(overlay));
+  GList* layers = gtk_container_get_children(GTK_CONTAINER(content_));
   for (GList* l = layers; l; l = l->next) {
     auto* layer = static_cast<GtkWidget*>(l->data);
     if (layer == area_ || !gtk_widget_get_visible(layer)) continue;
@@ -577,6 +699,13 @@ void GtkTopLevel::OnCompositedChanged(GdkScreen*, gpointer data) {
 void GtkTopLevel::DeliverMouse(MouseKind kind, int button, double x, double y, double xRoot,
                                double yRoot, unsigned flags) {
   g_lastInput = this;
+  if (WindowManagerKeepsPlaces()) {
+    std::shared_ptr<bool> alive = alive_;
+    FollowUntoldMove(x, y, xRoot, yRoot);
+    if (!*alive) {
+      return;
+    }
+  }
   const Point client{static_cast<int>(std::floor(x)), static_cast<int>(std::floor(y))};
   const Point screen{static_cast<int>(std::floor(xRoot)), static_cast<int>(std::floor(yRoot))};
   events_->OnMouse(kind, button, client, screen, flags);  // may destroy this
@@ -586,6 +715,15 @@ gboolean GtkTopLevel::OnButtonPress(GtkWidget* widget, GdkEventButton* e, gpoint
   auto* self = static_cast<GtkTopLevel*>(data);
   // GDK's own double and triple presses follow plain ones; we count clicks ourselves.
   if (e->type != GDK_BUTTON_PRESS) return TRUE;
+  // A click in a window that shares its native window with others gives it the keyboard, as a
+  // window manager would give it to a window of its own: away from a hosted window's widget,
+  // for a click on the host itself.
+  GtkTopLevel* host = self->host_ ? self->host_ : self;
+  host->clickedTarget_ = self->host_ ? self : nullptr;
+  if (GtkTopLevel* holder = host->KeyTarget(); holder != host && holder != self) {
+    gtk_window_set_focus(host->Window(), nullptr);
+  }
+  host->SetKeyTarget(host->KeyTarget());
   guint maxTime = 0;
   int maxDistance = 0;
   DoubleClickLimits(widget, &maxTime, &maxDistance);
@@ -630,11 +768,15 @@ gboolean GtkTopLevel::OnKey(GtkWidget*, GdkEventKey* e, gpointer data) {
   const unsigned vk = VirtualKeyFromKeyval(e->keyval);
   if (vk == 0) return FALSE;
   const bool down = e->type == GDK_KEY_PRESS;
-  return self->events_->OnKey(down, vk, FlagsAfterKey(e->state, e->keyval, down)) ? TRUE : FALSE;
+  // Keys for a hosted window are its own, as its own native window would have them.
+  GtkTopLevel* target = self->KeyTarget();
+  return target->events_->OnKey(down, vk, FlagsAfterKey(e->state, e->keyval, down)) ? TRUE : FALSE;
 }
 
 gboolean GtkTopLevel::OnFocus(GtkWidget*, GdkEventFocus* e, gpointer data) {
-  static_cast<GtkTopLevel*>(data)->events_->OnFocusChange(e->in != 0);
+  auto* self = static_cast<GtkTopLevel*>(data);
+  self->focused_ = e->in != 0;
+  self->SetKeyTarget(self->KeyTarget());
   return FALSE;
 }
 

@@ -2,6 +2,12 @@
 // drawing area the framework paints (its children included), at exactly the rectangle asked.
 // Reports what the user and the window manager did through TopLevelEvents. UI thread only.
 //
+// Hosted windows: under a window manager that keeps every window where it put it (weston's), an
+// owned window that is not a tool window has no native window of its own: its content lives
+// inside its owner's window, over the owner's own, so that the two are one window for the window
+// manager (one place, one keyboard focus, moved as one). It cannot reach beyond its owner's
+// rectangle; keys go to whichever of the two holds the toolkit's focus or was clicked last.
+//
 // Lifetime: owned by the framework's Window. Any call into TopLevelEvents may destroy this
 // object (a click that closes the window); handlers therefore touch nothing of it afterwards
 // unless an alive token says it still exists.
@@ -40,8 +46,12 @@ class GtkTopLevel final : public backend::NativeWindow {
   void GrabPointer(bool grab) override;
   void Focus() override;
   void SetFullScreen(bool fullScreen) override;
+  bool BeginSystemLoop(unsigned command, Point screen) override;
 
-  GtkWindow* Window() const { return GTK_WINDOW(window_.Get()); }
+  // The native window: its own, or for a hosted window its host's.
+  GtkWindow* Window() const;
+  // Where the drawing area and the layers over it (native children) are stacked.
+  GtkOverlay* Content() const { return GTK_OVERLAY(content_); }
   // The top-level that last reported pointer input (the desktop's cursor belongs to it), or
   // null.
   static GtkTopLevel* LastInput();
@@ -65,6 +75,18 @@ class GtkTopLevel final : public backend::NativeWindow {
   static void OnSizeAllocate(GtkWidget*, GdkRectangle*, gpointer self);
   static void OnCompositedChanged(GdkScreen*, gpointer self);
   static gboolean OnSettleTimeout(gpointer self);
+  static void OnSetFocus(GtkWindow*, GtkWidget* focus, gpointer self);
+
+  // Every top-level alive, in the order made.
+  static std::vector<GtkTopLevel*>& All();
+  // The widget that is this window on the screen: the native window, or the hosted content.
+  GtkWidget* Root() const { return host_ ? content_ : window_.Get(); }
+  // Hosting (see above). The host a new window of this owner and style lives in, if any.
+  static GtkTopLevel* HostFor(GtkTopLevel* owner, unsigned exStyle);
+  void PlaceInHost();
+  // Host: which of it and its hosted windows keys and focus changes are for.
+  GtkTopLevel* KeyTarget();
+  void SetKeyTarget(GtkTopLevel* target);
 
   void PaintLayered(cairo_t* cr);
   bool PaintKeyed(cairo_t* cr, const Rect& damage);  // false when this window went away
@@ -82,16 +104,35 @@ class GtkTopLevel final : public backend::NativeWindow {
   // Compares the window manager's idea of our rectangle with the one asked for; reports a
   // difference once no request of ours is still on its way (or waiting has timed out).
   void SettleBounds(bool timedOut);
+  // Under a window manager that keeps places: true when the rectangle asked for is the window
+  // manager's maximised state (asked for now, or the one it gave), which SetBounds then leaves
+  // to it.
+  bool MaximizedByWindowManager(const Rect& r);
+  // Under a window manager that keeps places: true when a move asked for while the player
+  // drags in the window was handed to the window manager as its own move.
+  bool DraggedByWindowManager(const Rect& r);
+  // Under a window manager that keeps places: a move of the window nobody told it of, found in
+  // a pointer event at (x, y) in the drawing area and (xRoot, yRoot) on the screen, is reported
+  // as the window manager's.
+  void FollowUntoldMove(double x, double y, double xRoot, double yRoot);
   void DeliverMouse(backend::TopLevelEvents::MouseKind kind, int button, double x, double y,
                     double xRoot, double yRoot, unsigned flags);
   Size ClientSize() const;
   bool Composited() const;
 
+  // How long the window system may take to carry out a move or resize of ours before a
+  // different rectangle it reports counts as its own decision.
+  static constexpr guint kSettleMs = 250;
+
   backend::TopLevelEvents* events_;
   GtkTopLevel* owner_;
   unsigned exStyle_;
-  WidgetOwner window_;
-  GtkWidget* area_ = nullptr;  // owned by window_
+  // A hosted window goes before its host (the framework destroys owned windows first).
+  GtkTopLevel* host_;
+  WidgetOwner window_;  // empty when hosted
+  GtkWidget* content_;  // owned by window_, or by hostedContent_ when hosted
+  WidgetOwner hostedContent_;
+  GtkWidget* area_ = nullptr;  // owned by content_
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 
   // Geometry: what we asked for last, what the window system reported last.
@@ -103,6 +144,8 @@ class GtkTopLevel final : public backend::NativeWindow {
   gint64 lastRequestUs_ = 0;
   guint settleSource_ = 0;
   bool minimized_ = false;
+  bool fullScreen_ = false;   // announced to the window manager
+  bool wmMaximized_ = false;  // maximised by a window manager that keeps places
 
   // Shapes from the three sources; each absent when it does not apply.
   std::optional<std::vector<Rect>> frameworkShape_;
@@ -119,6 +162,13 @@ class GtkTopLevel final : public backend::NativeWindow {
   // Input.
   bool grabbed_ = false;
   Cursor cursor_ = Cursor::kArrow;
+  // Host: the window manager gave it the keyboard; the hosted window clicked last (null: the
+  // host itself), when the toolkit's focus is in none of them.
+  bool focused_ = false;
+  GtkTopLevel* clickedTarget_ = nullptr;
+  GtkTopLevel* keyTarget_ = nullptr;  // the one told it has the keyboard
+  // Hosted: where it paints; outside, its host shows through. Absent: everywhere.
+  RegionPtr paintClip_;
 };
 
 }  // namespace ui::gtk

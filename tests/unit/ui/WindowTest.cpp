@@ -125,6 +125,18 @@ TEST_F(WindowTest, MoveAndSizeLoopsFollowThePointer) {
   EXPECT_EQ(top.GetWindowRect(), (Rect{220, 95, 370, 205}));
   EXPECT_EQ(top.edges, std::vector<unsigned>{kWmszBottomLeft});
   fake::Mouse(top, MouseKind::kUp, 1, {220, 204});
+
+  // A window system that runs the loops itself gets them whole: the pointer's moves are its own
+  // then, and the window hears where it went as of any move.
+  fake::SetSystemLoops(true);
+  top.SendMessage(kWmSysCommand, kScSize | kWmszTop, MakeLParam(300, 95));
+  EXPECT_EQ(fake::Native(top).systemLoop, kScSize | kWmszTop);
+  fake::Mouse(top, MouseKind::kMove, 0, {300, 50}, kMkLButton);
+  EXPECT_EQ(top.GetWindowRect(), (Rect{220, 95, 370, 205}));
+  EXPECT_FALSE(fake::Native(top).grabbed);
+  fake::Mouse(top, MouseKind::kUp, 1, {300, 50});
+  fake::Configure(top, Rect::FromSize(10, 20, 150, 110));
+  EXPECT_EQ(top.GetWindowRect(), Rect::FromSize(10, 20, 150, 110));
 }
 
 TEST_F(WindowTest, PreTranslationSeesKeysBeforeTheWindow) {
