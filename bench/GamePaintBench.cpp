@@ -15,7 +15,6 @@
 #include "config/Png.h"
 #include "game/GameFrame.h"
 #include "ui/Canvas.h"
-#include "base/Text.h"
 #include "ui/gtk/CairoCanvas.h"
 
 namespace {

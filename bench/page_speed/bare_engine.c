@@ -17,8 +17,8 @@ int main(int argc, char** argv) {
                                                    WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
   GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_default_size(GTK_WINDOW(window), atoi(argv[2]), atoi(argv[3]));
-  GtkWidget* view = g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "settings",
-                                 settings, NULL);
+  GtkWidget* view =
+      g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "settings", settings, NULL);
   gtk_container_add(GTK_CONTAINER(window), view);
   webkit_web_view_load_uri(WEBKIT_WEB_VIEW(view), argv[1]);
   gtk_widget_show_all(window);

@@ -28,7 +28,9 @@ StartupPaths StartupPaths::FromProcess() {
 LauncherApp::LauncherApp(StartupPaths paths) : paths_(std::move(paths)) { gCurrent = this; }
 
 LauncherApp::~LauncherApp() {
-  if (gCurrent == this) gCurrent = nullptr;
+  if (gCurrent == this) {
+    gCurrent = nullptr;
+  }
 }
 
 LauncherApp* LauncherApp::Current() { return gCurrent; }
@@ -71,10 +73,16 @@ void LauncherApp::EnsureDesktopShortcut() {
     return;
   }
   const std::string& desktop = *paths_.desktopDirectory;
-  if (desktop == paths_.currentDirectory) return;
-  if (ShortcutExists(paths_.executablePath, desktop)) return;
+  if (desktop == paths_.currentDirectory) {
+    return;
+  }
+  if (ShortcutExists(paths_.executablePath, desktop)) {
+    return;
+  }
   std::string name = ShortcutBaseName(paths_.executablePath);
-  if (name.empty()) return;
+  if (name.empty()) {
+    return;
+  }
   std::string icon;
   if (paths_.dataDirectory) {
     std::vector<std::uint8_t> packed;
@@ -95,7 +103,9 @@ bool LauncherApp::InitInstance() {
   bool loaded = false;
   std::thread reader([this, &failure, &loaded] {
     config.SetMessageSink([&failure](std::string_view message) {
-      if (!failure) failure = std::string(message);
+      if (!failure) {
+        failure = std::string(message);
+      }
     });
     loaded = config.OpenArchiveAt(paths_.executablePath) &&
              config.LoadConfigFile("config/cg.txt") && config.ParseConfig() &&
@@ -119,7 +129,9 @@ bool LauncherApp::InitInstance() {
   config.SetMessageSink([this](std::string_view message) { ShowStartupFailure(message); });
   if (!loaded) {
     // A refused configuration has no message of its own.
-    if (failure) ShowStartupFailure(*failure);
+    if (failure) {
+      ShowStartupFailure(*failure);
+    }
     return false;
   }
   RemoveUpdateLeftovers(true);
@@ -138,7 +150,9 @@ bool LauncherApp::InitInstance() {
     StartDetached(paths_.executablePath);
     return false;
   }
-  if (!launcherOutcome.startUrl.empty()) RunGameWindow(launcherOutcome.startUrl);
+  if (!launcherOutcome.startUrl.empty()) {
+    RunGameWindow(launcherOutcome.startUrl);
+  }
   return false;
 }
 

@@ -9,12 +9,16 @@
 namespace launcher {
 
 MappedFile::~MappedFile() {
-  if (data_ && size_ > 0) munmap(const_cast<std::uint8_t*>(data_), size_);
+  if (data_ && size_ > 0) {
+    munmap(const_cast<std::uint8_t*>(data_), size_);
+  }
 }
 
 MappedFile::Status MappedFile::Open(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return Status::kCannotOpen;
+  if (fd < 0) {
+    return Status::kCannotOpen;
+  }
   struct stat st {};
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
@@ -27,7 +31,9 @@ MappedFile::Status MappedFile::Open(const std::string& path) {
   }
   void* p = mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
   ::close(fd);  // the mapping keeps the file
-  if (p == MAP_FAILED) return Status::kCannotMap;
+  if (p == MAP_FAILED) {
+    return Status::kCannotMap;
+  }
   data_ = static_cast<const std::uint8_t*>(p);
   size_ = static_cast<std::size_t>(st.st_size);
   return Status::kOk;

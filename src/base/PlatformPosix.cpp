@@ -11,7 +11,9 @@ namespace launcher {
 std::string OwnExecutablePath() {
   std::string path(4096, '\0');
   ssize_t n = readlink("/proc/self/exe", path.data(), path.size());
-  if (n <= 0 || static_cast<std::size_t>(n) >= path.size()) return {};
+  if (n <= 0 || static_cast<std::size_t>(n) >= path.size()) {
+    return {};
+  }
   path.resize(static_cast<std::size_t>(n));
   return path;
 }

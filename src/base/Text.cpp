@@ -7,7 +7,9 @@ std::size_t GbkPrefixLength(std::string_view text, std::size_t maxBytes) {
   while (i < text.size()) {
     std::size_t width =
         IsGbkLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
-    if (i + width > maxBytes) break;
+    if (i + width > maxBytes) {
+      break;
+    }
     i += width;
   }
   return i;
@@ -20,7 +22,9 @@ std::size_t GbkFindLast(std::string_view text, char ch) {
       i += 2;
       continue;
     }
-    if (text[i] == ch) found = i;
+    if (text[i] == ch) {
+      found = i;
+    }
     ++i;
   }
   return found;
@@ -52,14 +56,20 @@ bool IsValidUtf8(std::string_view text) {
     } else {
       return false;
     }
-    if (i + extra >= text.size()) return false;
+    if (i + extra >= text.size()) {
+      return false;
+    }
     char32_t cp = c & (0x3F >> extra);
     for (std::size_t k = 1; k <= extra; ++k) {
       auto cc = static_cast<unsigned char>(text[i + k]);
-      if ((cc & 0xC0) != 0x80) return false;
+      if ((cc & 0xC0) != 0x80) {
+        return false;
+      }
       cp = (cp << 6) | (cc & 0x3F);
     }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      return false;
+    }
     i += extra + 1;
   }
   return true;

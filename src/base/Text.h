@@ -13,11 +13,17 @@ namespace launcher {
 // True when text starts with lowerPrefix, comparing ASCII letters without case (lowerPrefix is
 // written in lower case: "http://").
 constexpr bool StartsWithNoCase(std::string_view text, std::string_view lowerPrefix) {
-  if (text.size() < lowerPrefix.size()) return false;
+  if (text.size() < lowerPrefix.size()) {
+    return false;
+  }
   for (std::size_t i = 0; i < lowerPrefix.size(); ++i) {
     char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != lowerPrefix[i]) return false;
+    if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+    }
+    if (c != lowerPrefix[i]) {
+      return false;
+    }
   }
   return true;
 }

@@ -14,7 +14,9 @@ class Converter {
  public:
   Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
   ~Converter() {
-    if (Ok()) iconv_close(cd_);
+    if (Ok()) {
+      iconv_close(cd_);
+    }
   }
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
@@ -28,7 +30,9 @@ class Converter {
     std::size_t outLeft = sizeof buffer;
     std::size_t r = iconv(cd_, const_cast<char**>(in), inLeft, &outPtr, &outLeft);
     out->append(buffer, outPtr - buffer);
-    if (r == static_cast<std::size_t>(-1) && errno != E2BIG) return false;
+    if (r == static_cast<std::size_t>(-1) && errno != E2BIG) {
+      return false;
+    }
     return true;
   }
 
@@ -51,7 +55,9 @@ void PreloadTextConversion() {
 std::string GbkToUtf8(std::string_view gbk) {
   std::string out;
   Converter conv("UTF-8", "GBK");
-  if (!conv.Ok()) return std::string(gbk);
+  if (!conv.Ok()) {
+    return std::string(gbk);
+  }
   const char* in = gbk.data();
   std::size_t left = gbk.size();
   while (left > 0) {
@@ -67,12 +73,16 @@ std::string GbkToUtf8(std::string_view gbk) {
 std::optional<std::string> Utf8ToGbk(std::string_view utf8, std::size_t* badOffset) {
   std::string out;
   Converter conv("GBK", "UTF-8");
-  if (!conv.Ok()) return std::nullopt;
+  if (!conv.Ok()) {
+    return std::nullopt;
+  }
   const char* in = utf8.data();
   std::size_t left = utf8.size();
   while (left > 0) {
     if (!conv.Step(&in, &left, &out)) {
-      if (badOffset) *badOffset = static_cast<std::size_t>(in - utf8.data());
+      if (badOffset) {
+        *badOffset = static_cast<std::size_t>(in - utf8.data());
+      }
       return std::nullopt;
     }
   }

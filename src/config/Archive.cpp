@@ -29,7 +29,9 @@ class Reader {
 
  private:
   bool Read(std::uint64_t offset, unsigned width, std::uint64_t* out) const {
-    if (!Fits(offset, width)) return false;
+    if (!Fits(offset, width)) {
+      return false;
+    }
     std::uint64_t v = 0;
     for (unsigned i = 0; i < width; ++i) {
       unsigned shift = big_ ? 8 * (width - 1 - i) : 8 * i;
@@ -49,10 +51,16 @@ constexpr std::uint64_t kShtNobits = 8;
 // every section with file contents and every segment. False when a header is cut short or a
 // table lies outside the file.
 bool ElfDataEnd(const std::uint8_t* data, std::size_t size, std::uint64_t* end) {
-  if (size < 16) return false;
+  if (size < 16) {
+    return false;
+  }
   bool is64 = data[4] == 2;
-  if (data[4] != 1 && data[4] != 2) return false;
-  if (data[5] != 1 && data[5] != 2) return false;
+  if (data[4] != 1 && data[4] != 2) {
+    return false;
+  }
+  if (data[5] != 1 && data[5] != 2) {
+    return false;
+  }
   Reader r(data, size, data[5] == 2);
 
   std::uint64_t phoff, shoff, phentsize, phnum, shentsize, shnum, ehsize;
@@ -62,41 +70,61 @@ bool ElfDataEnd(const std::uint8_t* data, std::size_t size, std::uint64_t* end) 
                  : r.U32(28, &phoff) && r.U32(32, &shoff) && r.U16(40, &ehsize) &&
                        r.U16(42, &phentsize) && r.U16(44, &phnum) && r.U16(46, &shentsize) &&
                        r.U16(48, &shnum);
-  if (!ok) return false;
+  if (!ok) {
+    return false;
+  }
   const std::uint64_t minSh = is64 ? 64 : 40;
   const std::uint64_t minPh = is64 ? 56 : 32;
   std::uint64_t result = std::max<std::uint64_t>(ehsize, is64 ? 64 : 52);
 
   if (shoff != 0) {
-    if (shentsize < minSh) return false;
+    if (shentsize < minSh) {
+      return false;
+    }
     // More than 0xff00 sections: the real count sits in the first entry's size field.
     if (shnum == 0) {
       std::uint64_t count;
-      if (!(is64 ? r.U64(shoff + 32, &count) : r.U32(shoff + 20, &count))) return false;
+      if (!(is64 ? r.U64(shoff + 32, &count) : r.U32(shoff + 20, &count))) {
+        return false;
+      }
       shnum = count;
     }
-    if (shnum > size / shentsize || !r.Fits(shoff, shnum * shentsize)) return false;
+    if (shnum > size / shentsize || !r.Fits(shoff, shnum * shentsize)) {
+      return false;
+    }
     result = std::max(result, shoff + shnum * shentsize);
     for (std::uint64_t i = 0; i < shnum; ++i) {
       std::uint64_t entry = shoff + i * shentsize, type, offset, length;
       bool read = r.U32(entry + 4, &type) &&
                   (is64 ? r.U64(entry + 24, &offset) && r.U64(entry + 32, &length)
                         : r.U32(entry + 16, &offset) && r.U32(entry + 20, &length));
-      if (!read) return false;
-      if (type == kShtNobits) continue;
-      if (offset > size || length > size - offset) return false;
+      if (!read) {
+        return false;
+      }
+      if (type == kShtNobits) {
+        continue;
+      }
+      if (offset > size || length > size - offset) {
+        return false;
+      }
       result = std::max(result, offset + length);
     }
   }
   if (phoff != 0 && phnum != 0) {
-    if (phentsize < minPh || !r.Fits(phoff, phnum * phentsize)) return false;
+    if (phentsize < minPh || !r.Fits(phoff, phnum * phentsize)) {
+      return false;
+    }
     result = std::max(result, phoff + phnum * phentsize);
     for (std::uint64_t i = 0; i < phnum; ++i) {
       std::uint64_t entry = phoff + i * phentsize, offset, length;
       bool read = is64 ? r.U64(entry + 8, &offset) && r.U64(entry + 32, &length)
                        : r.U32(entry + 4, &offset) && r.U32(entry + 16, &length);
-      if (!read) return false;
-      if (offset > size || length > size - offset) return false;
+      if (!read) {
+        return false;
+      }
+      if (offset > size || length > size - offset) {
+        return false;
+      }
       result = std::max(result, offset + length);
     }
   }
@@ -115,12 +143,16 @@ bool PeDataEnd(const std::uint8_t* data, std::size_t size, std::uint64_t* end, b
   *plus = r.U16(pe + 24, &magic) && magic == 0x20B;
   std::uint64_t table = pe + 24 + optionalSize;
   if (sections == 0) {
-    if (!r.Fits(table, 0)) return false;
+    if (!r.Fits(table, 0)) {
+      return false;
+    }
     *end = table;
     return true;
   }
   std::uint64_t last = table + (sections - 1) * 40, rawSize, rawPointer;
-  if (!r.U32(last + 16, &rawSize) || !r.U32(last + 20, &rawPointer)) return false;
+  if (!r.U32(last + 16, &rawSize) || !r.U32(last + 20, &rawPointer)) {
+    return false;
+  }
   *end = rawPointer + rawSize;
   return true;
 }
@@ -129,14 +161,18 @@ bool PeDataEnd(const std::uint8_t* data, std::size_t size, std::uint64_t* end, b
 
 std::size_t FindZipEndRecord(const std::uint8_t* data, std::size_t size) {
   constexpr std::size_t kRecord = 22;
-  if (size < kRecord) return std::string_view::npos;
+  if (size < kRecord) {
+    return std::string_view::npos;
+  }
   std::size_t lowest = size - kRecord > 0xFFFF ? size - kRecord - 0xFFFF : 0;
   for (std::size_t pos = size - kRecord + 1; pos-- > lowest;) {
     if (data[pos] != 'P' || data[pos + 1] != 'K' || data[pos + 2] != 5 || data[pos + 3] != 6) {
       continue;
     }
     std::size_t commentLength = data[pos + 20] | (data[pos + 21] << 8);
-    if (pos + kRecord + commentLength <= size) return pos;
+    if (pos + kRecord + commentLength <= size) {
+      return pos;
+    }
   }
   return std::string_view::npos;
 }
@@ -159,11 +195,15 @@ ArchiveLocation LocateArchive(const std::uint8_t* data, std::size_t size) {
                                "\x7F"
                                "ELF",
                                4) == 0) {
-    if (!ElfDataEnd(data, size, &end)) return location;
+    if (!ElfDataEnd(data, size, &end)) {
+      return location;
+    }
     location.source = ArchiveStartSource::kElf;
   } else if (size >= 2 && data[0] == 'M' && data[1] == 'Z') {
     bool plus = false;
-    if (!PeDataEnd(data, size, &end, &plus)) return location;
+    if (!PeDataEnd(data, size, &end, &plus)) {
+      return location;
+    }
     location.source = plus ? ArchiveStartSource::kPe32Plus : ArchiveStartSource::kPe32;
   } else if (location.zipStart != std::string_view::npos) {
     location.source = ArchiveStartSource::kEndRecord;
@@ -217,7 +257,9 @@ voidpf MemOpen(voidpf opaque, const void* /*filename*/, int /*mode*/) {
 
 uLong MemRead(voidpf /*opaque*/, voidpf stream, void* buffer, uLong size) {
   auto* c = static_cast<MemoryCursor*>(stream);
-  if (c->position >= c->range.size) return 0;
+  if (c->position >= c->range.size) {
+    return 0;
+  }
   std::uint64_t n = std::min<std::uint64_t>(size, c->range.size - c->position);
   std::memcpy(buffer, c->range.data + c->position, n);
   c->position += n;
@@ -246,7 +288,9 @@ long MemSeek(voidpf /*opaque*/, voidpf stream, ZPOS64_T offset, int origin) {
     default:
       return -1;
   }
-  if (offset > c->range.size || base > c->range.size - offset) return -1;
+  if (offset > c->range.size || base > c->range.size - offset) {
+    return -1;
+  }
   c->position = base + offset;
   return 0;
 }

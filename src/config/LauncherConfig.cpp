@@ -22,7 +22,9 @@ LauncherConfig::LauncherConfig() : ini(false, false, false) {}
 LauncherConfig::~LauncherConfig() = default;
 
 void LauncherConfig::Show(std::string_view utf8Message) const {
-  if (sink_) sink_(Gbk(utf8Message));
+  if (sink_) {
+    sink_(Gbk(utf8Message));
+  }
 }
 
 bool LauncherConfig::OpenArchive() { return OpenArchiveAt(OwnExecutablePath()); }
@@ -56,7 +58,9 @@ bool LauncherConfig::OpenArchiveAt(const std::string& executablePath) {
 
 bool LauncherConfig::ReadEntry(std::string_view name, std::vector<std::uint8_t>* bytes) const {
   ArchiveEntryInfo info;
-  if (!archive || FindArchiveEntry(archive.get(), name, &info) != 0) return false;
+  if (!archive || FindArchiveEntry(archive.get(), name, &info) != 0) {
+    return false;
+  }
   bytes->assign(info.uncompressedSize, 0);
   long n = ReadArchiveEntry(archive.get(), info, bytes->data(), bytes->size());
   // A failed or short inflation counts as a missing entry.
@@ -100,14 +104,20 @@ const char* LauncherConfig::GetString(const char* section, const char* key,
 int ParseConfigInt(const char* text) {
   errno = 0;
   long long v = std::strtoll(text, nullptr, 10);
-  if (v > INT_MAX) return INT_MAX;
-  if (v < INT_MIN) return INT_MIN;
+  if (v > INT_MAX) {
+    return INT_MAX;
+  }
+  if (v < INT_MIN) {
+    return INT_MIN;
+  }
   return static_cast<int>(v);
 }
 
 int LauncherConfig::GetInt(const char* section, const char* key, int defaultValue) const {
   const char* value = ini.GetValue(section, key, nullptr);
-  if (!value) return defaultValue;
+  if (!value) {
+    return defaultValue;
+  }
   return ParseConfigInt(value);
 }
 

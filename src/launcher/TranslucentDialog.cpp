@@ -39,7 +39,9 @@ ui::LResult CTranslucentDialog::OnCreate(ui::CreateParams* params) {
     return -1;
   }
   companion = CreateCompanionDialog();
-  if (companion) companion->CreateAndShow();
+  if (companion) {
+    companion->CreateAndShow();
+  }
   ModifyStyle(ui::kWsCaption, ui::kWsPopup);
   MoveWindow(ui::Rect::FromSize(at.x, at.y, width, height), true);
   return 0;
@@ -54,10 +56,14 @@ bool CTranslucentDialog::OnInitDialog() {
 }
 
 void CTranslucentDialog::RenderLayered() {
-  if (!(GetExStyle() & ui::kWsExLayered)) ModifyStyleEx(0, ui::kWsExLayered);
+  if (!(GetExStyle() & ui::kWsExLayered)) {
+    ModifyStyleEx(0, ui::kWsExLayered);
+  }
   const int width = picture ? picture->width : 0;
   const int height = picture ? picture->height : 0;
-  if (width <= 0 || height <= 0) return;  // nothing to show: the window keeps what it had
+  if (width <= 0 || height <= 0) {
+    return;  // nothing to show: the window keeps what it had
+  }
 
   // A fresh 32-bit surface, fully transparent, with the picture drawn at its own size.
   Bitmap surface;
@@ -78,13 +84,17 @@ void CTranslucentDialog::RenderLayered() {
     }
   }
   for (RenderItem* item : renderItems) {
-    if (item->visible) item->Draw(surface);
+    if (item->visible) {
+      item->Draw(surface);
+    }
   }
   UpdateLayered(surface);
 }
 
 void CTranslucentDialog::OnRenderRequest(const void* /*requester*/) {
-  if (!renderSuspended) RenderLayered();
+  if (!renderSuspended) {
+    RenderLayered();
+  }
 }
 
 void CTranslucentDialog::AddRenderItem(RenderItem* item) {
@@ -95,22 +105,27 @@ void CTranslucentDialog::AddRenderItem(RenderItem* item) {
 void CTranslucentDialog::RemoveRenderItem(RenderItem* item) {
   item->listener = nullptr;
   auto it = std::find(renderItems.begin(), renderItems.end(), item);
-  if (it != renderItems.end()) renderItems.erase(it);
+  if (it != renderItems.end()) {
+    renderItems.erase(it);
+  }
 }
 
 void CTranslucentDialog::SuspendRender() {
-  if (renderSuspended) ResumeRender();
+  if (renderSuspended) {
+    ResumeRender();
+  }
   renderSuspended = true;
 }
 
 void CTranslucentDialog::ResumeRender() {
-  if (!renderSuspended) return;
+  if (!renderSuspended) {
+    return;
+  }
   RenderLayered();
   renderSuspended = false;
 }
 
-ui::LResult CTranslucentDialog::WindowProc(unsigned message, ui::WParam wParam,
-                                           ui::LParam lParam) {
+ui::LResult CTranslucentDialog::WindowProc(unsigned message, ui::WParam wParam, ui::LParam lParam) {
   switch (message) {
     case ui::kWmEraseBkgnd:
       return 1;
@@ -134,7 +149,9 @@ ui::LResult CTranslucentDialog::WindowProc(unsigned message, ui::WParam wParam,
     case ui::kWmCreate:
       return OnCreate(reinterpret_cast<ui::CreateParams*>(lParam));
     case ui::kWmLButtonDown:
-      if (dragEnabled) SendMessage(ui::kWmSysCommand, ui::kScMove | 2, 0);
+      if (dragEnabled) {
+        SendMessage(ui::kWmSysCommand, ui::kScMove | 2, 0);
+      }
       return ui::Dialog::WindowProc(message, wParam, lParam);
     default:
       return ui::Dialog::WindowProc(message, wParam, lParam);
@@ -161,17 +178,23 @@ bool CStandardDialog::OnInitDialog() {
 }
 
 void CStandardDialog::OnOK() {
-  if (parent_ && parent_->IsCreated()) parent_->SendMessage(ui::kWmClose);
+  if (parent_ && parent_->IsCreated()) {
+    parent_->SendMessage(ui::kWmClose);
+  }
   ui::Dialog::OnOK();
 }
 
 void CStandardDialog::OnCancel() {
-  if (parent_ && parent_->IsCreated()) parent_->SendMessage(ui::kWmClose);
+  if (parent_ && parent_->IsCreated()) {
+    parent_->SendMessage(ui::kWmClose);
+  }
   ui::Dialog::OnCancel();
 }
 
 ui::LResult CStandardDialog::WindowProc(unsigned message, ui::WParam wParam, ui::LParam lParam) {
-  if (message == ui::kWmCtlColorDlg) return reinterpret_cast<ui::LResult>(&backgroundBrush);
+  if (message == ui::kWmCtlColorDlg) {
+    return reinterpret_cast<ui::LResult>(&backgroundBrush);
+  }
   return ui::Dialog::WindowProc(message, wParam, lParam);
 }
 

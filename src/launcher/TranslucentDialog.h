@@ -31,10 +31,10 @@ class RenderItem {
 
 // Blend parameters of every layered update.
 struct BlendFunction {
-  std::uint8_t blendOp = 0;        // source over
+  std::uint8_t blendOp = 0;  // source over
   std::uint8_t blendFlags = 0;
   std::uint8_t sourceConstantAlpha = 0;
-  std::uint8_t alphaFormat = 0;    // 1: the source has per-pixel alpha
+  std::uint8_t alphaFormat = 0;  // 1: the source has per-pixel alpha
 };
 
 // Where a layered window of a picture's size is placed to be centred on the work area, given

@@ -73,7 +73,9 @@ bool InSparkle(Vec p) {
   constexpr std::array<std::array<double, 3>, 3> kSparkles = {
       {{0.22, 0.22, 0.035}, {0.80, 0.25, 0.025}, {0.78, 0.80, 0.02}}};
   for (const auto& s : kSparkles) {
-    if (std::hypot(p.x - s[0], p.y - s[1]) < s[2]) return true;
+    if (std::hypot(p.x - s[0], p.y - s[1]) < s[2]) {
+      return true;
+    }
   }
   return false;
 }
@@ -96,9 +98,13 @@ Bitmap AppIcon(int size) {
         for (int sx = 0; sx < kSamples; ++sx) {
           const Vec p{(x + (sx + 0.5) / kSamples) / size, (y + (sy + 0.5) / kSamples) / size};
           const double d = TileDistance(p);
-          if (d > 0) continue;
+          if (d > 0) {
+            continue;
+          }
           Rgb c = Mix(kTileTop, kTileBottom, (p.y - kTileInset) / (1 - 2 * kTileInset));
-          if (d > -kRim) c = Mix(c, kRimColour, 0.55);
+          if (d > -kRim) {
+            c = Mix(c, kRimColour, 0.55);
+          }
           if (InStar(star, p)) {
             const double t = (p.y - (kStarCentre.y - kStarOuter)) / (1.8 * kStarOuter);
             c = Mix(kGoldTop, kGoldBottom, t);
@@ -111,7 +117,9 @@ Bitmap AppIcon(int size) {
           a += 1;
         }
       }
-      if (a == 0) continue;
+      if (a == 0) {
+        continue;
+      }
       std::uint8_t* px = icon.pixels.data() + (static_cast<std::size_t>(y) * size + x) * 4;
       px[0] = static_cast<std::uint8_t>(std::lround(r / a));
       px[1] = static_cast<std::uint8_t>(std::lround(g / a));

@@ -9,8 +9,7 @@ namespace launcher::res {
 // Launcher picture window: captioned with a system menu and a modal frame until it starts, with
 // a taskbar button.
 inline ui::DialogTemplate LauncherPictureTemplate() {
-  return {{320, 200}, ui::kWsPopup | ui::kWsCaption | ui::kWsSysMenu, ui::kWsExAppWindow,
-          "Dialog"};
+  return {{320, 200}, ui::kWsPopup | ui::kWsCaption | ui::kWsSysMenu, ui::kWsExAppWindow, "Dialog"};
 }
 
 // Launcher companion: a visible popup with a system menu and no caption.
@@ -20,8 +19,8 @@ inline ui::DialogTemplate LauncherCompanionTemplate() {
 
 // Game window: a visible popup without caption, border or system menu.
 inline ui::DialogTemplate GameWindowTemplate() {
-  return {{800, 600},
-          ui::kWsPopup | ui::kWsVisible | ui::kWsClipSiblings | ui::kWsClipChildren, 0, ""};
+  return {
+      {800, 600}, ui::kWsPopup | ui::kWsVisible | ui::kWsClipSiblings | ui::kWsClipChildren, 0, ""};
 }
 
 }  // namespace launcher::res

@@ -9,7 +9,9 @@ void Button::SetState(bool pushed) {
   } else {
     state_ &= ~kBstPushed;
   }
-  if (old != state_) Invalidate();
+  if (old != state_) {
+    Invalidate();
+  }
 }
 
 void Button::Click() {
@@ -21,8 +23,8 @@ void Button::Click() {
 
 void Button::DrawItem(Canvas& canvas, const DrawItemInfo& item) {
   canvas.FillRect(item.rect, GetSysColor(SysColor::kBtnFace));
-  canvas.DrawEdge(item.rect, (item.itemState & kOdsSelected) ? EdgeKind::kSunken
-                                                             : EdgeKind::kRaised);
+  canvas.DrawEdge(item.rect,
+                  (item.itemState & kOdsSelected) ? EdgeKind::kSunken : EdgeKind::kRaised);
   canvas.DrawText(GetWindowText(), item.rect, kDtCenter | kDtVCenter | kDtSingleLine,
                   GetSysColor(SysColor::kBtnText), FontKind::kMenu);
 }
@@ -45,17 +47,23 @@ LResult Button::WindowProc(unsigned message, WParam wParam, LParam lParam) {
       }
       return 0;
     case kWmLButtonUp: {
-      if (GetCapture() != this) return 0;
+      if (GetCapture() != this) {
+        return 0;
+      }
       // A release counts only over the button, whether or not a move came before it.
       Point p{XFromLParam(lParam), YFromLParam(lParam)};
       bool clicked = (state_ & kBstPushed) != 0 && WindowFromPoint(ClientToScreen(p)) == this;
       SetState(false);
       ReleaseCapture();
-      if (clicked) Click();
+      if (clicked) {
+        Click();
+      }
       return 0;
     }
     case kWmKeyDown:
-      if (wParam == kVkSpace) SetState(true);
+      if (wParam == kVkSpace) {
+        SetState(true);
+      }
       return 0;
     case kWmKeyUp:
       if (wParam == kVkSpace && (state_ & kBstPushed)) {
@@ -69,11 +77,15 @@ LResult Button::WindowProc(unsigned message, WParam wParam, LParam lParam) {
       return 0;
     case kWmKillFocus:
       state_ &= ~kBstFocus;
-      if (GetCapture() == this) ReleaseCapture();
+      if (GetCapture() == this) {
+        ReleaseCapture();
+      }
       SetState(false);
       return 0;
     case kWmCaptureChanged:
-      if (GetCapture() != this) SetState(false);
+      if (GetCapture() != this) {
+        SetState(false);
+      }
       return 0;
     case kBmGetState:
       return state_;
@@ -82,11 +94,19 @@ LResult Button::WindowProc(unsigned message, WParam wParam, LParam lParam) {
       return 0;
     case kWmPaint: {
       auto* canvas = reinterpret_cast<Canvas*>(lParam);
-      if (!canvas) return 0;
+      if (!canvas) {
+        return 0;
+      }
       DrawItemInfo item{GetClientRect(), 0};
-      if (state_ & kBstPushed) item.itemState |= kOdsSelected;
-      if (GetFocus() == this) item.itemState |= kOdsFocus;
-      if (!IsWindowEnabled()) item.itemState |= kOdsDisabled;
+      if (state_ & kBstPushed) {
+        item.itemState |= kOdsSelected;
+      }
+      if (GetFocus() == this) {
+        item.itemState |= kOdsFocus;
+      }
+      if (!IsWindowEnabled()) {
+        item.itemState |= kOdsDisabled;
+      }
       DrawItem(*canvas, item);
       return 0;
     }

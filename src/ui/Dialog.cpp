@@ -12,8 +12,8 @@ bool Dialog::CreateFromTemplate(Window* parent) {
   // First place: centred on the work area; dialogs usually move themselves while they start.
   Rect work = GetWorkArea();
   Rect rect = Rect::FromSize(work.left + (work.Width() - template_.size.cx) / 2,
-                             work.top + (work.Height() - template_.size.cy) / 2,
-                             template_.size.cx, template_.size.cy);
+                             work.top + (work.Height() - template_.size.cy) / 2, template_.size.cx,
+                             template_.size.cy);
   ended_ = false;
   // Like the platform's dialog manager: shown only after kWmInitDialog.
   if (!Create(template_.caption, template_.style & ~kWsVisible, rect, parent, 0,
@@ -22,7 +22,9 @@ bool Dialog::CreateFromTemplate(Window* parent) {
   }
   SendMessage(kWmInitDialog);
   // A modal dialog shows whatever its template says; a modeless one only when visible.
-  if (IsCreated() && (modal_ || (template_.style & kWsVisible)) && !ended_) ShowWindow(kSwShow);
+  if (IsCreated() && (modal_ || (template_.style & kWsVisible)) && !ended_) {
+    ShowWindow(kSwShow);
+  }
   return IsCreated();
 }
 
@@ -33,7 +35,9 @@ int Dialog::DoModal() {
     modal_ = false;
     return -1;
   }
-  if (!ended_) backend::RunModalLoop(*this);
+  if (!ended_) {
+    backend::RunModalLoop(*this);
+  }
   modal_ = false;
   DestroyWindow();
   return result_;
@@ -77,7 +81,9 @@ LResult Dialog::WindowProc(unsigned message, WParam wParam, LParam lParam) {
     case kWmEraseBkgnd: {
       // The dialog's background brush: its own answer, else the button face.
       auto* canvas = reinterpret_cast<Canvas*>(lParam);
-      if (!canvas) return 0;
+      if (!canvas) {
+        return 0;
+      }
       const auto* brush = reinterpret_cast<const Brush*>(SendMessage(kWmCtlColorDlg));
       canvas->FillRect(GetClientRect(), brush ? brush->color : GetSysColor(SysColor::kBtnFace));
       return 1;
@@ -88,10 +94,14 @@ LResult Dialog::WindowProc(unsigned message, WParam wParam, LParam lParam) {
 }
 
 bool Dialog::PreTranslateMessage(Message& message) {
-  if (message.message != kWmKeyDown) return false;
+  if (message.message != kWmKeyDown) {
+    return false;
+  }
   // Only keys meant for this dialog or its own controls.
   Window* top = message.window ? message.window->GetTopLevel() : nullptr;
-  if (top != this) return false;
+  if (top != this) {
+    return false;
+  }
   if (message.wParam == kVkReturn) {
     SendMessage(kWmCommand, MakeWParam(kIdOkCommand, kBnClicked), 0);
     return true;

@@ -40,7 +40,9 @@ bool PostMessage(WindowId target, unsigned message, std::uintptr_t wParam, std::
   {
     Registry& r = TheRegistry();
     std::lock_guard lock(r.mutex);
-    if (r.targets.find(target) == r.targets.end()) return false;
+    if (r.targets.find(target) == r.targets.end()) {
+      return false;
+    }
   }
   backend::QueueOnUiThread([target, message, wParam, lParam] {
     MessageTarget* receiver = nullptr;
@@ -48,10 +50,14 @@ bool PostMessage(WindowId target, unsigned message, std::uintptr_t wParam, std::
       Registry& r = TheRegistry();
       std::lock_guard lock(r.mutex);
       auto it = r.targets.find(target);
-      if (it != r.targets.end()) receiver = it->second;
+      if (it != r.targets.end()) {
+        receiver = it->second;
+      }
     }
     // Delivered outside the lock: the receiver may register or unregister targets.
-    if (receiver) receiver->OnPostedMessage(message, wParam, lParam);
+    if (receiver) {
+      receiver->OnPostedMessage(message, wParam, lParam);
+    }
   });
   return true;
 }

@@ -22,7 +22,9 @@ class ToolTip::Popup : public Window {
     switch (message) {
       case kWmPaint: {
         auto* canvas = reinterpret_cast<Canvas*>(lParam);
-        if (!canvas) return 0;
+        if (!canvas) {
+          return 0;
+        }
         Rect r = GetClientRect();
         canvas->FillRect(r, kBorder);
         canvas->FillRect(r.Inflate(-1, -1), kBackground);
@@ -37,7 +39,9 @@ class ToolTip::Popup : public Window {
         } else if (wParam == kWatchTimer) {
           // Hide once the pointer has left the tool.
           Window* under = WindowFromPoint(GetCursorPos());
-          if (under != owner_->tool_) owner_->Hide();
+          if (under != owner_->tool_) {
+            owner_->Hide();
+          }
         }
         return 0;
       case kWmNcHitTest:
@@ -55,7 +59,9 @@ ToolTip::ToolTip() = default;
 ToolTip::~ToolTip() = default;
 
 bool ToolTip::Create(Window* owner) {
-  if (created_) return true;
+  if (created_) {
+    return true;
+  }
   auto popup = std::make_unique<Popup>(this);
   if (!popup->Create("", kWsPopup, Rect::FromSize(0, 0, 1, 1), owner, 0,
                      kWsExToolWindow | kWsExTopmost)) {
@@ -69,7 +75,9 @@ bool ToolTip::Create(Window* owner) {
 bool ToolTip::IsCreated() const { return created_; }
 
 bool ToolTip::AddTool(Window* tool, std::string_view text) {
-  if (!created_ || !tool) return false;
+  if (!created_ || !tool) {
+    return false;
+  }
   tool_ = tool;
   text_ = std::string(text);
   return true;
@@ -77,21 +85,29 @@ bool ToolTip::AddTool(Window* tool, std::string_view text) {
 
 void ToolTip::UpdateTipText(std::string_view text) {
   text_ = std::string(text);
-  if (IsShown()) Show();
+  if (IsShown()) {
+    Show();
+  }
 }
 
 void ToolTip::Activate(bool active) {
   active_ = active;
-  if (!active) Hide();
+  if (!active) {
+    Hide();
+  }
 }
 
 bool ToolTip::IsShown() const { return popup_ && popup_->IsWindowVisible(); }
 
 void ToolTip::RelayEvent(const Message& message) {
-  if (!created_ || !active_ || !tool_ || message.window != tool_) return;
+  if (!created_ || !active_ || !tool_ || message.window != tool_) {
+    return;
+  }
   switch (message.message) {
     case kWmMouseMove:
-      if (!IsShown()) popup_->SetTimer(kShowTimer, kInitialDelayMs);
+      if (!IsShown()) {
+        popup_->SetTimer(kShowTimer, kInitialDelayMs);
+      }
       break;
     case kWmLButtonDown:
     case kWmRButtonDown:
@@ -104,7 +120,9 @@ void ToolTip::RelayEvent(const Message& message) {
 }
 
 void ToolTip::Show() {
-  if (!popup_ || text_.empty()) return;
+  if (!popup_ || text_.empty()) {
+    return;
+  }
   Size text = MeasureText(text_, FontKind::kMenu);
   Point at = GetCursorPos();
   popup_->MoveWindow(
@@ -114,10 +132,14 @@ void ToolTip::Show() {
 }
 
 void ToolTip::Hide() {
-  if (!popup_) return;
+  if (!popup_) {
+    return;
+  }
   popup_->KillTimer(kShowTimer);
   popup_->KillTimer(kWatchTimer);
-  if (popup_->IsWindowVisible()) popup_->ShowWindow(kSwHide);
+  if (popup_->IsWindowVisible()) {
+    popup_->ShowWindow(kSwHide);
+  }
 }
 
 }  // namespace ui

@@ -5,7 +5,6 @@
 
 #include "base/Text.h"
 #include "ui/Canvas.h"
-#include "base/Text.h"
 #include "ui/backend/Backend.h"
 
 namespace ui {
@@ -64,13 +63,19 @@ class TopLevelState : public backend::TopLevelEvents {
   bool InLoop() const { return loop_ != 0; }
   void ArmLeave(Window* w) { leaveArmed_ = w; }
   bool CancelLeave(Window* w) {
-    if (leaveArmed_ != w) return false;
+    if (leaveArmed_ != w) {
+      return false;
+    }
     leaveArmed_ = nullptr;
     return true;
   }
   void Forget(Window* w) {
-    if (hover_ == w) hover_ = nullptr;
-    if (leaveArmed_ == w) leaveArmed_ = nullptr;
+    if (hover_ == w) {
+      hover_ = nullptr;
+    }
+    if (leaveArmed_ == w) {
+      leaveArmed_ = nullptr;
+    }
   }
 
   static void Paint(Window* w, Canvas& canvas, const Rect& damage);
@@ -94,8 +99,12 @@ using detail::TopLevelState;
 // Walks target, its parents and (for top-levels) its owners; true when one consumed it.
 static bool PreTranslate(Message& message) {
   for (Window* w = message.window; w; w = w->IsChild() ? w->GetParent() : w->GetOwner()) {
-    if (!IsLive(w)) return false;
-    if (w->PreTranslateMessage(message)) return true;
+    if (!IsLive(w)) {
+      return false;
+    }
+    if (w->PreTranslateMessage(message)) {
+      return true;
+    }
   }
   return false;
 }
@@ -103,19 +112,31 @@ static bool PreTranslate(Message& message) {
 // Delivers an input message through pre-translation to its window.
 static void Dispatch(Window* target, unsigned message, WParam wParam, LParam lParam) {
   Message m{target, message, wParam, lParam, Input().cursor};
-  if (PreTranslate(m)) return;
-  if (IsLive(target)) target->WindowProc(message, wParam, lParam);
+  if (PreTranslate(m)) {
+    return;
+  }
+  if (IsLive(target)) {
+    target->WindowProc(message, wParam, lParam);
+  }
 }
 
 // The deepest visible, enabled window at a point of w's client area.
 static Window* HitTestTree(Window* w, Point client) {
   for (Window* child : w->GetChildren()) {
-    if (!child->IsCreated() || !(child->GetStyle() & kWsVisible)) continue;
+    if (!child->IsCreated() || !(child->GetStyle() & kWsVisible)) {
+      continue;
+    }
     const Rect& r = child->GetRectInParent();
-    if (!r.Contains(client)) continue;
+    if (!r.Contains(client)) {
+      continue;
+    }
     Point inner{client.x - r.left, client.y - r.top};
-    if (child->GetWindowRgn() && !child->GetWindowRgn()->Contains(inner)) continue;
-    if (!child->IsWindowEnabled()) return w;
+    if (child->GetWindowRgn() && !child->GetWindowRgn()->Contains(inner)) {
+      continue;
+    }
+    if (!child->IsWindowEnabled()) {
+      return w;
+    }
     return HitTestTree(child, inner);
   }
   return w;
@@ -131,7 +152,9 @@ void TopLevelState::OnMouse(MouseKind kind, int button, Point /*client*/, Point 
       LoopMotion(screen);
     } else if (kind == MouseKind::kUp) {
       loop_ = 0;
-      if (window_->native_) window_->native_->GrabPointer(false);
+      if (window_->native_) {
+        window_->native_->GrabPointer(false);
+      }
     }
     return;
   }
@@ -141,7 +164,9 @@ void TopLevelState::OnMouse(MouseKind kind, int button, Point /*client*/, Point 
   if (!target) {
     target = HitTestTree(window_, window_->ScreenToClient(screen));
     hit = static_cast<int>(target->SendMessage(kWmNcHitTest, 0, MakeLParam(screen.x, screen.y)));
-    if (!IsLive(target)) return;
+    if (!IsLive(target)) {
+      return;
+    }
   }
   unsigned clientMessage = kWmMouseMove;
   switch (kind) {
@@ -158,16 +183,22 @@ void TopLevelState::OnMouse(MouseKind kind, int button, Point /*client*/, Point 
       clientMessage = button == 3 ? kWmRButtonDown : kWmLButtonDblClk;
       break;
   }
-  if (button == 2) return;  // the middle button means nothing here
+  if (button == 2) {
+    return;  // the middle button means nothing here
+  }
   if (!in.capture) {
     SetHover(target);
-    if (!IsLive(target)) return;
+    if (!IsLive(target)) {
+      return;
+    }
     if (target->SendMessage(kWmSetCursor, 0, MakeLParam(hit, static_cast<int>(clientMessage))) ==
             0 &&
         IsLive(target)) {
       target->DefWindowProc(kWmSetCursor, 0, MakeLParam(hit, static_cast<int>(clientMessage)));
     }
-    if (!IsLive(target)) return;
+    if (!IsLive(target)) {
+      return;
+    }
   }
   if (hit != kHtClient) {
     if (kind == MouseKind::kDown && button == 1) {
@@ -183,7 +214,9 @@ void TopLevelState::OnMouse(MouseKind kind, int button, Point /*client*/, Point 
 }
 
 void TopLevelState::SetHover(Window* w) {
-  if (hover_ == w) return;
+  if (hover_ == w) {
+    return;
+  }
   Window* armed = leaveArmed_;
   hover_ = w;
   // A window that asked to hear of the pointer leaving hears it once.
@@ -197,13 +230,17 @@ bool TopLevelState::OnKey(bool down, unsigned virtualKey, unsigned keyFlags) {
   InputState& in = Input();
   in.keyFlags = keyFlags;
   Window* target = in.focus;
-  if (!target || target->GetTopLevel() != window_) target = window_;
+  if (!target || target->GetTopLevel() != window_) {
+    target = window_;
+  }
   // Keys with Alt held, Alt itself and F10 are the system's: they arrive as system keys, which
   // the windows' key rules (shortcuts, the dialog manager) do not look at.
   const bool system = (keyFlags & kMkAlt) != 0 || virtualKey == kVkMenu || virtualKey == kVkF10;
   unsigned message = system ? (down ? kWmSysKeyDown : kWmSysKeyUp) : (down ? kWmKeyDown : kWmKeyUp);
   Message m{target, message, virtualKey, 0, in.cursor};
-  if (PreTranslate(m)) return true;
+  if (PreTranslate(m)) {
+    return true;
+  }
   if (message == kWmSysKeyDown && virtualKey == kVkF4 && (keyFlags & kMkAlt)) {
     // Alt+F4 is the system's close of the top-level, whoever has the keyboard (without a window
     // manager, nobody else takes it).
@@ -213,8 +250,12 @@ bool TopLevelState::OnKey(bool down, unsigned virtualKey, unsigned keyFlags) {
     return true;
   }
   // Keys for a native child are the child's once nobody consumed them.
-  if (target->nativeChild_) return false;
-  if (IsLive(target)) target->WindowProc(message, virtualKey, 0);
+  if (target->nativeChild_) {
+    return false;
+  }
+  if (IsLive(target)) {
+    target->WindowProc(message, virtualKey, 0);
+  }
   return true;
 }
 
@@ -224,7 +265,9 @@ void TopLevelState::OnFocusChange(bool focused) {
     if (!in.focus || in.focus->GetTopLevel() != window_) {
       Window* previous = in.focus;
       in.focus = window_;
-      if (previous && IsLive(previous)) previous->SendMessage(kWmKillFocus);
+      if (previous && IsLive(previous)) {
+        previous->SendMessage(kWmKillFocus);
+      }
       window_->SendMessage(kWmSetFocus);
     }
     return;
@@ -237,8 +280,12 @@ void TopLevelState::OnFocusChange(bool focused) {
 }
 
 void TopLevelState::OnConfigure(const Rect& screen) {
-  if (window_->IsIconic()) return;
-  if (screen == window_->GetWindowRect()) return;
+  if (window_->IsIconic()) {
+    return;
+  }
+  if (screen == window_->GetWindowRect()) {
+    return;
+  }
   window_->ApplyBounds(screen, false);
 }
 
@@ -279,7 +326,9 @@ void TopLevelState::StartLoop(unsigned command, Point screen) {
   loop_ = command;
   loopStart = screen;
   loopRect = window_->GetWindowRect();
-  if (window_->native_) window_->native_->GrabPointer(true);
+  if (window_->native_) {
+    window_->native_->GrabPointer(true);
+  }
 }
 
 void TopLevelState::LoopMotion(Point screen) {
@@ -300,29 +349,47 @@ void TopLevelState::LoopMotion(Point screen) {
   bool top = direction == kWmszTop || direction == kWmszTopLeft || direction == kWmszTopRight;
   bool bottom =
       direction == kWmszBottom || direction == kWmszBottomLeft || direction == kWmszBottomRight;
-  if (left) r.left = std::min(loopRect.left + dx, loopRect.right - 1);
-  if (right) r.right = std::max(loopRect.right + dx, loopRect.left + 1);
-  if (top) r.top = std::min(loopRect.top + dy, loopRect.bottom - 1);
-  if (bottom) r.bottom = std::max(loopRect.bottom + dy, loopRect.top + 1);
+  if (left) {
+    r.left = std::min(loopRect.left + dx, loopRect.right - 1);
+  }
+  if (right) {
+    r.right = std::max(loopRect.right + dx, loopRect.left + 1);
+  }
+  if (top) {
+    r.top = std::min(loopRect.top + dy, loopRect.bottom - 1);
+  }
+  if (bottom) {
+    r.bottom = std::max(loopRect.bottom + dy, loopRect.top + 1);
+  }
   window_->SendMessage(kWmSizing, direction, reinterpret_cast<LParam>(&r));
   window_->SetWindowPos(r.left, r.top, r.Width(), r.Height(), kSwpNoZOrder);
 }
 
 void TopLevelState::Paint(Window* w, Canvas& canvas, const Rect& damage) {
-  if (!w->IsCreated()) return;
+  if (!w->IsCreated()) {
+    return;
+  }
   w->SendMessage(kWmEraseBkgnd, 0, reinterpret_cast<LParam>(&canvas));
   w->SendMessage(kWmPaint, 0, reinterpret_cast<LParam>(&canvas));
   // Bottom of the z-order first, so the topmost child ends up over its siblings.
   const auto children = w->GetChildren();
   for (auto it = children.rbegin(); it != children.rend(); ++it) {
     Window* child = *it;
-    if (!IsLive(child) || !child->IsCreated() || !(child->GetStyle() & kWsVisible)) continue;
-    if (child->nativeChild_) continue;  // draws itself
+    if (!IsLive(child) || !child->IsCreated() || !(child->GetStyle() & kWsVisible)) {
+      continue;
+    }
+    if (child->nativeChild_) {
+      continue;  // draws itself
+    }
     const Rect& r = child->GetRectInParent();
     Rect visible = r.Intersect(damage);
-    if (visible.Empty()) continue;
+    if (visible.Empty()) {
+      continue;
+    }
     canvas.Save(r.TopLeft(), r);
-    if (child->GetWindowRgn()) canvas.ClipRegion(*child->GetWindowRgn());
+    if (child->GetWindowRgn()) {
+      canvas.ClipRegion(*child->GetWindowRgn());
+    }
     Paint(child, canvas, visible.Offset(-r.left, -r.top));
     canvas.Restore();
   }
@@ -341,13 +408,17 @@ Window::~Window() {
 
 Window* Window::GetTopLevel() {
   Window* w = this;
-  while (w->IsChild() && w->parent_) w = w->parent_;
+  while (w->IsChild() && w->parent_) {
+    w = w->parent_;
+  }
   return w;
 }
 
 Window* Window::GetDlgItem(int id) const {
   for (Window* child : children_) {
-    if (child->controlId_ == id) return child;
+    if (child->controlId_ == id) {
+      return child;
+    }
   }
   return nullptr;
 }
@@ -360,8 +431,12 @@ void Window::RemoveChild(Window* child) {
 
 bool Window::Create(std::string_view text, unsigned style, const Rect& rect, Window* parent, int id,
                     unsigned exStyle) {
-  if (created_) return false;
-  if ((style & kWsChild) && (!parent || !parent->created_)) return false;
+  if (created_) {
+    return false;
+  }
+  if ((style & kWsChild) && (!parent || !parent->created_)) {
+    return false;
+  }
   style_ = style;
   exStyle_ = exStyle;
   text_ = std::string(text);
@@ -400,40 +475,64 @@ bool Window::Create(std::string_view text, unsigned style, const Rect& rect, Win
     nativeChild_->Attach(top->native_.get());
     nativeChild_->SetBounds(RectInTopLevel());
   }
-  if (style & kWsVisible) ShowWindow(kSwShow);
+  if (style & kWsVisible) {
+    ShowWindow(kSwShow);
+  }
   return created_;
 }
 
 void Window::DestroyWindow() {
-  if (!created_) return;
+  if (!created_) {
+    return;
+  }
   WindowProc(kWmDestroy, 0, 0);
-  if (!created_) return;  // destroyed from its own handler
+  if (!created_) {
+    return;  // destroyed from its own handler
+  }
   created_ = false;
   // Windows this one owns go with it, then children, newest first.
   std::vector<Window*> owned;
   for (Window* w : LiveWindows()) {
-    if (w != this && w->owner_ == this && w->created_) owned.push_back(w);
+    if (w != this && w->owner_ == this && w->created_) {
+      owned.push_back(w);
+    }
   }
   for (Window* w : owned) {
-    if (IsLive(w)) w->DestroyWindow();
+    if (IsLive(w)) {
+      w->DestroyWindow();
+    }
   }
   auto children = children_;
   for (auto it = children.rbegin(); it != children.rend(); ++it) {
-    if (IsLive(*it)) (*it)->DestroyWindow();
+    if (IsLive(*it)) {
+      (*it)->DestroyWindow();
+    }
   }
   InputState& in = Input();
-  if (in.capture == this) ReleaseCapture();
-  if (in.focus == this) in.focus = nullptr;
-  for (Window* w : LiveWindows()) {
-    if (w->state_) w->state_->Forget(this);
+  if (in.capture == this) {
+    ReleaseCapture();
   }
-  if (nativeChild_) nativeChild_->Attach(nullptr);
+  if (in.focus == this) {
+    in.focus = nullptr;
+  }
+  for (Window* w : LiveWindows()) {
+    if (w->state_) {
+      w->state_->Forget(this);
+    }
+  }
+  if (nativeChild_) {
+    nativeChild_->Attach(nullptr);
+  }
   if (parent_) {
     parent_->RemoveChild(this);
-    if (parent_->created_ && visible_) parent_->InvalidateRect(rect_);
+    if (parent_->created_ && visible_) {
+      parent_->InvalidateRect(rect_);
+    }
     parent_ = nullptr;
   }
-  for (const auto& [timerId, handle] : timers_) backend::StopTimer(handle);
+  for (const auto& [timerId, handle] : timers_) {
+    backend::StopTimer(handle);
+  }
   timers_.clear();
   UnregisterTarget(id_);
   id_ = 0;
@@ -445,7 +544,9 @@ void Window::DestroyWindow() {
 }
 
 Rect Window::RectInTopLevel() const {
-  if (!IsChild() || !parent_) return GetClientRect();
+  if (!IsChild() || !parent_) {
+    return GetClientRect();
+  }
   Rect r = rect_;
   for (const Window* p = parent_; p && p->IsChild() && p->parent_; p = p->parent_) {
     r = r.Offset(p->rect_.left, p->rect_.top);
@@ -454,7 +555,9 @@ Rect Window::RectInTopLevel() const {
 }
 
 Rect Window::GetWindowRect() const {
-  if (!IsChild()) return rect_;
+  if (!IsChild()) {
+    return rect_;
+  }
   Point origin = parent_ ? parent_->ClientToScreen({rect_.left, rect_.top}) : rect_.TopLeft();
   return Rect::FromSize(origin.x, origin.y, rect_.Width(), rect_.Height());
 }
@@ -474,18 +577,30 @@ void Window::SyncNativeChildren() {
     nativeChild_->SetBounds(RectInTopLevel());
     nativeChild_->SetVisible(IsWindowVisible());
   }
-  for (Window* child : children_) child->SyncNativeChildren();
+  for (Window* child : children_) {
+    child->SyncNativeChildren();
+  }
 }
 
 void Window::ApplyBounds(const Rect& rect, bool repaint) {
   const Rect old = rect_;
-  if (old == rect) return;
-  if (IsChild() && parent_ && visible_ && repaint) parent_->InvalidateRect(old);
+  if (old == rect) {
+    return;
+  }
+  if (IsChild() && parent_ && visible_ && repaint) {
+    parent_->InvalidateRect(old);
+  }
   rect_ = rect;
-  if (native_ && !minimized_) native_->SetBounds(rect);
+  if (native_ && !minimized_) {
+    native_->SetBounds(rect);
+  }
   SyncNativeChildren();
-  if (IsChild() && visible_ && repaint) Invalidate();
-  if (!IsChild() && native_ && repaint) native_->Invalidate(GetClientRect());
+  if (IsChild() && visible_ && repaint) {
+    Invalidate();
+  }
+  if (!IsChild() && native_ && repaint) {
+    native_->Invalidate(GetClientRect());
+  }
   if (old.Width() != rect.Width() || old.Height() != rect.Height()) {
     SendMessage(kWmSize, kSizeRestored, MakeLParam(rect.Width(), rect.Height()));
   }
@@ -495,23 +610,32 @@ void Window::ApplyBounds(const Rect& rect, bool repaint) {
 }
 
 bool Window::MoveWindow(const Rect& rect, bool repaint) {
-  if (!created_) return false;
+  if (!created_) {
+    return false;
+  }
   ApplyBounds(rect, repaint);
   return true;
 }
 
 bool Window::SetWindowPos(int x, int y, int width, int height, unsigned flags) {
-  if (!created_) return false;
+  if (!created_) {
+    return false;
+  }
   Rect r = rect_;
-  if (!(flags & kSwpNoMove)) r = Rect::FromSize(x, y, r.Width(), r.Height());
-  if (!(flags & kSwpNoSize))
+  if (!(flags & kSwpNoMove)) {
+    r = Rect::FromSize(x, y, r.Width(), r.Height());
+  }
+  if (!(flags & kSwpNoSize)) {
     r = Rect::FromSize(r.left, r.top, std::max(width, 0), std::max(height, 0));
+  }
   ApplyBounds(r, !(flags & kSwpNoRedraw));
   return true;
 }
 
 bool Window::GetWindowPlacement(Placement* placement) const {
-  if (!created_) return false;
+  if (!created_) {
+    return false;
+  }
   placement->flags = 0;
   placement->showCmd = minimized_ ? kSwShowMinimized : kSwShowNormal;
   placement->normal = GetWindowRect();
@@ -519,7 +643,9 @@ bool Window::GetWindowPlacement(Placement* placement) const {
 }
 
 bool Window::SetWindowPlacement(const Placement& placement) {
-  if (!created_) return false;
+  if (!created_) {
+    return false;
+  }
   Rect r = placement.normal;
   if (IsChild() && parent_) {
     Point origin = parent_->ScreenToClient(r.TopLeft());
@@ -529,7 +655,9 @@ bool Window::SetWindowPlacement(const Placement& placement) {
     ShowWindow(kSwRestore);
   }
   ApplyBounds(r, true);
-  if (placement.showCmd != kSwHide) ShowWindow(placement.showCmd);
+  if (placement.showCmd != kSwHide) {
+    ShowWindow(placement.showCmd);
+  }
   return true;
 }
 
@@ -563,7 +691,9 @@ void Window::ShowOwnedWindows(bool show) {
 }
 
 bool Window::ShowWindow(int showCmd) {
-  if (!created_) return false;
+  if (!created_) {
+    return false;
+  }
   const bool wasVisible = visible_;
   if ((showCmd == kSwMinimize || showCmd == kSwShowMinimized) && FollowsOwner()) {
     // An owned window has no taskbar entry to come back from: it is minimised with its owner.
@@ -597,14 +727,18 @@ bool Window::ShowWindow(int showCmd) {
   SyncNativeChildren();
   if (!visible_) {
     InputState& in = Input();
-    if (in.capture && (in.capture == this || !in.capture->IsWindowVisible())) ReleaseCapture();
+    if (in.capture && (in.capture == this || !in.capture->IsWindowVisible())) {
+      ReleaseCapture();
+    }
   }
   return wasVisible;
 }
 
 bool Window::IsWindowVisible() const {
   for (const Window* w = this; w; w = w->IsChild() ? w->parent_ : nullptr) {
-    if (!w->created_ || !w->visible_) return false;
+    if (!w->created_ || !w->visible_) {
+      return false;
+    }
   }
   return true;
 }
@@ -640,61 +774,93 @@ void Window::SetFullScreenState(bool fullScreen) {
 
 void Window::SetWindowText(std::string_view text) {
   text_ = std::string(text);
-  if (native_) native_->SetTitle(launcher::GbkToUtf8(text_));
-  if (IsChild()) Invalidate();
+  if (native_) {
+    native_->SetTitle(launcher::GbkToUtf8(text_));
+  }
+  if (IsChild()) {
+    Invalidate();
+  }
 }
 
 void Window::Invalidate(bool erase) { InvalidateRect(GetClientRect(), erase); }
 
 void Window::InvalidateRect(const Rect& client, bool /*erase*/) {
-  if (!created_) return;
+  if (!created_) {
+    return;
+  }
   Window* top = GetTopLevel();
-  if (!top->native_) return;
+  if (!top->native_) {
+    return;
+  }
   const Rect placed = RectInTopLevel();
   Rect inTop = client.Offset(placed.left, placed.top);
-  if (IsChild()) inTop = inTop.Intersect(placed);
-  if (!inTop.Empty()) top->native_->Invalidate(inTop);
+  if (IsChild()) {
+    inTop = inTop.Intersect(placed);
+  }
+  if (!inTop.Empty()) {
+    top->native_->Invalidate(inTop);
+  }
 }
 
 void Window::UpdateWindow() {
   Window* top = GetTopLevel();
-  if (top->native_) top->native_->Update();
+  if (top->native_) {
+    top->native_->Update();
+  }
 }
 
 void Window::SetWindowRgn(std::optional<Region> region, bool redraw) {
   region_ = std::move(region);
-  if (native_) native_->SetShape(region_ ? &*region_ : nullptr);
-  if (redraw) Invalidate();
+  if (native_) {
+    native_->SetShape(region_ ? &*region_ : nullptr);
+  }
+  if (redraw) {
+    Invalidate();
+  }
 }
 
 bool Window::UpdateLayered(const launcher::Bitmap& picture) {
-  if (!native_ || !(exStyle_ & kWsExLayered) || picture.Empty()) return false;
+  if (!native_ || !(exStyle_ & kWsExLayered) || picture.Empty()) {
+    return false;
+  }
   native_->SetLayeredContent(picture);
   return true;
 }
 
 void Window::SetLayeredColorKey(ColorRef key) {
-  if (native_) native_->SetColorKey(key);
+  if (native_) {
+    native_->SetColorKey(key);
+  }
 }
 
 void Window::SetCapture() {
   InputState& in = Input();
-  if (in.capture == this) return;
+  if (in.capture == this) {
+    return;
+  }
   Window* previous = in.capture;
   in.capture = this;
-  if (previous && IsLive(previous)) previous->SendMessage(kWmCaptureChanged);
+  if (previous && IsLive(previous)) {
+    previous->SendMessage(kWmCaptureChanged);
+  }
   Window* top = GetTopLevel();
-  if (top->native_) top->native_->GrabPointer(true);
+  if (top->native_) {
+    top->native_->GrabPointer(true);
+  }
 }
 
 void Window::ReleaseCapture() {
   InputState& in = Input();
   Window* previous = in.capture;
-  if (!previous) return;
+  if (!previous) {
+    return;
+  }
   in.capture = nullptr;
   if (IsLive(previous)) {
     Window* top = previous->GetTopLevel();
-    if (top->native_ && !(top->state_ && top->state_->InLoop())) top->native_->GrabPointer(false);
+    if (top->native_ && !(top->state_ && top->state_->InLoop())) {
+      top->native_->GrabPointer(false);
+    }
     previous->SendMessage(kWmCaptureChanged);
   }
 }
@@ -703,13 +869,21 @@ Window* Window::GetCapture() { return Input().capture; }
 
 void Window::SetFocus() {
   InputState& in = Input();
-  if (in.focus == this || !created_) return;
+  if (in.focus == this || !created_) {
+    return;
+  }
   Window* previous = in.focus;
   in.focus = this;
-  if (previous && IsLive(previous)) previous->SendMessage(kWmKillFocus);
+  if (previous && IsLive(previous)) {
+    previous->SendMessage(kWmKillFocus);
+  }
   Window* top = GetTopLevel();
-  if (top->native_) top->native_->Focus();
-  if (nativeChild_) nativeChild_->Focus();
+  if (top->native_) {
+    top->native_->Focus();
+  }
+  if (nativeChild_) {
+    nativeChild_->Focus();
+  }
   SendMessage(kWmSetFocus);
 }
 
@@ -717,8 +891,12 @@ Window* Window::GetFocus() { return Input().focus; }
 
 bool Window::TrackMouseLeave(bool cancel) {
   Window* top = GetTopLevel();
-  if (!top->state_) return false;
-  if (cancel) return top->state_->CancelLeave(this);
+  if (!top->state_) {
+    return false;
+  }
+  if (cancel) {
+    return top->state_->CancelLeave(this);
+  }
   top->state_->ArmLeave(this);
   return true;
 }
@@ -729,16 +907,22 @@ Window* Window::WindowFromPoint(Point screen) {
   const auto& live = LiveWindows();
   for (auto it = live.rbegin(); it != live.rend(); ++it) {
     Window* w = *it;
-    if (w->IsChild() || !w->created_ || !w->visible_ || w->minimized_) continue;
+    if (w->IsChild() || !w->created_ || !w->visible_ || w->minimized_) {
+      continue;
+    }
     Rect r = w->rect_;
-    if (!r.Contains(screen)) continue;
+    if (!r.Contains(screen)) {
+      continue;
+    }
     return HitTestTree(w, {screen.x - r.left, screen.y - r.top});
   }
   return nullptr;
 }
 
 void Window::SetTimer(unsigned timerId, unsigned milliseconds) {
-  if (!created_) return;
+  if (!created_) {
+    return;
+  }
   KillTimer(timerId);
   WindowId self = id_;
   timers_[timerId] = backend::StartTimer(milliseconds, [self, timerId] {
@@ -749,13 +933,17 @@ void Window::SetTimer(unsigned timerId, unsigned milliseconds) {
 
 void Window::KillTimer(unsigned timerId) {
   auto it = timers_.find(timerId);
-  if (it == timers_.end()) return;
+  if (it == timers_.end()) {
+    return;
+  }
   backend::StopTimer(it->second);
   timers_.erase(it);
 }
 
 LResult Window::SendMessage(unsigned message, WParam wParam, LParam lParam) {
-  if (!created_ && message != kWmCreate) return 0;
+  if (!created_ && message != kWmCreate) {
+    return 0;
+  }
   return WindowProc(message, wParam, lParam);
 }
 
@@ -764,7 +952,9 @@ bool Window::PostMessage(unsigned message, WParam wParam, LParam lParam) {
 }
 
 void Window::OnPostedMessage(unsigned message, WParam wParam, LParam lParam) {
-  if (created_) WindowProc(message, wParam, lParam);
+  if (created_) {
+    WindowProc(message, wParam, lParam);
+  }
 }
 
 LResult Window::WindowProc(unsigned message, WParam wParam, LParam lParam) {
@@ -802,7 +992,9 @@ LResult Window::DefWindowProc(unsigned message, WParam wParam, LParam lParam) {
       return kHtClient;
     case kWmSetCursor: {
       // The parent has the first say, then the hit code's cursor.
-      if (IsChild() && parent_ && parent_->SendMessage(kWmSetCursor, wParam, lParam)) return 1;
+      if (IsChild() && parent_ && parent_->SendMessage(kWmSetCursor, wParam, lParam)) {
+        return 1;
+      }
       SetCursor(CursorForHit(LowWord(static_cast<std::uintptr_t>(lParam))));
       return 0;
     }
@@ -848,8 +1040,12 @@ Point GetCursorPos() { return Input().cursor; }
 
 bool IsKeyDown(unsigned virtualKey) {
   const unsigned flags = Input().keyFlags;
-  if (virtualKey == kVkShift) return (flags & kMkShift) != 0;
-  if (virtualKey == kVkControl) return (flags & kMkControl) != 0;
+  if (virtualKey == kVkShift) {
+    return (flags & kMkShift) != 0;
+  }
+  if (virtualKey == kVkControl) {
+    return (flags & kMkControl) != 0;
+  }
   if (virtualKey == kVkMenu) {
     return (flags & kMkAlt) != 0;
   }
@@ -860,7 +1056,9 @@ Rect AdjustWindowRect(const Rect& client, unsigned style) {
   // The frame metrics of a classic captioned, modal-framed window.
   constexpr int kFrame = 3;
   constexpr int kCaption = 23;
-  if ((style & kWsCaption) != kWsCaption) return client;
+  if ((style & kWsCaption) != kWsCaption) {
+    return client;
+  }
   return {client.left - kFrame, client.top - kFrame - kCaption, client.right + kFrame,
           client.bottom + kFrame};
 }

@@ -60,13 +60,17 @@ const char* StatusText(int status) {
 }
 
 std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : text) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
   return text;
 }
 
 std::string Trim(const std::string& text) {
   std::size_t b = text.find_first_not_of(" \t");
-  if (b == std::string::npos) return {};
+  if (b == std::string::npos) {
+    return {};
+  }
   std::size_t e = text.find_last_not_of(" \t\r");
   return text.substr(b, e - b + 1);
 }
@@ -189,7 +193,9 @@ void KeepHttpOnLoopback() {
 TestHttpServer::TestHttpServer(int port) {
   KeepHttpOnLoopback();
   listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (listenFd_ < 0) throw std::runtime_error("socket failed");
+  if (listenFd_ < 0) {
+    throw std::runtime_error("socket failed");
+  }
   int one = 1;
   setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   sockaddr_in address{};
@@ -216,14 +222,18 @@ TestHttpServer::~TestHttpServer() {
     std::lock_guard lock(mutex_);
     stopping_ = true;
     for (auto& c : connections_) {
-      if (c->fd >= 0) shutdown(c->fd, SHUT_RDWR);  // ends blocked reads and sends
+      if (c->fd >= 0) {
+        shutdown(c->fd, SHUT_RDWR);  // ends blocked reads and sends
+      }
     }
   }
   // The byte is never read: every later poll on the pipe returns at once.
   [[maybe_unused]] ssize_t ignored = write(wakeFds_[1], "x", 1);
   changed_.notify_all();
   acceptor_.join();
-  for (auto& c : connections_) c->thread.join();
+  for (auto& c : connections_) {
+    c->thread.join();
+  }
   close(listenFd_);
   close(wakeFds_[0]);
   close(wakeFds_[1]);
@@ -256,11 +266,19 @@ bool TestHttpServer::Stopping() const {
 void TestHttpServer::AcceptLoop() {
   for (;;) {
     pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeFds_[0], POLLIN, 0}};
-    if (poll(fds, 2, -1) < 0) continue;
-    if (fds[1].revents != 0) return;
-    if ((fds[0].revents & POLLIN) == 0) continue;
+    if (poll(fds, 2, -1) < 0) {
+      continue;
+    }
+    if (fds[1].revents != 0) {
+      return;
+    }
+    if ((fds[0].revents & POLLIN) == 0) {
+      continue;
+    }
     int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) continue;
+    if (fd < 0) {
+      continue;
+    }
     std::lock_guard lock(mutex_);
     if (stopping_) {
       close(fd);
@@ -280,7 +298,9 @@ void TestHttpServer::Handle(Connection* connection) {
   char buffer[4096];
   while (head.find("\r\n\r\n") == std::string::npos && head.size() < kMaxRequestHead) {
     ssize_t n = recv(fd, buffer, sizeof buffer, 0);
-    if (n <= 0) break;
+    if (n <= 0) {
+      break;
+    }
     head.append(buffer, static_cast<std::size_t>(n));
   }
   std::size_t end = head.find("\r\n\r\n");
@@ -309,7 +329,9 @@ void TestHttpServer::Handle(Connection* connection) {
     {
       std::lock_guard lock(mutex_);
       auto it = replies_.find(path);
-      if (it != replies_.end()) reply = it->second;
+      if (it != replies_.end()) {
+        reply = it->second;
+      }
       requests_.push_back(std::move(record));
     }
     changed_.notify_all();
@@ -329,7 +351,9 @@ bool TestHttpServer::Answer(int fd, const HttpReply& reply) {
   auto sendAll = [fd](const char* data, std::size_t size) {
     while (size > 0) {
       ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
-      if (n <= 0) return false;
+      if (n <= 0) {
+        return false;
+      }
       data += n;
       size -= static_cast<std::size_t>(n);
     }
@@ -347,11 +371,15 @@ bool TestHttpServer::Answer(int fd, const HttpReply& reply) {
     }
     return true;
   }
-  if (reply.kind == Kind::kCloseAtOnce) return true;
+  if (reply.kind == Kind::kCloseAtOnce) {
+    return true;
+  }
 
   std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + StatusText(reply.status) +
                      "\r\nConnection: close\r\n";
-  for (const auto& [name, value] : reply.headers) head += name + ": " + value + "\r\n";
+  for (const auto& [name, value] : reply.headers) {
+    head += name + ": " + value + "\r\n";
+  }
   switch (reply.kind) {
     case Kind::kShortBody:
       head += "Content-Length: " + std::to_string(reply.declaredLength) + "\r\n";
@@ -367,7 +395,9 @@ bool TestHttpServer::Answer(int fd, const HttpReply& reply) {
       break;
   }
   head += "\r\n";
-  if (!sendAll(head.data(), head.size())) return true;
+  if (!sendAll(head.data(), head.size())) {
+    return true;
+  }
 
   switch (reply.kind) {
     case Kind::kResetMidBody: {
@@ -379,12 +409,16 @@ bool TestHttpServer::Answer(int fd, const HttpReply& reply) {
     case Kind::kPaced:
       for (std::size_t at = 0; at < reply.body.size(); at += reply.chunkSize) {
         std::size_t size = std::min(reply.chunkSize, reply.body.size() - at);
-        if (!sendAll(reply.body.data() + at, size) || !pause(reply.interval)) break;
+        if (!sendAll(reply.body.data() + at, size) || !pause(reply.interval)) {
+          break;
+        }
       }
       return true;
     case Kind::kTrickle:
       for (char c : reply.body) {
-        if (!sendAll(&c, 1) || !pause(reply.interval)) break;
+        if (!sendAll(&c, 1) || !pause(reply.interval)) {
+          break;
+        }
       }
       return true;
     case Kind::kEndless: {
@@ -399,7 +433,9 @@ bool TestHttpServer::Answer(int fd, const HttpReply& reply) {
         std::size_t start = offset % kPatternPeriod;
         std::size_t size = static_cast<std::size_t>(
             std::min<std::uint64_t>(kPatternPeriod, reply.generatedSize - offset));
-        if (!sendAll(pattern.data() + start, size)) break;
+        if (!sendAll(pattern.data() + start, size)) {
+          break;
+        }
         offset += size;
       }
       return true;

@@ -15,7 +15,9 @@ namespace testsupport {
 
 TempDir::TempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "launcher-test-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  if (!mkdtemp(pattern.data())) {
+    throw std::runtime_error("mkdtemp failed");
+  }
   path_ = pattern;
 }
 
@@ -49,9 +51,13 @@ std::string PlainExecutable() {
 
 std::string PackBytes(const std::map<std::string, std::string>& files, const std::string& base) {
   std::vector<launcher::pack::ZipInput> inputs;
-  for (const auto& [name, data] : files) inputs.push_back({name, data});
+  for (const auto& [name, data] : files) {
+    inputs.push_back({name, data});
+  }
   auto zip = launcher::pack::BuildZip(inputs);
-  if (!zip) throw std::runtime_error("BuildZip failed");
+  if (!zip) {
+    throw std::runtime_error("BuildZip failed");
+  }
   return base + *zip;
 }
 
@@ -66,7 +72,9 @@ std::string MakePng(int width, int height, bool alpha,
       p[0] = v >> 24;
       p[1] = v >> 16;
       p[2] = v >> 8;
-      if (alpha) p[3] = v;
+      if (alpha) {
+        p[3] = v;
+      }
     }
   }
   png_image image{};

@@ -12,7 +12,9 @@ namespace launcher::pack {
 std::optional<std::string> BuildZip(const std::vector<ZipInput>& entries) {
   // minizip writes through a file; a private temporary one is read back and removed.
   const std::optional<std::string> temporary = CreateTemporaryFile();
-  if (!temporary) return std::nullopt;
+  if (!temporary) {
+    return std::nullopt;
+  }
   const char* path = temporary->c_str();
   struct Remover {
     const char* path;
@@ -20,15 +22,17 @@ std::optional<std::string> BuildZip(const std::vector<ZipInput>& entries) {
   } remover{path};
 
   zipFile zip = zipOpen64(path, APPEND_STATUS_CREATE);
-  if (!zip) return std::nullopt;
+  if (!zip) {
+    return std::nullopt;
+  }
   bool ok = true;
   for (const ZipInput& entry : entries) {
     zip_fileinfo info{};
     // A fixed date keeps packages byte-for-byte reproducible.
     info.tmz_date = {0, 0, 0, 1, 0, 2020};
     if (zipOpenNewFileInZip64(zip, entry.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
-                              Z_DEFLATED, Z_BEST_COMPRESSION, entry.data.size() >= 0xFFFFFFFFu) !=
-        ZIP_OK) {
+                              Z_DEFLATED, Z_BEST_COMPRESSION,
+                              entry.data.size() >= 0xFFFFFFFFu) != ZIP_OK) {
       ok = false;
       break;
     }
@@ -37,18 +41,30 @@ std::optional<std::string> BuildZip(const std::vector<ZipInput>& entries) {
             ZIP_OK) {
       ok = false;
     }
-    if (zipCloseFileInZip(zip) != ZIP_OK) ok = false;
-    if (!ok) break;
+    if (zipCloseFileInZip(zip) != ZIP_OK) {
+      ok = false;
+    }
+    if (!ok) {
+      break;
+    }
   }
-  if (zipClose(zip, nullptr) != ZIP_OK) ok = false;
-  if (!ok) return std::nullopt;
+  if (zipClose(zip, nullptr) != ZIP_OK) {
+    ok = false;
+  }
+  if (!ok) {
+    return std::nullopt;
+  }
 
   std::FILE* f = std::fopen(path, "rb");
-  if (!f) return std::nullopt;
+  if (!f) {
+    return std::nullopt;
+  }
   std::string bytes;
   char buffer[65536];
   std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+    bytes.append(buffer, n);
+  }
   std::fclose(f);
   return bytes;
 }

@@ -263,7 +263,9 @@ class RecordingCanvas : public backend::NativeCanvas {
     f.shapes.push_back(std::move(absolute));
   }
   void Restore() override {
-    if (frames_.size() > 1) frames_.pop_back();
+    if (frames_.size() > 1) {
+      frames_.pop_back();
+    }
   }
 
  private:
@@ -314,9 +316,13 @@ void RunMessageLoop() {
   FakeState& s = State();
   ++s.loopDepth;
   while (!s.quitRequested) {
-    if (fake::RunOnePostedWork() != 0) continue;
+    if (fake::RunOnePostedWork() != 0) {
+      continue;
+    }
     std::unique_lock lock(s.postedMutex);
-    if (!s.postedArrived.wait_for(lock, s.loopTimeout, [&s] { return !s.posted.empty(); })) break;
+    if (!s.postedArrived.wait_for(lock, s.loopTimeout, [&s] { return !s.posted.empty(); })) {
+      break;
+    }
   }
   s.quitRequested = false;
   --s.loopDepth;
@@ -327,8 +333,12 @@ void QuitMessageLoop() { State().quitRequested = true; }
 int MessageBox(Window* owner, std::string_view text, std::string_view caption, unsigned style) {
   FakeState& s = State();
   s.boxes.push_back({owner != nullptr, owner, std::string(text), std::string(caption), style});
-  if (s.boxObserver) s.boxObserver(s.boxes.back());
-  if (s.answers.empty()) return DefaultAnswer(style);
+  if (s.boxObserver) {
+    s.boxObserver(s.boxes.back());
+  }
+  if (s.answers.empty()) {
+    return DefaultAnswer(style);
+  }
   int answer = s.answers.front();
   s.answers.pop_front();
   return answer;
@@ -344,7 +354,9 @@ bool ShellOpen(std::string_view target) {
 }
 
 bool StartProcess(std::string_view path) {
-  if (path.empty()) return false;
+  if (path.empty()) {
+    return false;
+  }
   State().startedProcesses.emplace_back(path);
   return true;
 }
@@ -360,7 +372,9 @@ std::vector<NotifyIconData>::iterator FindIcon(const NotifyIconData& data) {
 
 bool AddNotifyIcon(const NotifyIconData& data) {
   FakeState& s = State();
-  if (!s.notificationArea) return false;
+  if (!s.notificationArea) {
+    return false;
+  }
   auto it = FindIcon(data);
   if (it != s.notifyIcons.end()) {
     it->tip = data.tip;
@@ -372,7 +386,9 @@ bool AddNotifyIcon(const NotifyIconData& data) {
 
 bool DeleteNotifyIcon(const NotifyIconData& data) {
   auto it = FindIcon(data);
-  if (it == State().notifyIcons.end()) return false;
+  if (it == State().notifyIcons.end()) {
+    return false;
+  }
   State().notifyIcons.erase(it);
   return true;
 }
@@ -486,7 +502,9 @@ int RunOnePostedWork() {
   std::function<void()> work;
   {
     std::lock_guard lock(s.postedMutex);
-    if (s.posted.empty()) return 0;
+    if (s.posted.empty()) {
+      return 0;
+    }
     work = std::move(s.posted.front());
     s.posted.pop_front();
   }
@@ -496,7 +514,9 @@ int RunOnePostedWork() {
 
 int RunPostedWork() {
   int count = 0;
-  while (RunOnePostedWork() != 0) ++count;
+  while (RunOnePostedWork() != 0) {
+    ++count;
+  }
   return count;
 }
 
@@ -512,7 +532,9 @@ void SetSystemLoops(bool system) { State().systemLoops = system; }
 
 const NativeState& Native(const Window& topLevel) {
   static const NativeState none{};
-  if (!backend::WindowAccess::Native(topLevel)) return none;
+  if (!backend::WindowAccess::Native(topLevel)) {
+    return none;
+  }
   return NativeOf(topLevel).state;
 }
 
@@ -546,9 +568,13 @@ void Mouse(Window& topLevel, MouseKind kind, int button, Point screen, unsigned 
 
 void Click(Window& topLevel, Point screen, unsigned extraFlags) {
   Mouse(topLevel, MouseKind::kMove, 0, screen, extraFlags);
-  if (!topLevel.IsCreated()) return;
+  if (!topLevel.IsCreated()) {
+    return;
+  }
   Mouse(topLevel, MouseKind::kDown, 1, screen, kMkLButton | extraFlags);
-  if (!topLevel.IsCreated()) return;
+  if (!topLevel.IsCreated()) {
+    return;
+  }
   Mouse(topLevel, MouseKind::kUp, 1, screen, extraFlags);
 }
 
@@ -595,7 +621,9 @@ std::size_t ActiveTimers() { return State().timers.size(); }
 void FireTimers() {
   auto timers = State().timers;  // a callback may stop timers
   for (auto& [handle, callback] : timers) {
-    if (State().timers.count(handle)) callback();
+    if (State().timers.count(handle)) {
+      callback();
+    }
   }
 }
 

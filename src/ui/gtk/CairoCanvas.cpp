@@ -15,11 +15,15 @@ void SetColor(cairo_t* cr, ColorRef color) {
 }
 
 void AddRect(cairo_t* cr, const Rect& r) {
-  if (!r.Empty()) cairo_rectangle(cr, r.left, r.top, r.Width(), r.Height());
+  if (!r.Empty()) {
+    cairo_rectangle(cr, r.left, r.top, r.Width(), r.Height());
+  }
 }
 
 void Fill(cairo_t* cr, const Rect& r, ColorRef color) {
-  if (r.Empty()) return;
+  if (r.Empty()) {
+    return;
+  }
   SetColor(cr, color);
   AddRect(cr, r);
   cairo_fill(cr);
@@ -34,7 +38,9 @@ constexpr ColorRef kDarkShadow = Rgb(105, 105, 105);
 // One pixel wide frame: the top and left lines in light, the bottom and right lines (which own
 // the far corners) in dark.
 void Bevel(cairo_t* cr, const Rect& r, ColorRef light, ColorRef dark) {
-  if (r.Empty()) return;
+  if (r.Empty()) {
+    return;
+  }
   Fill(cr, {r.left, r.top, r.right - 1, r.top + 1}, light);
   Fill(cr, {r.left, r.top, r.left + 1, r.bottom - 1}, light);
   Fill(cr, {r.left, r.bottom - 1, r.right, r.bottom}, dark);
@@ -96,7 +102,9 @@ PangoContext* MeasuringContext() {
 CairoCanvas::CairoCanvas(cairo_t* cr) : cr_(cr) { cairo_save(cr_); }
 
 CairoCanvas::~CairoCanvas() {
-  while (depth_ > 0) Restore();
+  while (depth_ > 0) {
+    Restore();
+  }
   cairo_restore(cr_);
 }
 
@@ -123,25 +131,37 @@ void CairoCanvas::PaintPart(cairo_surface_t* part, const Rect& src, const Rect& 
 }
 
 void CairoCanvas::DrawBitmap(const Bitmap& picture, const Rect& src, const Rect& dst) {
-  if (src.Empty() || dst.Empty()) return;
+  if (src.Empty() || dst.Empty()) {
+    return;
+  }
   SurfacePtr part = MakeOpaqueSurface(picture, src);
-  if (!part) return;
+  if (!part) {
+    return;
+  }
   PaintPart(part.get(), src, src.Intersect({0, 0, picture.width, picture.height}), dst);
 }
 
 void CairoCanvas::BlendBitmap(const Bitmap& picture, const Rect& src, const Rect& dst) {
-  if (src.Empty() || dst.Empty()) return;
+  if (src.Empty() || dst.Empty()) {
+    return;
+  }
   SurfacePtr part = MakePremultipliedSurface(picture, src);
-  if (!part) return;
+  if (!part) {
+    return;
+  }
   PaintPart(part.get(), src, src.Intersect({0, 0, picture.width, picture.height}), dst);
 }
 
 void CairoCanvas::DrawMasked(const Bitmap& picture, const Bitmap& mask, const Rect& dst,
                              bool stretch) {
-  if (dst.Empty() || picture.Empty() || mask.Empty()) return;
+  if (dst.Empty() || picture.Empty() || mask.Empty()) {
+    return;
+  }
   // The picture where the mask shows it, transparent elsewhere, at dst's size; then OVER.
   SurfacePtr surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, dst.Width(), dst.Height()));
-  if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return;
+  if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {
+    return;
+  }
   cairo_surface_flush(surface.get());
   unsigned char* data = cairo_image_surface_get_data(surface.get());
   const int stride = cairo_image_surface_get_stride(surface.get());
@@ -149,7 +169,9 @@ void CairoCanvas::DrawMasked(const Bitmap& picture, const Bitmap& mask, const Re
   const int h = dst.Height();
   // Nearest source pixel of a destination pixel, at natural size or stretched.
   auto source = [stretch, w, h](int i, int size, bool vertical) {
-    if (!stretch) return i;
+    if (!stretch) {
+      return i;
+    }
     const int span = vertical ? h : w;
     return static_cast<int>((2LL * i + 1) * size / (2LL * span));
   };
@@ -196,7 +218,9 @@ void CairoCanvas::DrawEdge(const Rect& rect, EdgeKind kind) {
 }
 
 void CairoCanvas::DrawFocusRect(const Rect& rect) {
-  if (rect.Empty()) return;
+  if (rect.Empty()) {
+    return;
+  }
   // Every other pixel of the outline, inverted, so that drawing it twice takes it away.
   cairo_save(cr_);
   cairo_set_operator(cr_, CAIRO_OPERATOR_DIFFERENCE);
@@ -204,13 +228,17 @@ void CairoCanvas::DrawFocusRect(const Rect& rect) {
   for (int x = rect.left; x < rect.right; ++x) {
     if (((x - rect.left) & 1) == 0) {
       cairo_rectangle(cr_, x, rect.top, 1, 1);
-      if (rect.Height() > 1) cairo_rectangle(cr_, x, rect.bottom - 1, 1, 1);
+      if (rect.Height() > 1) {
+        cairo_rectangle(cr_, x, rect.bottom - 1, 1, 1);
+      }
     }
   }
   for (int y = rect.top + 1; y < rect.bottom - 1; ++y) {
     if (((y - rect.top) & 1) == 0) {
       cairo_rectangle(cr_, rect.left, y, 1, 1);
-      if (rect.Width() > 1) cairo_rectangle(cr_, rect.right - 1, y, 1, 1);
+      if (rect.Width() > 1) {
+        cairo_rectangle(cr_, rect.right - 1, y, 1, 1);
+      }
     }
   }
   cairo_fill(cr_);
@@ -219,15 +247,23 @@ void CairoCanvas::DrawFocusRect(const Rect& rect) {
 
 void CairoCanvas::DrawText(std::string_view utf8, const Rect& rect, unsigned flags, ColorRef color,
                            FontKind font) {
-  if (utf8.empty() || rect.Empty()) return;
+  if (utf8.empty() || rect.Empty()) {
+    return;
+  }
   const bool singleLine = (flags & kDtSingleLine) != 0;
   ObjectPtr<PangoLayout> layout = LayoutOn(cr_, utf8, font, singleLine);
-  if (flags & kDtCenter) pango_layout_set_alignment(layout.get(), PANGO_ALIGN_CENTER);
+  if (flags & kDtCenter) {
+    pango_layout_set_alignment(layout.get(), PANGO_ALIGN_CENTER);
+  }
   const Size size = LayoutSize(layout.get());
   int x = rect.left;
   int y = rect.top;
-  if (flags & kDtCenter) x += (rect.Width() - size.cx) / 2;
-  if ((flags & kDtVCenter) && singleLine) y += (rect.Height() - size.cy) / 2;
+  if (flags & kDtCenter) {
+    x += (rect.Width() - size.cx) / 2;
+  }
+  if ((flags & kDtVCenter) && singleLine) {
+    y += (rect.Height() - size.cy) / 2;
+  }
   cairo_save(cr_);
   AddRect(cr_, rect);
   cairo_clip(cr_);
@@ -238,7 +274,9 @@ void CairoCanvas::DrawText(std::string_view utf8, const Rect& rect, unsigned fla
 }
 
 void CairoCanvas::TextOut(int x, int y, std::string_view utf8, ColorRef color, FontKind font) {
-  if (utf8.empty()) return;
+  if (utf8.empty()) {
+    return;
+  }
   ObjectPtr<PangoLayout> layout = LayoutOn(cr_, utf8, font, true);
   cairo_save(cr_);
   SetColor(cr_, color);
@@ -258,12 +296,16 @@ void CairoCanvas::Save(Point offset, const Rect& clip) {
 
 void CairoCanvas::ClipRegion(const Region& region) {
   cairo_new_path(cr_);
-  for (const Rect& r : region.rects) AddRect(cr_, r);
+  for (const Rect& r : region.rects) {
+    AddRect(cr_, r);
+  }
   cairo_clip(cr_);  // an empty path clips everything away, as an empty region should
 }
 
 void CairoCanvas::Restore() {
-  if (depth_ == 0) return;
+  if (depth_ == 0) {
+    return;
+  }
   --depth_;
   cairo_restore(cr_);
 }

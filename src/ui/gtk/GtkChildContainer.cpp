@@ -15,7 +15,9 @@ constexpr char kContainerKey[] = "launcher-child-container";
 }  // namespace
 
 GtkFixed* ChildContainer(backend::NativeWindow* topLevel) {
-  if (!topLevel) return nullptr;
+  if (!topLevel) {
+    return nullptr;
+  }
   GtkWidget* overlay = GTK_WIDGET(static_cast<GtkTopLevel*>(topLevel)->Content());
   // The overlay owns the container; the key only remembers it and goes with the overlay.
   if (auto* fixed = static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(overlay), kContainerKey))) {

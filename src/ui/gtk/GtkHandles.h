@@ -44,7 +44,9 @@ class WidgetOwner {
  public:
   WidgetOwner() = default;
   explicit WidgetOwner(GtkWidget* widget) : widget_(widget) {
-    if (widget_) g_object_ref_sink(widget_);
+    if (widget_) {
+      g_object_ref_sink(widget_);
+    }
   }
   ~WidgetOwner() { Reset(); }
   WidgetOwner(const WidgetOwner&) = delete;
@@ -52,7 +54,9 @@ class WidgetOwner {
 
   GtkWidget* Get() const { return widget_; }
   void Reset() {
-    if (!widget_) return;
+    if (!widget_) {
+      return;
+    }
     GtkWidget* w = widget_;
     widget_ = nullptr;
     gtk_widget_destroy(w);

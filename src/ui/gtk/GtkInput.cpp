@@ -53,24 +53,46 @@ bool IsAlt(guint keyval) {
 }  // namespace
 
 unsigned VirtualKeyFromKeyval(guint keyval) {
-  if (keyval >= GDK_KEY_a && keyval <= GDK_KEY_z) return 'A' + (keyval - GDK_KEY_a);
-  if (keyval >= GDK_KEY_A && keyval <= GDK_KEY_Z) return 'A' + (keyval - GDK_KEY_A);
-  if (keyval >= GDK_KEY_0 && keyval <= GDK_KEY_9) return '0' + (keyval - GDK_KEY_0);
-  if (keyval >= GDK_KEY_KP_0 && keyval <= GDK_KEY_KP_9) return 0x60 + (keyval - GDK_KEY_KP_0);
-  if (keyval >= GDK_KEY_F1 && keyval <= GDK_KEY_F12) return kVkF1 + (keyval - GDK_KEY_F1);
+  if (keyval >= GDK_KEY_a && keyval <= GDK_KEY_z) {
+    return 'A' + (keyval - GDK_KEY_a);
+  }
+  if (keyval >= GDK_KEY_A && keyval <= GDK_KEY_Z) {
+    return 'A' + (keyval - GDK_KEY_A);
+  }
+  if (keyval >= GDK_KEY_0 && keyval <= GDK_KEY_9) {
+    return '0' + (keyval - GDK_KEY_0);
+  }
+  if (keyval >= GDK_KEY_KP_0 && keyval <= GDK_KEY_KP_9) {
+    return 0x60 + (keyval - GDK_KEY_KP_0);
+  }
+  if (keyval >= GDK_KEY_F1 && keyval <= GDK_KEY_F12) {
+    return kVkF1 + (keyval - GDK_KEY_F1);
+  }
   for (const KeyName& k : kKeys) {
-    if (k.keyval == keyval) return k.vk;
+    if (k.keyval == keyval) {
+      return k.vk;
+    }
   }
   return 0;
 }
 
 unsigned KeyFlagsFromState(guint state) {
   unsigned flags = 0;
-  if (state & GDK_BUTTON1_MASK) flags |= kMkLButton;
-  if (state & GDK_BUTTON2_MASK) flags |= kMkMButton;
-  if (state & GDK_BUTTON3_MASK) flags |= kMkRButton;
-  if (state & GDK_SHIFT_MASK) flags |= kMkShift;
-  if (state & GDK_CONTROL_MASK) flags |= kMkControl;
+  if (state & GDK_BUTTON1_MASK) {
+    flags |= kMkLButton;
+  }
+  if (state & GDK_BUTTON2_MASK) {
+    flags |= kMkMButton;
+  }
+  if (state & GDK_BUTTON3_MASK) {
+    flags |= kMkRButton;
+  }
+  if (state & GDK_SHIFT_MASK) {
+    flags |= kMkShift;
+  }
+  if (state & GDK_CONTROL_MASK) {
+    flags |= kMkControl;
+  }
   return flags;
 }
 

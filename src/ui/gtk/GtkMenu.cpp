@@ -39,7 +39,9 @@ void OnDeactivate(GtkMenuShell*, gpointer data) {
 }  // namespace
 
 int TrackPopupMenu(const std::vector<MenuItem>& items, Point screen, Window* owner) {
-  if (items.empty() || !gdk_display_get_default()) return 0;
+  if (items.empty() || !gdk_display_get_default()) {
+    return 0;
+  }
   MenuRun run;
   run.loop = g_main_loop_new(nullptr, FALSE);
   gtk::WidgetOwner menu(gtk_menu_new());
@@ -86,11 +88,15 @@ int TrackPopupMenu(const std::vector<MenuItem>& items, Point screen, Window* own
                          GDK_GRAVITY_NORTH_WEST, trigger.get());
   // Runs until the menu closes, chosen or not; a menu that could not grab the pointer closes
   // at once.
-  if (gtk_widget_get_visible(menu.Get()) && !run.closed) g_main_loop_run(run.loop);
+  if (gtk_widget_get_visible(menu.Get()) && !run.closed) {
+    g_main_loop_run(run.loop);
+  }
   g_main_loop_unref(run.loop);
   g_signal_handlers_disconnect_by_data(menu.Get(), &run);
   GList* children = gtk_container_get_children(GTK_CONTAINER(menu.Get()));
-  for (GList* l = children; l; l = l->next) g_signal_handlers_disconnect_by_data(l->data, &run);
+  for (GList* l = children; l; l = l->next) {
+    g_signal_handlers_disconnect_by_data(l->data, &run);
+  }
   g_list_free(children);
   menu.Reset();
   return run.chosen;

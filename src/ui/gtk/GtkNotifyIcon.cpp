@@ -68,14 +68,20 @@ gboolean OnPress(GtkStatusIcon*, GdkEventButton* event, gpointer data) {
 
 gboolean OnRelease(GtkStatusIcon*, GdkEventButton* event, gpointer data) {
   const auto& icon = *static_cast<TrayIcon*>(data);
-  if (event->button == 1) Notify(icon, kWmLButtonUp);
-  if (event->button == 3) Notify(icon, kWmRButtonUp);
+  if (event->button == 1) {
+    Notify(icon, kWmLButtonUp);
+  }
+  if (event->button == 3) {
+    Notify(icon, kWmRButtonUp);
+  }
   return TRUE;
 }
 
 gboolean OnSizeChanged(GtkStatusIcon* status, gint size, gpointer) {
   // Drawn at the tray's size rather than scaled from another.
-  if (size <= 0) return FALSE;
+  if (size <= 0) {
+    return FALSE;
+  }
   gtk_status_icon_set_from_pixbuf(status, gtk::AppIconPixbuf(size).get());
   return TRUE;
 }
@@ -86,7 +92,9 @@ namespace backend {
 
 bool HasNotificationArea() {
   GdkDisplay* display = gdk_display_get_default();
-  if (!display || !GDK_IS_X11_DISPLAY(display)) return false;
+  if (!display || !GDK_IS_X11_DISPLAY(display)) {
+    return false;
+  }
   // A tray announces itself by owning this selection (system tray protocol); asking the server
   // is immediate, unlike waiting for an icon to be embedded.
   Display* x = GDK_DISPLAY_XDISPLAY(display);
@@ -101,7 +109,9 @@ bool AddNotifyIcon(const NotifyIconData& data) {
     gtk_status_icon_set_tooltip_text((*found)->icon.get(), data.tip.c_str());
     return true;
   }
-  if (!HasNotificationArea()) return false;
+  if (!HasNotificationArea()) {
+    return false;
+  }
   auto icon = std::make_unique<TrayIcon>();
   icon->window = data.window;
   icon->target = data.window ? data.window->GetId() : 0;
@@ -121,7 +131,9 @@ bool AddNotifyIcon(const NotifyIconData& data) {
 
 bool DeleteNotifyIcon(const NotifyIconData& data) {
   auto found = FindIcon(data);
-  if (found == Icons().end()) return false;
+  if (found == Icons().end()) {
+    return false;
+  }
   std::unique_ptr<TrayIcon> icon = std::move(*found);
   Icons().erase(found);
   // Hidden and disconnected first: a click already queued must not reach freed data.

@@ -57,13 +57,17 @@ namespace backend {
 bool InitPlatform() {
   // Our windows draw their own frames; the toolkit's client-side decorations stay off.
   g_setenv("GTK_CSD", "0", FALSE);
-  if (!gtk_init_check(nullptr, nullptr)) return false;
+  if (!gtk_init_check(nullptr, nullptr)) {
+    return false;
+  }
   gtk::SetDefaultWindowIcon();
   return true;
 }
 
 void ProcessPending() {
-  while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+  while (gtk_events_pending()) {
+    gtk_main_iteration_do(FALSE);
+  }
 }
 
 void RunMessageLoop() { gtk_main(); }
@@ -128,12 +132,16 @@ int MessageBox(Window* owner, std::string_view text, std::string_view caption, u
   int response = gtk_dialog_run(GTK_DIALOG(dialog));
   gtk_widget_destroy(dialog);
   ProcessPending();
-  if (response < 0) return cancelAnswer;  // closed by the window control or Escape
+  if (response < 0) {
+    return cancelAnswer;  // closed by the window control or Escape
+  }
   return response;
 }
 
 bool StartProcess(std::string_view path) {
-  if (path.empty()) return false;
+  if (path.empty()) {
+    return false;
+  }
   const std::string program(path);
   char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
   // Without G_SPAWN_DO_NOT_REAP_CHILD GLib starts the program from an intermediate child that

@@ -10,7 +10,9 @@
 namespace ui::gtk {
 
 void SetWindowShape(GdkWindow* window, ShapeKind kind, const cairo_region_t* region) {
-  if (!window) return;
+  if (!window) {
+    return;
+  }
   if (!GDK_IS_X11_WINDOW(window)) {
     if (kind == ShapeKind::kVisible) {
       gdk_window_shape_combine_region(window, region, 0, 0);

@@ -34,11 +34,15 @@ GdkCursor* CursorFor(Cursor cursor) {
   static constexpr std::array<const char*, 7> kNames = {
       "default", "pointer", "ns-resize", "ew-resize", "nwse-resize", "nesw-resize", "move"};
   const auto i = static_cast<std::size_t>(cursor);
-  if (i >= cache.size()) return nullptr;
+  if (i >= cache.size()) {
+    return nullptr;
+  }
   if (!cache[i]) {
     GdkDisplay* display = gdk_display_get_default();
     GdkCursor* c = gdk_cursor_new_from_name(display, kNames[i]);
-    if (!c) c = gdk_cursor_new_for_display(display, GDK_LEFT_PTR);
+    if (!c) {
+      c = gdk_cursor_new_for_display(display, GDK_LEFT_PTR);
+    }
     cache[i].reset(c);
   }
   return cache[i].get();
@@ -48,7 +52,9 @@ GdkCursor* CursorFor(Cursor cursor) {
 RegionPtr Intersect(std::initializer_list<const std::vector<Rect>*> shapes) {
   RegionPtr result;
   for (const std::vector<Rect>* shape : shapes) {
-    if (!shape) continue;
+    if (!shape) {
+      continue;
+    }
     RegionPtr next = RegionFromRects(*shape);
     if (!result) {
       result = std::move(next);
@@ -138,8 +144,12 @@ GtkTopLevel::GtkTopLevel(backend::TopLevelEvents* events, const backend::NativeW
         w, (exStyle_ & kWsExTopmost) ? GDK_WINDOW_TYPE_HINT_TOOLTIP : GDK_WINDOW_TYPE_HINT_UTILITY);
     gtk_window_set_accept_focus(w, FALSE);
   }
-  if (exStyle_ & kWsExTopmost) gtk_window_set_keep_above(w, TRUE);
-  if (owner_) gtk_window_set_transient_for(w, owner_->Window());
+  if (exStyle_ & kWsExTopmost) {
+    gtk_window_set_keep_above(w, TRUE);
+  }
+  if (owner_) {
+    gtk_window_set_transient_for(w, owner_->Window());
+  }
   gtk_container_add(GTK_CONTAINER(window_.Get()), content_);
   gtk_widget_show(content_);
 
@@ -164,7 +174,9 @@ GtkTopLevel::~GtkTopLevel() {
   auto& all = All();
   all.erase(std::remove(all.begin(), all.end(), this), all.end());
   for (GtkTopLevel* other : all) {
-    if (other->owner_ == this) other->owner_ = nullptr;
+    if (other->owner_ == this) {
+      other->owner_ = nullptr;
+    }
   }
   if (host_) {
     // The host no longer sends keys or focus changes here.
@@ -175,8 +187,12 @@ GtkTopLevel::~GtkTopLevel() {
       host_->keyTarget_ = nullptr;
     }
   }
-  if (g_lastInput == this) g_lastInput = nullptr;
-  if (settleSource_) g_source_remove(settleSource_);
+  if (g_lastInput == this) {
+    g_lastInput = nullptr;
+  }
+  if (settleSource_) {
+    g_source_remove(settleSource_);
+  }
   GrabPointer(false);
   g_signal_handlers_disconnect_by_data(gtk_widget_get_screen(content_), this);
   g_signal_handlers_disconnect_by_data(area_, this);
@@ -247,7 +263,9 @@ void GtkTopLevel::SettleBounds(bool timedOut) {
     return;
   }
   if (boundsPending_ && !timedOut) {
-    if (!settleSource_) settleSource_ = g_timeout_add(kSettleMs, OnSettleTimeout, this);
+    if (!settleSource_) {
+      settleSource_ = g_timeout_add(kSettleMs, OnSettleTimeout, this);
+    }
     return;
   }
   // Not the rectangle asked for while our request is pending: a busy window manager may not have
@@ -258,7 +276,9 @@ void GtkTopLevel::SettleBounds(bool timedOut) {
     ++repeatedRequests_;
     gtk_window_move(Window(), requested_.left, requested_.top);
     gtk_window_resize(Window(), requested_.Width(), requested_.Height());
-    if (!settleSource_) settleSource_ = g_timeout_add(kSettleMs, OnSettleTimeout, this);
+    if (!settleSource_) {
+      settleSource_ = g_timeout_add(kSettleMs, OnSettleTimeout, this);
+    }
     return;
   }
   boundsPending_ = false;
@@ -308,7 +328,9 @@ void GtkTopLevel::Show(int showCmd) {
     ChooseVisual();
     gtk_widget_realize(w);
     if (keyed_ && !offscreenPainted_) {
-      if (!PrepareKeyedFrame()) return;
+      if (!PrepareKeyedFrame()) {
+        return;
+      }
     }
     gtk_window_set_focus_on_map(Window(), activate);
     gtk_window_move(Window(), requested_.left, requested_.top);
@@ -324,8 +346,12 @@ void GtkTopLevel::Show(int showCmd) {
     gtk_window_iconify(Window());  // needs a window manager; without one nothing happens
     return;
   }
-  if (minimized_) gtk_window_deiconify(Window());
-  if (activate) gtk_window_present(Window());
+  if (minimized_) {
+    gtk_window_deiconify(Window());
+  }
+  if (activate) {
+    gtk_window_present(Window());
+  }
   RaiseOwned();
 }
 
@@ -336,7 +362,9 @@ void GtkTopLevel::RaiseOwned() {
     if (other->owner_ != this || other->host_ || !gtk_widget_get_visible(other->Root())) {
       continue;
     }
-    if (GdkWindow* gw = gtk_widget_get_window(other->window_.Get())) gdk_window_raise(gw);
+    if (GdkWindow* gw = gtk_widget_get_window(other->window_.Get())) {
+      gdk_window_raise(gw);
+    }
     other->RaiseOwned();
   }
 }
@@ -402,19 +430,27 @@ void GtkTopLevel::SetCursor(Cursor cursor) {
   if (own) {
     gdk_window_set_cursor(own, c);
   }
-  if (GdkWindow* gw = gtk_widget_get_window(area_)) gdk_window_set_cursor(gw, c);
+  if (GdkWindow* gw = gtk_widget_get_window(area_)) {
+    gdk_window_set_cursor(gw, c);
+  }
 }
 
 void GtkTopLevel::GrabPointer(bool grab) {
   GdkSeat* seat = gdk_display_get_default_seat(gtk_widget_get_display(content_));
   if (!grab) {
-    if (grabbed_) gdk_seat_ungrab(seat);
+    if (grabbed_) {
+      gdk_seat_ungrab(seat);
+    }
     grabbed_ = false;
     return;
   }
-  if (grabbed_) return;
+  if (grabbed_) {
+    return;
+  }
   GdkWindow* gw = gtk_widget_get_window(area_);
-  if (!gw || !gdk_window_is_viewable(gw)) return;
+  if (!gw || !gdk_window_is_viewable(gw)) {
+    return;
+  }
   // Events keep coming to the drawing area wherever the pointer goes. A failed grab still
   // leaves the implicit one of a held button, which is what move loops start from.
   grabbed_ = gdk_seat_grab(seat, gw, GDK_SEAT_CAPABILITY_ALL_POINTING, FALSE, nullptr, nullptr,
@@ -425,7 +461,9 @@ void GtkTopLevel::GrabPointer(bool grab) {
 // Painting and shapes
 
 void GtkTopLevel::Invalidate(const Rect& client) {
-  if (client.Empty()) return;
+  if (client.Empty()) {
+    return;
+  }
   gtk_widget_queue_draw_area(area_, client.left, client.top, client.Width(), client.Height());
 }
 
@@ -450,9 +488,13 @@ void GtkTopLevel::SetShape(const Region* region) {
 
 void GtkTopLevel::SetLayeredContent(const Bitmap& picture) {
   const bool first = !layered_;
-  if (!PremultiplyInto(picture, &layered_)) return;  // the window keeps what it showed
+  if (!PremultiplyInto(picture, &layered_)) {
+    return;  // the window keeps what it showed
+  }
   AlphaShape shape = AlphaRects(picture, kVisibleAlpha);
-  if (first) ChooseVisual();
+  if (first) {
+    ChooseVisual();
+  }
   // A new picture usually only changes what is drawn; the server hears of shapes that changed.
   if (first || shape.shown != layeredShape_.shown || shape.opaque != layeredShape_.opaque) {
     layeredShape_ = std::move(shape);
@@ -487,7 +529,9 @@ void GtkTopLevel::ChooseVisual() {
   GdkScreen* screen = gtk_widget_get_screen(w);
   GdkVisual* rgba = gdk_screen_get_rgba_visual(screen);
   const bool wantRgba = layered_ && rgba && Composited();
-  if (!wantRgba || gtk_widget_get_visual(w) == rgba) return;
+  if (!wantRgba || gtk_widget_get_visual(w) == rgba) {
+    return;
+  }
   if (!gtk_widget_get_realized(w)) {
     gtk_widget_set_visual(w, rgba);
     return;
@@ -499,7 +543,9 @@ void GtkTopLevel::ChooseVisual() {
   gtk_widget_hide(w);
   gtk_widget_unrealize(w);
   gtk_widget_set_visual(w, rgba);
-  if (!visible) return;
+  if (!visible) {
+    return;
+  }
   gtk_widget_realize(w);
   gtk_window_move(Window(), requested_.left, requested_.top);
   gtk_widget_show(w);
@@ -522,7 +568,9 @@ void GtkTopLevel::ApplyShapes() {
   const bool translucent = layered_ && LayeredTranslucent();
   // Without a compositor the pointer can only stop where something is drawn.
   const std::vector<Rect>* layeredInput = nullptr;
-  if (layered_) layeredInput = translucent ? &layeredShape_.shown : &layeredShape_.opaque;
+  if (layered_) {
+    layeredInput = translucent ? &layeredShape_.shown : &layeredShape_.opaque;
+  }
   RegionPtr input = Intersect({framework, layeredInput, key});
   RegionPtr visible =
       Intersect({framework, layered_ && !translucent ? &layeredShape_.opaque : nullptr, key});
@@ -574,7 +622,9 @@ bool GtkTopLevel::PrepareKeyedFrame() {
     CairoCanvas canvas(cr.get());
     events_->OnExpose(canvas, {0, 0, size.cx, size.cy});
   }
-  if (!*alive) return false;
+  if (!*alive) {
+    return false;
+  }
   offscreenPainted_ = true;
   UpdateKeyShape({0, 0, size.cx, size.cy});
   return true;
@@ -588,7 +638,9 @@ bool GtkTopLevel::PaintKeyed(cairo_t* cr, const Rect& damage) {
     offscreen_.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size.cx, size.cy));
     offscreenPainted_ = false;
   }
-  if (!offscreenPainted_) area = {0, 0, size.cx, size.cy};  // nothing to keep
+  if (!offscreenPainted_) {
+    area = {0, 0, size.cx, size.cy};  // nothing to keep
+  }
   std::shared_ptr<bool> alive = alive_;
   {
     // The context keeps the surface alive even if the window goes away while it paints.
@@ -598,7 +650,9 @@ bool GtkTopLevel::PaintKeyed(cairo_t* cr, const Rect& damage) {
     CairoCanvas canvas(offscreenCr.get());
     events_->OnExpose(canvas, area);
   }
-  if (!*alive) return false;
+  if (!*alive) {
+    return false;
+  }
   offscreenPainted_ = true;
   UpdateKeyShape(area);
   cairo_save(cr);
@@ -615,7 +669,9 @@ bool GtkTopLevel::PaintKeyed(cairo_t* cr, const Rect& damage) {
 
 void GtkTopLevel::UpdateKeyShape(const Rect& painted) {
   const bool changed = UpdateNonKeyMask(offscreen_.get(), keyRgb_, painted, &keyMask_);
-  if (keyRects_ && !changed) return;  // same shape: nothing to tell the server
+  if (keyRects_ && !changed) {
+    return;  // same shape: nothing to tell the server
+  }
   keyRects_ = MaskRects(keyMask_, cairo_image_surface_get_width(offscreen_.get()),
                         cairo_image_surface_get_height(offscreen_.get()));
   ApplyShapes();
@@ -628,7 +684,9 @@ gboolean GtkTopLevel::OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
     return TRUE;
   }
   GdkRectangle clip;
-  if (!gdk_cairo_get_clip_rectangle(cr, &clip)) return TRUE;
+  if (!gdk_cairo_get_clip_rectangle(cr, &clip)) {
+    return TRUE;
+  }
   const Rect damage = Rect::FromSize(clip.x, clip.y, clip.width, clip.height);
   if (self->keyed_) {
     self->PaintKeyed(cr, damage);
@@ -650,7 +708,9 @@ std::vector<Rect> GtkTopLevel::NativeChildRects() const {
   // container that covers the whole window); each visible one is a rectangle of the window.
   std::vector<Rect> rects;
   auto add = [this, &rects](GtkWidget* widget) {
-    if (!gtk_widget_get_visible(widget) || !gtk_widget_get_child_visible(widget)) return;
+    if (!gtk_widget_get_visible(widget) || !gtk_widget_get_child_visible(widget)) {
+      return;
+    }
     int x = 0;
     int y = 0;
     if (!gtk_widget_translate_coordinates(widget, content_, 0, 0, &x, &y)) {
@@ -658,18 +718,24 @@ std::vector<Rect> GtkTopLevel::NativeChildRects() const {
     }
     const Rect r = Rect::FromSize(x, y, gtk_widget_get_allocated_width(widget),
                                   gtk_widget_get_allocated_height(widget));
-    if (!r.Empty()) rects.push_back(r);
+    if (!r.Empty()) {
+      rects.push_back(r);
+    }
   };
   GList* layers = gtk_container_get_children(GTK_CONTAINER(content_));
   for (GList* l = layers; l; l = l->next) {
     auto* layer = static_cast<GtkWidget*>(l->data);
-    if (layer == area_ || !gtk_widget_get_visible(layer)) continue;
+    if (layer == area_ || !gtk_widget_get_visible(layer)) {
+      continue;
+    }
     if (!GTK_IS_FIXED(layer)) {
       add(layer);
       continue;
     }
     GList* children = gtk_container_get_children(GTK_CONTAINER(layer));
-    for (GList* c = children; c; c = c->next) add(static_cast<GtkWidget*>(c->data));
+    for (GList* c = children; c; c = c->next) {
+      add(static_cast<GtkWidget*>(c->data));
+    }
     g_list_free(children);
   }
   g_list_free(layers);
@@ -678,16 +744,22 @@ std::vector<Rect> GtkTopLevel::NativeChildRects() const {
 
 void GtkTopLevel::OnSizeAllocate(GtkWidget*, GdkRectangle*, gpointer data) {
   auto* self = static_cast<GtkTopLevel*>(data);
-  if (!self->keyed_) return;
+  if (!self->keyed_) {
+    return;
+  }
   std::vector<Rect> rects = self->NativeChildRects();
-  if (rects == self->childRects_) return;
+  if (rects == self->childRects_) {
+    return;
+  }
   self->childRects_ = std::move(rects);
   self->ApplyShapes();
 }
 
 void GtkTopLevel::OnCompositedChanged(GdkScreen*, gpointer data) {
   auto* self = static_cast<GtkTopLevel*>(data);
-  if (!self->layered_) return;
+  if (!self->layered_) {
+    return;
+  }
   self->ChooseVisual();
   self->ApplyShapes();
   gtk_widget_queue_draw(self->area_);
@@ -714,7 +786,9 @@ void GtkTopLevel::DeliverMouse(MouseKind kind, int button, double x, double y, d
 gboolean GtkTopLevel::OnButtonPress(GtkWidget* widget, GdkEventButton* e, gpointer data) {
   auto* self = static_cast<GtkTopLevel*>(data);
   // GDK's own double and triple presses follow plain ones; we count clicks ourselves.
-  if (e->type != GDK_BUTTON_PRESS) return TRUE;
+  if (e->type != GDK_BUTTON_PRESS) {
+    return TRUE;
+  }
   // A click in a window that shares its native window with others gives it the keyboard, as a
   // window manager would give it to a window of its own: away from a hosted window's widget,
   // for a click on the host itself.
@@ -751,14 +825,18 @@ gboolean GtkTopLevel::OnMotion(GtkWidget*, GdkEventMotion* e, gpointer data) {
 
 gboolean GtkTopLevel::OnLeave(GtkWidget*, GdkEventCrossing* e, gpointer data) {
   auto* self = static_cast<GtkTopLevel*>(data);
-  if (e->detail == GDK_NOTIFY_INFERIOR) return FALSE;  // onto a native child: still ours
+  if (e->detail == GDK_NOTIFY_INFERIOR) {
+    return FALSE;  // onto a native child: still ours
+  }
   if (e->mode == GDK_CROSSING_GRAB || e->mode == GDK_CROSSING_GTK_GRAB ||
       e->mode == GDK_CROSSING_STATE_CHANGED) {
     return FALSE;  // someone took the pointer; it has not moved
   }
   // While a press or a capture holds the pointer it stays ours; when that ends outside, the
   // server tells of the leave again (an ungrab crossing), and that one counts.
-  if (self->grabbed_ || (e->state & kButtonMasks)) return FALSE;
+  if (self->grabbed_ || (e->state & kButtonMasks)) {
+    return FALSE;
+  }
   self->events_->OnPointerLeave();
   return FALSE;
 }
@@ -766,7 +844,9 @@ gboolean GtkTopLevel::OnLeave(GtkWidget*, GdkEventCrossing* e, gpointer data) {
 gboolean GtkTopLevel::OnKey(GtkWidget*, GdkEventKey* e, gpointer data) {
   auto* self = static_cast<GtkTopLevel*>(data);
   const unsigned vk = VirtualKeyFromKeyval(e->keyval);
-  if (vk == 0) return FALSE;
+  if (vk == 0) {
+    return FALSE;
+  }
   const bool down = e->type == GDK_KEY_PRESS;
   // Keys for a hosted window are its own, as its own native window would have them.
   GtkTopLevel* target = self->KeyTarget();
@@ -789,9 +869,13 @@ gboolean GtkTopLevel::OnConfigureEvent(GtkWidget*, GdkEventConfigure* e, gpointe
 
 gboolean GtkTopLevel::OnWindowState(GtkWidget*, GdkEventWindowState* e, gpointer data) {
   auto* self = static_cast<GtkTopLevel*>(data);
-  if (!(e->changed_mask & GDK_WINDOW_STATE_ICONIFIED)) return FALSE;
+  if (!(e->changed_mask & GDK_WINDOW_STATE_ICONIFIED)) {
+    return FALSE;
+  }
   const bool minimized = (e->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
-  if (minimized == self->minimized_) return FALSE;
+  if (minimized == self->minimized_) {
+    return FALSE;
+  }
   self->minimized_ = minimized;
   self->events_->OnMinimizedChange(minimized);
   return FALSE;

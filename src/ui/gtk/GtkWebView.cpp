@@ -10,7 +10,6 @@
 #include "base/Platform.h"
 #include "base/Text.h"
 #include "ui/MessageBox.h"
-#include "base/Text.h"
 #include "ui/backend/Backend.h"
 #include "ui/gtk/GtkChildContainer.h"
 #include "ui/gtk/WebKitLoader.h"

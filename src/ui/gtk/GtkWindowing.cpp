@@ -17,7 +17,9 @@ namespace {
 
 GdkMonitor* PrimaryMonitor() {
   GdkDisplay* display = gdk_display_get_default();
-  if (!display) return nullptr;
+  if (!display) {
+    return nullptr;
+  }
   GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
   return monitor ? monitor : gdk_display_get_monitor(display, 0);
 }
@@ -32,7 +34,9 @@ namespace backend {
 
 Rect GetWorkArea() {
   GdkMonitor* monitor = PrimaryMonitor();
-  if (!monitor) return {0, 0, 1024, 768};
+  if (!monitor) {
+    return {0, 0, 1024, 768};
+  }
   GdkRectangle r;
   gdk_monitor_get_workarea(monitor, &r);
   return Rect::FromSize(r.x, r.y, r.width, r.height);
@@ -40,14 +44,18 @@ Rect GetWorkArea() {
 
 Size GetScreenSize() {
   GdkMonitor* monitor = PrimaryMonitor();
-  if (!monitor) return {1024, 768};
+  if (!monitor) {
+    return {1024, 768};
+  }
   GdkRectangle r;
   gdk_monitor_get_geometry(monitor, &r);
   return {r.width, r.height};
 }
 
 void SetCursor(Cursor cursor) {
-  if (gtk::GtkTopLevel* window = gtk::GtkTopLevel::LastInput()) window->SetCursor(cursor);
+  if (gtk::GtkTopLevel* window = gtk::GtkTopLevel::LastInput()) {
+    window->SetCursor(cursor);
+  }
 }
 
 bool ShellOpen(std::string_view target) {
@@ -82,7 +90,9 @@ Size MeasureText(std::string_view utf8, FontKind font) {
 
 std::unique_ptr<NativeWindow> CreateNativeWindow(TopLevelEvents* events,
                                                  const NativeWindowParams& params) {
-  if (!gdk_display_get_default()) return nullptr;  // InitPlatform failed or never ran
+  if (!gdk_display_get_default()) {
+    return nullptr;  // InitPlatform failed or never ran
+  }
   return std::make_unique<gtk::GtkTopLevel>(events, params);
 }
 
@@ -109,7 +119,9 @@ gboolean FireTimer(gpointer data) {
   const TimerHandle handle = GPOINTER_TO_UINT(data);
   auto& running = AllTimers().running;
   auto it = running.find(handle);
-  if (it == running.end()) return G_SOURCE_REMOVE;
+  if (it == running.end()) {
+    return G_SOURCE_REMOVE;
+  }
   std::shared_ptr<Timer> timer = it->second;
   timer->callback();
   return running.count(handle) ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
@@ -130,7 +142,9 @@ TimerHandle StartTimer(unsigned milliseconds, std::function<void()> callback) {
 void StopTimer(TimerHandle handle) {
   auto& running = AllTimers().running;
   auto it = running.find(handle);
-  if (it == running.end()) return;
+  if (it == running.end()) {
+    return;
+  }
   const guint source = it->second->source;
   running.erase(it);
   // Safe from inside the timer's own callback: GLib finishes that dispatch first.
@@ -138,7 +152,9 @@ void StopTimer(TimerHandle handle) {
 }
 
 void RunModalLoop(Dialog& dialog) {
-  while (!dialog.IsEnded() && dialog.IsCreated()) gtk_main_iteration_do(TRUE);
+  while (!dialog.IsEnded() && dialog.IsCreated()) {
+    gtk_main_iteration_do(TRUE);
+  }
 }
 
 void WakeModalLoop() { g_main_context_wakeup(nullptr); }

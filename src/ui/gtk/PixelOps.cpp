@@ -27,11 +27,17 @@ void Fill(const Bitmap& picture, const Rect& part, cairo_surface_t* surface, Put
 // A new surface of the part's size, filled by put.
 template <typename Put>
 SurfacePtr Convert(const Bitmap& picture, const Rect& src, cairo_format_t format, Put&& put) {
-  if (picture.Empty() || (picture.bitsPerPixel != 24 && picture.bitsPerPixel != 32)) return {};
+  if (picture.Empty() || (picture.bitsPerPixel != 24 && picture.bitsPerPixel != 32)) {
+    return {};
+  }
   Rect part = ClipToPicture(picture, src);
-  if (part.Empty()) return {};
+  if (part.Empty()) {
+    return {};
+  }
   SurfacePtr surface(cairo_image_surface_create(format, part.Width(), part.Height()));
-  if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return {};
+  if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {
+    return {};
+  }
   Fill(picture, part, surface.get(), put);
   return surface;
 }
@@ -85,7 +91,9 @@ SurfacePtr MakePremultipliedSurface(const Bitmap& picture, const Rect& src) {
 }
 
 bool PremultiplyInto(const Bitmap& picture, SurfacePtr* target) {
-  if (picture.Empty() || (picture.bitsPerPixel != 24 && picture.bitsPerPixel != 32)) return false;
+  if (picture.Empty() || (picture.bitsPerPixel != 24 && picture.bitsPerPixel != 32)) {
+    return false;
+  }
   cairo_surface_t* s = target->get();
   const bool reusable = s && cairo_image_surface_get_format(s) == CAIRO_FORMAT_ARGB32 &&
                         cairo_image_surface_get_width(s) == picture.width &&
@@ -93,7 +101,9 @@ bool PremultiplyInto(const Bitmap& picture, SurfacePtr* target) {
   if (!reusable) {
     SurfacePtr fresh(
         cairo_image_surface_create(CAIRO_FORMAT_ARGB32, picture.width, picture.height));
-    if (cairo_surface_status(fresh.get()) != CAIRO_STATUS_SUCCESS) return false;
+    if (cairo_surface_status(fresh.get()) != CAIRO_STATUS_SUCCESS) {
+      return false;
+    }
     *target = std::move(fresh);
   }
   Fill(picture, {0, 0, picture.width, picture.height}, target->get(),
@@ -109,20 +119,26 @@ void RunCollector::EndRow(int y) {
     nextRow_ = y + 1;
     return;
   }
-  for (const Run& r : open_) rects_.push_back({r.left, openTop_, r.right, nextRow_});
+  for (const Run& r : open_) {
+    rects_.push_back({r.left, openTop_, r.right, nextRow_});
+  }
   open_ = current_;
   openTop_ = y;
   nextRow_ = y + 1;
 }
 
 std::vector<Rect> RunCollector::Finish() {
-  for (const Run& r : open_) rects_.push_back({r.left, openTop_, r.right, nextRow_});
+  for (const Run& r : open_) {
+    rects_.push_back({r.left, openTop_, r.right, nextRow_});
+  }
   open_.clear();
   return std::move(rects_);
 }
 
 AlphaShape AlphaRects(const Bitmap& picture, std::uint8_t minAlpha) {
-  if (picture.Empty()) return {};
+  if (picture.Empty()) {
+    return {};
+  }
   if (!picture.HasAlpha()) {
     const Rect all{0, 0, picture.width, picture.height};
     return {{all}, {all}};
@@ -187,7 +203,9 @@ RegionPtr RegionFromRects(const std::vector<Rect>& rects) {
   std::vector<cairo_rectangle_int_t> boxes;
   boxes.reserve(rects.size());
   for (const Rect& r : rects) {
-    if (!r.Empty()) boxes.push_back({r.left, r.top, r.Width(), r.Height()});
+    if (!r.Empty()) {
+      boxes.push_back({r.left, r.top, r.Width(), r.Height()});
+    }
   }
   return RegionPtr(cairo_region_create_rectangles(boxes.data(), static_cast<int>(boxes.size())));
 }

@@ -45,10 +45,16 @@ class RunCollector {
     current_.clear();
     int x = 0;
     while (x < width_) {
-      while (x < width_ && !inside(x)) ++x;
-      if (x == width_) break;
+      while (x < width_ && !inside(x)) {
+        ++x;
+      }
+      if (x == width_) {
+        break;
+      }
       int start = x;
-      while (x < width_ && inside(x)) ++x;
+      while (x < width_ && inside(x)) {
+        ++x;
+      }
       current_.push_back({start, x});
     }
     EndRow(y);

@@ -59,7 +59,9 @@ Outcome LoadLibrary() {
   found.name = reinterpret_cast<decltype(found.name)>(symbol);
   LAUNCHER_WEBKIT_ENTRY_POINTS(LAUNCHER_WEBKIT_RESOLVE)
 #undef LAUNCHER_WEBKIT_RESOLVE
-  if (!missing.empty()) return {false, std::string(kWebKitLibrary) + ": no " + missing};
+  if (!missing.empty()) {
+    return {false, std::string(kWebKitLibrary) + ": no " + missing};
+  }
   table = found;
   return {true, {}};
 }
@@ -74,7 +76,9 @@ gboolean RunWaiting(gpointer) {
   while (!state.waiting.empty()) {
     std::vector<std::function<void(bool)>> now = std::move(state.waiting);
     state.waiting.clear();
-    for (auto& ready : now) ready(state.loaded);
+    for (auto& ready : now) {
+      ready(state.loaded);
+    }
   }
   return G_SOURCE_REMOVE;
 }

@@ -55,7 +55,9 @@ const char kFramePage[] =
 class BrowserHostTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!DisplayReady()) GTEST_SKIP() << "no X display";
+    if (!DisplayReady()) {
+      GTEST_SKIP() << "no X display";
+    }
     server.Serve("/page", Html(kBigPage));
     server.Serve("/frame", Html(kFramePage));
     ASSERT_TRUE(host.Create("", ui::kWsPopup | ui::kWsVisible, kHostRect, nullptr, 0));
@@ -68,7 +70,9 @@ class BrowserHostTest : public ::testing::Test {
                 bool attach = true, unsigned visible = ui::kWsVisible) {
     ASSERT_TRUE(page.Create("", ui::kWsChild | visible, rect, &host, id));
     page.Navigate("about:blank");
-    if (attach) page.AttachDocHostHandler(0);
+    if (attach) {
+      page.AttachDocHostHandler(0);
+    }
     page.Navigate(server.Url(path));
     ASSERT_TRUE(Loaded(page, server.Url(path)));
   }
@@ -109,7 +113,9 @@ TEST_F(BrowserHostTest, LauncherPageLoadsHiddenThenShowsAtItsPlaceWithoutScrollB
   // DocumentComplete is the address's (the launcher shows its pages at the first one).
   int completes = 0;
   for (const ui::BrowserEvent& e : host.events) {
-    if (e.dispid != ui::kDispidDocumentComplete) continue;
+    if (e.dispid != ui::kDispidDocumentComplete) {
+      continue;
+    }
     ++completes;
     EXPECT_EQ(e.url, url);
   }
@@ -232,7 +238,9 @@ TEST_F(BrowserHostTest, GamePageCallsTheBridgeByExactNameWithScriptTypes) {
   // The frame's document has the object too; the page's script error raised no dialog.
   EXPECT_EQ(Script(game, "return typeof frames[0].external.JsCallClient;"), "\"function\"");
   GList* windows = gtk_window_list_toplevels();
-  for (GList* w = windows; w; w = w->next) EXPECT_FALSE(GTK_IS_DIALOG(w->data));
+  for (GList* w = windows; w; w = w->next) {
+    EXPECT_FALSE(GTK_IS_DIALOG(w->data));
+  }
   g_list_free(windows);
 
   // A launcher page (policy, but no external object) has nothing to call.
@@ -458,7 +466,9 @@ TEST_F(BrowserHostTest, ClearingTheCacheKeepsCookies) {
   server.Serve("/cached", Html("<body><script src='/lib.js'></script></body>"));
   auto fetchesOfLib = [&] {
     int count = 0;
-    for (const auto& r : server.Requests()) count += r.target == "/lib.js" ? 1 : 0;
+    for (const auto& r : server.Requests()) {
+      count += r.target == "/lib.js" ? 1 : 0;
+    }
     return count;
   };
   CWebBrowserEx page;
@@ -487,7 +497,9 @@ int main(int argc, char** argv) {
   // The engine's cache, the pages' data, the home and the desktop's browser of this run only,
   // never the user's.
   char root[] = "/tmp/launcher-browser-tests-XXXXXX";
-  if (!mkdtemp(root)) return 2;
+  if (!mkdtemp(root)) {
+    return 2;
+  }
   const std::string base = root;
   browsertest::gBase = base;
   setenv("HOME", (base + "/home").c_str(), 1);

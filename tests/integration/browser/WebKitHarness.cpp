@@ -39,7 +39,9 @@ std::string Script(const ui::BrowserControl& control, const std::string& body) {
   };
   webkit_web_view_call_async_javascript_function(ViewOf(control), body.c_str(), -1, nullptr,
                                                  nullptr, nullptr, nullptr, finished, &outcome);
-  if (!PumpUntil([&] { return outcome.done; })) return "timed out";
+  if (!PumpUntil([&] { return outcome.done; })) {
+    return "timed out";
+  }
   return outcome.text;
 }
 
@@ -49,7 +51,9 @@ bool MenuShown() {
   for (GList* item = all; item; item = item->next) {
     GtkWidget* window = GTK_WIDGET(item->data);
     GtkWidget* child = GTK_IS_BIN(window) ? gtk_bin_get_child(GTK_BIN(window)) : nullptr;
-    if (child && GTK_IS_MENU(child) && gtk_widget_get_visible(window)) shown = true;
+    if (child && GTK_IS_MENU(child) && gtk_widget_get_visible(window)) {
+      shown = true;
+    }
   }
   g_list_free(all);
   return shown;
@@ -60,7 +64,9 @@ void CloseMenus() {
   for (GList* item = all; item; item = item->next) {
     GtkWidget* window = GTK_WIDGET(item->data);
     GtkWidget* child = GTK_IS_BIN(window) ? gtk_bin_get_child(GTK_BIN(window)) : nullptr;
-    if (child && GTK_IS_MENU(child)) gtk_menu_popdown(GTK_MENU(child));
+    if (child && GTK_IS_MENU(child)) {
+      gtk_menu_popdown(GTK_MENU(child));
+    }
   }
   g_list_free(all);
   Pump(50ms);
@@ -79,7 +85,9 @@ bool Host::Saw(int dispid, const std::string& url, int controlId) const {
 std::vector<std::string> Host::Urls(int dispid) const {
   std::vector<std::string> urls;
   for (const ui::BrowserEvent& e : events) {
-    if (e.dispid == dispid) urls.push_back(e.url);
+    if (e.dispid == dispid) {
+      urls.push_back(e.url);
+    }
   }
   return urls;
 }
@@ -88,7 +96,9 @@ ui::LResult Host::WindowProc(unsigned message, ui::WParam wParam, ui::LParam lPa
   switch (message) {
     case ui::kWmBrowserEvent: {
       auto* event = reinterpret_cast<ui::BrowserEvent*>(lParam);
-      if (onEvent) onEvent(*event);
+      if (onEvent) {
+        onEvent(*event);
+      }
       events.push_back(*event);
       return 0;
     }

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "XScreen.h"
 #include "browser/ScriptExternal.h"
 #include "ui/Browser.h"
 #include "ui/Window.h"
-#include "XScreen.h"
 
 namespace browsertest {
 
@@ -25,8 +25,7 @@ using uitest::DisplayReady;
 using uitest::Pump;
 
 // Page loads take longer than the window tests' default wait.
-inline bool PumpUntil(const std::function<bool()>& done,
-                      std::chrono::milliseconds timeout = 10s) {
+inline bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s) {
   return uitest::PumpUntil(done, timeout);
 }
 

@@ -34,7 +34,9 @@ class CanvasTest : public ::testing::Test {
   int CountOf(std::uint32_t color, const Rect& in) {
     int n = 0;
     for (int y = in.top; y < in.bottom; ++y) {
-      for (int x = in.left; x < in.right; ++x) n += At(x, y) == color ? 1 : 0;
+      for (int x = in.left; x < in.right; ++x) {
+        n += At(x, y) == color ? 1 : 0;
+      }
     }
     return n;
   }
@@ -43,7 +45,9 @@ class CanvasTest : public ::testing::Test {
     Rect box{kWidth, kHeight, 0, 0};
     for (int y = 0; y < kHeight; ++y) {
       for (int x = 0; x < kWidth; ++x) {
-        if (At(x, y) == 0xFFFFFFu) continue;
+        if (At(x, y) == 0xFFFFFFu) {
+          continue;
+        }
         box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x + 1),
                std::max(box.bottom, y + 1)};
       }

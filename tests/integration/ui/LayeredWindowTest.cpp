@@ -55,7 +55,9 @@ class Checker : public Probe {
  public:
   Checker() : Probe(kBackground) {}
   LResult WindowProc(unsigned message, WParam wParam, LParam lParam) override {
-    if (message != kWmPaint) return Probe::WindowProc(message, wParam, lParam);
+    if (message != kWmPaint) {
+      return Probe::WindowProc(message, wParam, lParam);
+    }
     ++paints;
     auto* canvas = reinterpret_cast<Canvas*>(lParam);
     const Rect all = GetClientRect();
@@ -81,7 +83,9 @@ class Companion : public Probe {
 class LayeredWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!DisplayReady()) GTEST_SKIP() << "no X display";
+    if (!DisplayReady()) {
+      GTEST_SKIP() << "no X display";
+    }
   }
 
   static void OpenBackground(Probe& w, const Rect& r) {
@@ -111,7 +115,9 @@ class LayeredWindowTest : public ::testing::Test {
     opaque.height = r.Height();
     opaque.bitsPerPixel = 32;
     opaque.pixels.assign(static_cast<std::size_t>(opaque.width) * opaque.height * 4, 255);
-    for (std::size_t i = 0; i < opaque.pixels.size(); i += 4) opaque.pixels[i + 1] = 0;  // magenta
+    for (std::size_t i = 0; i < opaque.pixels.size(); i += 4) {
+      opaque.pixels[i + 1] = 0;  // magenta
+    }
     ASSERT_TRUE(picture.Create("", kWsPopup, r, nullptr, 0, kWsExLayered));
     picture.UpdateLayered(opaque);
     // The companion comes up inside the picture window's creation, before it is shown.
@@ -129,7 +135,9 @@ class LayeredWindowTest : public ::testing::Test {
 };
 
 TEST_F(LayeredWindowTest, WithoutCompositorThePictureIsShapedByItsAlpha) {
-  if (gdk_screen_is_composited(gdk_screen_get_default())) GTEST_SKIP() << "a compositor runs";
+  if (gdk_screen_is_composited(gdk_screen_get_default())) {
+    GTEST_SKIP() << "a compositor runs";
+  }
   Probe background(kBackground);
   OpenBackground(background, Rect::FromSize(100, 100, 400, 300));
   Probe layered(Rgb(0, 0, 0));
@@ -177,7 +185,9 @@ TEST_F(LayeredWindowTest, KeyColouredPartsOfTheCompanionLetThePointerThrough) {
   Probe button(Rgb(255, 0, 0));
   const Rect r = Rect::FromSize(600, 100, 300, 200);
   picture.hook = [&picture](unsigned message, WParam, LParam) {
-    if (message == kWmLButtonDown) picture.SendMessage(kWmSysCommand, kScMove | 2, 0);
+    if (message == kWmLButtonDown) {
+      picture.SendMessage(kWmSysCommand, kScMove | 2, 0);
+    }
     return false;
   };
   OpenPair(picture, companion, button, r);
@@ -267,7 +277,9 @@ TEST_F(LayeredWindowTest, NativeChildrenOfTheCompanionShowOverItsKeyColour) {
 }
 
 TEST_F(LayeredWindowTest, SkinPictureOverAPatternWithoutCompositor) {
-  if (gdk_screen_is_composited(gdk_screen_get_default())) GTEST_SKIP() << "a compositor runs";
+  if (gdk_screen_is_composited(gdk_screen_get_default())) {
+    GTEST_SKIP() << "a compositor runs";
+  }
   const Bitmap picture = LoadSkinPicture();
   ASSERT_EQ(picture.width, 760);
   ASSERT_EQ(picture.height, 544);
@@ -302,7 +314,9 @@ TEST_F(LayeredWindowTest, SkinPictureOverAPatternWithoutCompositor) {
 
 TEST_F(LayeredWindowTest, WithCompositorThePictureIsTranslucent) {
   Compositor compositor;
-  if (!compositor.Running()) GTEST_SKIP() << "no compositing manager could be started";
+  if (!compositor.Running()) {
+    GTEST_SKIP() << "no compositing manager could be started";
+  }
   {
     Probe background(Rgb(0, 0, 255));
     OpenBackground(background, Rect::FromSize(100, 100, 400, 300));
@@ -340,8 +354,9 @@ TEST_F(LayeredWindowTest, WithCompositorThePictureIsTranslucent) {
     // The soft shadow darkens the pattern under it instead of vanishing.
     Point shadow{-1, -1};
     for (int y = picture.height - 1; y > 0 && shadow.x < 0; --y) {
-      if (picture.Pixel(picture.width / 2, y)[3] > 40)
+      if (picture.Pixel(picture.width / 2, y)[3] > 40) {
         shadow = {r.left + picture.width / 2, r.top + y};
+      }
     }
     ASSERT_GE(shadow.x, 0);
     ASSERT_LT(picture.Pixel(shadow.x - r.left, shadow.y - r.top)[3], 128) << "a shadow pixel";
@@ -356,7 +371,9 @@ TEST_F(LayeredWindowTest, WithCompositorThePictureIsTranslucent) {
 
 TEST_F(LayeredWindowTest, ColourKeyWorksUnderACompositorToo) {
   Compositor compositor;
-  if (!compositor.Running()) GTEST_SKIP() << "no compositing manager could be started";
+  if (!compositor.Running()) {
+    GTEST_SKIP() << "no compositing manager could be started";
+  }
   Probe background(kBackground);
   OpenBackground(background, Rect::FromSize(560, 80, 420, 300));
   Probe picture(Rgb(0, 0, 0));

@@ -47,7 +47,9 @@ class Tray {
     }
   }
   ~Tray() {
-    if (pid_ <= 0) return;
+    if (pid_ <= 0) {
+      return;
+    }
     kill(pid_, SIGTERM);
     int status = 0;
     waitpid(pid_, &status, 0);
@@ -80,20 +82,30 @@ std::vector<EmbeddedIcon> EmbeddedIcons() {
     pending.pop_back();
     ::Window root = 0, parent = 0, *children = nullptr;
     unsigned count = 0;
-    if (!XQueryTree(d, w, &root, &parent, &children, &count)) continue;
+    if (!XQueryTree(d, w, &root, &parent, &children, &count)) {
+      continue;
+    }
     for (unsigned i = 0; i < count; ++i) {
       pending.push_back(children[i]);
-      if (w == rootWindow) continue;
+      if (w == rootWindow) {
+        continue;
+      }
       Atom type = None;
       int format = 0;
       unsigned long items = 0, after = 0;
       unsigned char* data = nullptr;
       XGetWindowProperty(d, children[i], info, 0, 2, False, info, &type, &format, &items, &after,
                          &data);
-      if (data) XFree(data);
-      if (type == info) icons.push_back({children[i], w});
+      if (data) {
+        XFree(data);
+      }
+      if (type == info) {
+        icons.push_back({children[i], w});
+      }
     }
-    if (children) XFree(children);
+    if (children) {
+      XFree(children);
+    }
   }
   return icons;
 }
@@ -117,7 +129,9 @@ ui::Rect ScreenRect(::Window w) {
 std::vector<ui::Rect> ShownIcons() {
   std::vector<ui::Rect> shown;
   for (const EmbeddedIcon& icon : EmbeddedIcons()) {
-    if (Viewable(icon.window)) shown.push_back(ScreenRect(icon.window));
+    if (Viewable(icon.window)) {
+      shown.push_back(ScreenRect(icon.window));
+    }
   }
   return shown;
 }
@@ -126,7 +140,9 @@ std::vector<ui::Rect> ShownIcons() {
 // display has none, so the test maps it once an icon is inside.
 void MapTrays() {
   Display* d = UiDisplay();
-  for (const EmbeddedIcon& icon : EmbeddedIcons()) XMapRaised(d, icon.tray);
+  for (const EmbeddedIcon& icon : EmbeddedIcons()) {
+    XMapRaised(d, icon.tray);
+  }
   XSync(d, False);
 }
 
@@ -138,9 +154,13 @@ bool IsGold(std::uint32_t rgb) {
 class NotifyIconTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!DisplayReady()) GTEST_SKIP() << "no X display";
+    if (!DisplayReady()) {
+      GTEST_SKIP() << "no X display";
+    }
     window_.hook = [this](unsigned message, ui::WParam wParam, LParam lParam) {
-      if (message != kTrayMessage) return false;
+      if (message != kTrayMessage) {
+        return false;
+      }
       EXPECT_EQ(wParam, kIconId);
       received_.push_back(lParam);
       return true;
@@ -153,7 +173,9 @@ class NotifyIconTest : public ::testing::Test {
   std::vector<LParam> ClickIcon(const ui::Rect& icon, int button, int clicks, LParam last) {
     received_.clear();
     const ui::Point centre{(icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2};
-    for (int i = 0; i < clicks; ++i) x_.Click(centre, button);
+    for (int i = 0; i < clicks; ++i) {
+      x_.Click(centre, button);
+    }
     PumpUntil([&] {
       return std::count(received_.begin(), received_.end(), last) ==
              (last == ui::kWmLButtonUp ? clicks : 1);
@@ -168,7 +190,9 @@ class NotifyIconTest : public ::testing::Test {
 };
 
 TEST_F(NotifyIconTest, IconInARealTrayReportsClicksToItsWindowUntilDeleted) {
-  if (!Tray::Installed()) GTEST_SKIP() << "wmdocker is not installed (scripts/deps)";
+  if (!Tray::Installed()) {
+    GTEST_SKIP() << "wmdocker is not installed (scripts/deps)";
+  }
   ui::NotifyIconData data{&window_, kIconId, kTrayMessage,
                           launcher::Gbk("星辰远征 - 点击图标返回游戏")};
 
@@ -249,7 +273,9 @@ TEST_F(NotifyIconTest, WindowsCarryTheApplicationIcon) {
   std::uint32_t middleOf32 = 0;
   for (unsigned long i = 0; i + 2 <= items;) {
     const unsigned long w = values[i], h = values[i + 1];
-    if (w == 32 && h == 32) middleOf32 = static_cast<std::uint32_t>(values[i + 2 + 17 * 32 + 16]);
+    if (w == 32 && h == 32) {
+      middleOf32 = static_cast<std::uint32_t>(values[i + 2 + 17 * 32 + 16]);
+    }
     sizes.push_back(w);
     EXPECT_EQ(w, h);
     i += 2 + w * h;

@@ -20,7 +20,9 @@ std::vector<int> Coverage(const std::vector<Rect>& rects, int width, int height)
   std::vector<int> cover(static_cast<std::size_t>(width) * height, 0);
   for (const Rect& r : rects) {
     for (int y = r.top; y < r.bottom; ++y) {
-      for (int x = r.left; x < r.right; ++x) ++cover[static_cast<std::size_t>(y) * width + x];
+      for (int x = r.left; x < r.right; ++x) {
+        ++cover[static_cast<std::size_t>(y) * width + x];
+      }
     }
   }
   return cover;
@@ -36,7 +38,9 @@ TEST(PixelOpsTest, MaskRectanglesCoverExactlyTheMaskOnce) {
     std::vector<std::uint8_t> row(width);
     for (int y = 0; y < height; ++y) {
       if (random() % 3 == 0) {
-        for (auto& v : row) v = random() % 2;
+        for (auto& v : row) {
+          v = random() % 2;
+        }
       }
       std::copy(row.begin(), row.end(), mask.begin() + static_cast<std::ptrdiff_t>(y) * width);
     }
@@ -52,7 +56,9 @@ TEST(PixelOpsTest, RepeatedRowsGrowOneRectangleAndAHoleSplitsRows) {
   // A 10 x 6 ring: full rows, then rows with a hole in the middle, then full rows.
   std::vector<std::uint8_t> mask(60, 1);
   for (int y = 2; y < 4; ++y) {
-    for (int x = 3; x < 7; ++x) mask[y * 10 + x] = 0;
+    for (int x = 3; x < 7; ++x) {
+      mask[y * 10 + x] = 0;
+    }
   }
   EXPECT_EQ(MaskRects(mask, 10, 6),
             (std::vector<Rect>{{0, 0, 10, 2}, {0, 2, 3, 4}, {7, 2, 10, 4}, {0, 4, 10, 6}}));

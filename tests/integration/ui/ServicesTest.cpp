@@ -25,7 +25,9 @@ using namespace std::chrono_literals;
 class ServicesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!DisplayReady()) GTEST_SKIP() << "no X display";
+    if (!DisplayReady()) {
+      GTEST_SKIP() << "no X display";
+    }
   }
   XScreen x;
 };
@@ -82,12 +84,16 @@ int ZombieChildren() {
   for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
     std::ifstream stat(entry.path() / "stat");
     std::string line;
-    if (!std::getline(stat, line)) continue;
+    if (!std::getline(stat, line)) {
+      continue;
+    }
     // pid (name) state ppid ...: the name may hold anything, so read after its last ')'.
     std::istringstream rest(line.substr(line.rfind(')') + 1));
     char state = 0;
     long ppid = 0;
-    if (rest >> state >> ppid && ppid == getpid() && state == 'Z') ++zombies;
+    if (rest >> state >> ppid && ppid == getpid() && state == 'Z') {
+      ++zombies;
+    }
   }
   return zombies;
 }
@@ -157,7 +163,9 @@ int ChooseWithKeys(XScreen& x, const std::vector<MenuItem>& items, Window* owner
   backend::TimerHandle timer = 0;
   timer = backend::StartTimer(150, [&] {
     backend::StopTimer(timer);
-    for (const char* key : keys) x.TapKey(key);
+    for (const char* key : keys) {
+      x.TapKey(key);
+    }
   });
   const int chosen = TrackPopupMenu(items, {300, 300}, owner);
   backend::StopTimer(timer);

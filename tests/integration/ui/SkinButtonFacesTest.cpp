@@ -38,14 +38,16 @@ class Grey : public Window {
 };
 
 TEST(SkinButtonFaces, NormalHoverAndPressedFacesFollowThePointer) {
-  if (!DisplayReady()) GTEST_SKIP() << "no X display";
+  if (!DisplayReady()) {
+    GTEST_SKIP() << "no X display";
+  }
   XScreen x;
   constexpr ColorRef kNormal = Rgb(220, 30, 30), kPressed = Rgb(30, 200, 30),
                      kHover = Rgb(30, 30, 230);
   x.MoveTo({5, 5});
   Grey top;
-  ASSERT_TRUE(top.Create("", kWsPopup | kWsVisible, Rect::FromSize(300, 300, 200, 100), nullptr,
-                         0));
+  ASSERT_TRUE(
+      top.Create("", kWsPopup | kWsVisible, Rect::FromSize(300, 300, 200, 100), nullptr, 0));
   ASSERT_TRUE(PumpUntil([&] { return top.paints > 0; }));
   launcher::CxSkinButton button;
   ASSERT_TRUE(button.Create("", kWsChild | kWsVisible, Rect::FromSize(20, 20, 60, 30), &top, 7));

@@ -21,7 +21,9 @@ constexpr ColorRef kYellow = Rgb(255, 255, 0);
 class TopLevelTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!DisplayReady()) GTEST_SKIP() << "no X display";
+    if (!DisplayReady()) {
+      GTEST_SKIP() << "no X display";
+    }
   }
 
   // Creates a visible top-level and waits for its first paint.
@@ -147,7 +149,9 @@ TEST_F(TopLevelTest, DoubleClickArrivesOnceBetweenPlainPressesAndReleases) {
     Pump(50ms);
     std::vector<unsigned> expected = {kWmLButtonDown, kWmLButtonUp,   kWmLButtonDblClk,
                                       kWmLButtonUp,   kWmLButtonDown, kWmLButtonUp};
-    if (presses == 4) expected.insert(expected.end(), {kWmLButtonDblClk, kWmLButtonUp});
+    if (presses == 4) {
+      expected.insert(expected.end(), {kWmLButtonDblClk, kWmLButtonUp});
+    }
     EXPECT_EQ(w.Messages(clicks), expected) << presses << " presses";
   }
 }
@@ -156,7 +160,9 @@ TEST_F(TopLevelTest, MoveLoopCarriesTheWindowWithThePointer) {
   Probe w(kBlue);
   const Rect r = Rect::FromSize(200, 200, 120, 80);
   w.hook = [&w](unsigned message, WParam, LParam) {
-    if (message != kWmLButtonDown) return false;
+    if (message != kWmLButtonDown) {
+      return false;
+    }
     w.SendMessage(kWmSysCommand, kScMove | 2, 0);
     return true;
   };
@@ -226,7 +232,9 @@ TEST_F(TopLevelTest, KeysReachTheFocusedWindowAsVirtualKeys) {
   EXPECT_FALSE(IsKeyDown(kVkShift));
   std::vector<WParam> downs;
   for (const auto& e : w.events) {
-    if (e.message == kWmKeyDown) downs.push_back(e.wParam);
+    if (e.message == kWmKeyDown) {
+      downs.push_back(e.wParam);
+    }
   }
   EXPECT_EQ(downs, (std::vector<WParam>{'A', kVkReturn, kVkF1 + 4, kVkReturn, kVkShift, kVkTab}));
 }
@@ -307,9 +315,15 @@ class Hover : public Probe {
  public:
   explicit Hover(ColorRef color) : Probe(color) {}
   LResult WindowProc(unsigned message, WParam wParam, LParam lParam) override {
-    if (message == kWmMouseMove) TrackMouseLeave();
-    if (message == kWmLButtonDown) SetCapture();
-    if (message == kWmLButtonUp) ReleaseCapture();
+    if (message == kWmMouseMove) {
+      TrackMouseLeave();
+    }
+    if (message == kWmLButtonDown) {
+      SetCapture();
+    }
+    if (message == kWmLButtonUp) {
+      ReleaseCapture();
+    }
     return Probe::WindowProc(message, wParam, lParam);
   }
 };

@@ -26,14 +26,18 @@ using Clock = std::chrono::steady_clock;
 
 // Every request of the UI's own connection has been carried out by the server.
 void SyncUi() {
-  if (GdkDisplay* d = gdk_display_get_default()) gdk_display_sync(d);
+  if (GdkDisplay* d = gdk_display_get_default()) {
+    gdk_display_sync(d);
+  }
 }
 
 }  // namespace
 
 bool DisplayReady() {
   const char* display = std::getenv("DISPLAY");
-  if (!display || !*display) return false;
+  if (!display || !*display) {
+    return false;
+  }
   // The windows carry the program's icon, as the application's do.
   static const bool ready = [] {
     ui::SetBuiltInAppIcon(launcher::res::AppIcon);
@@ -49,9 +53,15 @@ void Pump(std::chrono::milliseconds duration) {
 bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
   const auto end = Clock::now() + timeout;
   for (;;) {
-    while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
-    if (done()) return true;
-    if (Clock::now() >= end) return false;
+    while (gtk_events_pending()) {
+      gtk_main_iteration_do(FALSE);
+    }
+    if (done()) {
+      return true;
+    }
+    if (Clock::now() >= end) {
+      return false;
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
 }
@@ -70,7 +80,9 @@ XScreen::~XScreen() {
     for (unsigned button : impl_->buttons) {
       XTestFakeButtonEvent(impl_->display, button, False, CurrentTime);
     }
-    for (KeyCode key : impl_->keys) XTestFakeKeyEvent(impl_->display, key, False, CurrentTime);
+    for (KeyCode key : impl_->keys) {
+      XTestFakeKeyEvent(impl_->display, key, False, CurrentTime);
+    }
     XSync(impl_->display, False);
     XCloseDisplay(impl_->display);
   }
@@ -142,7 +154,9 @@ std::uint32_t XScreen::Pixel(ui::Point screen) {
   SyncUi();
   Display* d = impl_->display;
   XImage* image = XGetImage(d, DefaultRootWindow(d), screen.x, screen.y, 1, 1, AllPlanes, ZPixmap);
-  if (!image) return 0xFFFFFFFFu;
+  if (!image) {
+    return 0xFFFFFFFFu;
+  }
   const unsigned long pixel = XGetPixel(image, 0, 0);
   XDestroyImage(image);
   return static_cast<std::uint32_t>(pixel & 0xFFFFFFu);
@@ -163,13 +177,17 @@ std::uint32_t XScreen::WaitForPixel(ui::Point screen,
 
 void XScreen::Shot(const std::string& name) {
   const char* folder = std::getenv("LAUNCHER_UI_SHOTS");
-  if (!folder || !*folder) return;
+  if (!folder || !*folder) {
+    return;
+  }
   Pump(std::chrono::milliseconds(200));  // exposes of windows that were uncovered
   SyncUi();
   GdkWindow* root = gdk_get_default_root_window();
   GdkPixbuf* pixbuf = gdk_pixbuf_get_from_window(root, 0, 0, gdk_window_get_width(root),
                                                  gdk_window_get_height(root));
-  if (!pixbuf) return;
+  if (!pixbuf) {
+    return;
+  }
   const std::string path = std::string(folder) + "/" + name + ".png";
   gdk_pixbuf_save(pixbuf, path.c_str(), "png", nullptr, nullptr);
   g_object_unref(pixbuf);
@@ -192,13 +210,17 @@ Compositor::Compositor() {
     execlp("xcompmgr", "xcompmgr", static_cast<char*>(nullptr));
     _exit(127);
   }
-  if (pid_ < 0) return;
+  if (pid_ < 0) {
+    return;
+  }
   running_ = PumpUntil([] { return gdk_screen_is_composited(gdk_screen_get_default()) != FALSE; },
                        std::chrono::milliseconds(5000));
 }
 
 Compositor::~Compositor() {
-  if (pid_ <= 0) return;
+  if (pid_ <= 0) {
+    return;
+  }
   kill(pid_, SIGTERM);
   int status = 0;
   waitpid(pid_, &status, 0);
@@ -210,7 +232,9 @@ Compositor::~Compositor() {
 std::vector<unsigned> Probe::Messages(const std::vector<unsigned>& only) const {
   std::vector<unsigned> out;
   for (const Event& e : events) {
-    if (std::find(only.begin(), only.end(), e.message) != only.end()) out.push_back(e.message);
+    if (std::find(only.begin(), only.end(), e.message) != only.end()) {
+      out.push_back(e.message);
+    }
   }
   return out;
 }
@@ -221,7 +245,9 @@ int Probe::Count(unsigned message) const {
 }
 
 ui::LResult Probe::WindowProc(unsigned message, ui::WParam wParam, ui::LParam lParam) {
-  if (hook && hook(message, wParam, lParam)) return 0;
+  if (hook && hook(message, wParam, lParam)) {
+    return 0;
+  }
   switch (message) {
     case ui::kWmPaint:
       ++paints;

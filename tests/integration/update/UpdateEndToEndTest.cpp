@@ -68,10 +68,14 @@ std::vector<pid_t> OurChildren() {
   std::unique_ptr<DIR, int (*)(DIR*)> proc(opendir("/proc"), closedir);
   while (dirent* entry = readdir(proc.get())) {
     pid_t pid = static_cast<pid_t>(std::atoi(entry->d_name));
-    if (pid <= 0) continue;
+    if (pid <= 0) {
+      continue;
+    }
     std::string stat = ReadFile("/proc/" + std::string(entry->d_name) + "/stat");
     std::size_t close = stat.rfind(')');
-    if (close == std::string::npos) continue;
+    if (close == std::string::npos) {
+      continue;
+    }
     int ppid = 0;
     char state = 0;
     if (std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &ppid) == 2 && ppid == getpid()) {
@@ -87,9 +91,13 @@ bool ReapAll(std::chrono::seconds timeout) {
   for (;;) {
     while (waitpid(-1, nullptr, WNOHANG) > 0) {
     }
-    if (OurChildren().empty() && waitpid(-1, nullptr, WNOHANG) < 0) return true;
+    if (OurChildren().empty() && waitpid(-1, nullptr, WNOHANG) < 0) {
+      return true;
+    }
     if (Clock::now() > deadline) {
-      for (pid_t pid : OurChildren()) kill(pid, SIGKILL);
+      for (pid_t pid : OurChildren()) {
+        kill(pid, SIGKILL);
+      }
       while (waitpid(-1, nullptr, 0) > 0) {
       }
       return false;
@@ -108,7 +116,9 @@ struct Layout {
 class UpdateEndToEnd : public ::testing::TestWithParam<Layout> {
  protected:
   void SetUp() override {
-    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display (scripts/test starts Xvfb)";
+    if (!std::getenv("DISPLAY")) {
+      GTEST_SKIP() << "needs a display (scripts/test starts Xvfb)";
+    }
     launcher_ = ReadFile(LAUNCHER_BINARY_DIR "/launcher");
     ASSERT_FALSE(launcher_.empty()) << "build the launcher target first";
     // Orphans of the launcher (the new build it starts) come to this process to be reaped.
@@ -129,7 +139,9 @@ class UpdateEndToEnd : public ::testing::TestWithParam<Layout> {
     env.push_back("HOME=" + home);  // no desktop folder there: no shortcut is written
     env.push_back("ASAN_OPTIONS=detect_leaks=0");
     std::vector<char*> envp;
-    for (auto& e : env) envp.push_back(e.data());
+    for (auto& e : env) {
+      envp.push_back(e.data());
+    }
     envp.push_back(nullptr);
     std::string program = exe;
     char* argv[] = {program.data(), nullptr};
@@ -172,7 +184,9 @@ TEST_P(UpdateEndToEnd, TheLauncherReplacesItselfAndTheNewBuildStarts) {
   int firstStatus = -1;
   bool asked = server.WaitForRequests(2, 60s);
   for (auto deadline = Clock::now() + 30s; asked && Clock::now() < deadline;) {
-    if (waitpid(first, &firstStatus, WNOHANG) == first) break;
+    if (waitpid(first, &firstStatus, WNOHANG) == first) {
+      break;
+    }
     std::this_thread::sleep_for(20ms);
   }
   asked = asked && server.WaitForRequests(3, 60s);
@@ -184,7 +198,9 @@ TEST_P(UpdateEndToEnd, TheLauncherReplacesItselfAndTheNewBuildStarts) {
     std::this_thread::sleep_for(50ms);
   }
   EXPECT_TRUE(shown) << "the new build showed no window";
-  for (pid_t pid : OurChildren()) kill(pid, SIGTERM);
+  for (pid_t pid : OurChildren()) {
+    kill(pid, SIGTERM);
+  }
   bool reaped = ReapAll(60s);
   ASSERT_TRUE(asked) << server.Requests().size() << " requests";
   EXPECT_TRUE(reaped) << "a launcher did not end";
@@ -243,7 +259,9 @@ TEST_F(UpdateEndToEnd, AnUpdateNeverEndsTheGame) {
   bool installed = false;
   for (auto deadline = Clock::now() + 60s; !installed && Clock::now() < deadline;) {
     std::this_thread::sleep_for(50ms);
-    for (const auto& request : server.Requests()) inGame |= request.target == "/play";
+    for (const auto& request : server.Requests()) {
+      inGame |= request.target == "/play";
+    }
     installed = ReadFile(exe) == newBuild;
     if (installed) {
       EXPECT_TRUE(inGame) << "the update came before the game window";
@@ -259,7 +277,9 @@ TEST_F(UpdateEndToEnd, AnUpdateNeverEndsTheGame) {
   kill(game, SIGTERM);
   EXPECT_TRUE(ReapAll(30s));
   std::size_t versionChecks = 0;
-  for (const auto& request : server.Requests()) versionChecks += request.target == kVersionPath;
+  for (const auto& request : server.Requests()) {
+    versionChecks += request.target == kVersionPath;
+  }
   EXPECT_EQ(versionChecks, 1u);
   EXPECT_EQ(FilesIn(root.Path()),
             (std::vector<std::string>{"Launcher_back_up.exe", "home", "launcher"}));

@@ -26,7 +26,9 @@ class RecordingApp : public LauncherApp {
  protected:
   void RunLauncherWindow() override {
     runs.push_back("launcher");
-    if (!launcherChooses.empty()) SetStartUrl(launcherChooses);
+    if (!launcherChooses.empty()) {
+      SetStartUrl(launcherChooses);
+    }
   }
   void RunGameWindow(const std::string& url) override { runs.push_back("game " + url); }
 };

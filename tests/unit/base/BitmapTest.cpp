@@ -13,7 +13,9 @@ TEST(CopyBitmapPart, CopiesAndClipsWithoutReadingOutside) {
   sheet.height = 3;
   sheet.bitsPerPixel = 32;
   for (int i = 0; i < 12; ++i) {
-    for (int c = 0; c < 4; ++c) sheet.pixels.push_back(static_cast<std::uint8_t>(i * 10 + c));
+    for (int c = 0; c < 4; ++c) {
+      sheet.pixels.push_back(static_cast<std::uint8_t>(i * 10 + c));
+    }
   }
   Bitmap part = CopyBitmapPart(sheet, 1, 1, 2, 2);
   ASSERT_EQ(part.width, 2);

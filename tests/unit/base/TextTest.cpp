@@ -7,7 +7,9 @@ namespace {
 
 TEST(GbkText, CutsAndSearchesWholeCharactersOnly) {
   // 0x5C ("\") is a valid second byte in GBK: 0x955C is one character.
-  const std::string text = "a\x95\x5C" "b\x95\x5C";
+  const std::string text =
+      "a\x95\x5C"
+      "b\x95\x5C";
   EXPECT_EQ(GbkPrefixLength(text, 2), 1u);
   EXPECT_EQ(GbkPrefixLength(text, 3), 3u);
   EXPECT_EQ(GbkPrefixLength(text, 100), text.size());

@@ -56,7 +56,8 @@ TEST(BrowserControl, TextCrossesToTheEngineAsUtf8) {
   ASSERT_TRUE(control.SetDocumentHandler(&handler));
 
   ASSERT_TRUE(control.Navigate("http://127.0.0.1/" + launcher::Gbk("星")));
-  ASSERT_TRUE(control.LoadHtml(launcher::Gbk("<p>好</p>"), "http://127.0.0.1/" + launcher::Gbk("辰")));
+  ASSERT_TRUE(
+      control.LoadHtml(launcher::Gbk("<p>好</p>"), "http://127.0.0.1/" + launcher::Gbk("辰")));
   EXPECT_EQ(fake::Browser(control).navigations, std::vector<std::string>{"http://127.0.0.1/星"});
   EXPECT_EQ(fake::Browser(control).htmlLoads.back().html, "<p>好</p>");
   EXPECT_EQ(fake::Browser(control).htmlLoads.back().url, "http://127.0.0.1/辰");
@@ -68,8 +69,8 @@ TEST(BrowserControl, TextCrossesToTheEngineAsUtf8) {
       fake::CallExternal(control, "星", {ScriptValue::Text("辰😀"), ScriptValue::Number(2)});
   EXPECT_EQ(result, ScriptValue::Text("好"));
   EXPECT_EQ(handler.names, std::vector<std::string>{launcher::Gbk("星")});
-  EXPECT_EQ(handler.args,
-            (std::vector<ScriptValue>{ScriptValue::Text(launcher::Gbk("辰") + "?"), ScriptValue::Number(2)}));
+  EXPECT_EQ(handler.args, (std::vector<ScriptValue>{ScriptValue::Text(launcher::Gbk("辰") + "?"),
+                                                    ScriptValue::Number(2)}));
   control.DestroyWindow();
 }
 

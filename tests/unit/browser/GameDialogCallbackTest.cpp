@@ -92,7 +92,9 @@ TEST(JsCallArguments, TheValueIsTextOfAtMost255Bytes) {
   EXPECT_EQ(value({four, ScriptValue::Text(std::string(256, 'a'))}), std::nullopt);
   // Counted in the model's code page: 128 Chinese characters are 256 bytes.
   std::string wide;
-  for (int i = 0; i < 128; ++i) wide += Gbk("星");
+  for (int i = 0; i < 128; ++i) {
+    wide += Gbk("星");
+  }
   EXPECT_EQ(value({four, ScriptValue::Text(wide)}), std::nullopt);
   EXPECT_EQ(value({four, ScriptValue::Text(wide.substr(2))}), wide.substr(2));
   // A NUL ends the text, as it ends a converted string.
@@ -112,7 +114,9 @@ TEST(JsCallArguments, ExtendedTitleIsCutAt255BytesBetweenCharacters) {
   // 128 + 1 = 129 bytes before the value; 63 double-byte characters fit in the rest, the 64th
   // would end past 255 and is left out whole.
   std::string chinese;
-  for (int i = 0; i < 100; ++i) chinese += Gbk("辰");
+  for (int i = 0; i < 100; ++i) {
+    chinese += Gbk("辰");
+  }
   const std::string mixed = ExtendedTitle(std::string(128, 't'), chinese);
   EXPECT_EQ(mixed.size(), 129u + 126u);
   EXPECT_EQ(mixed.substr(129), chinese.substr(0, 126));
@@ -137,7 +141,9 @@ TEST(JsCallArguments, PagesMayOnlyPutWebAddressesOnAButton) {
       {"", false},
       {"https:", false},
   };
-  for (const Case& c : cases) EXPECT_EQ(IsPageSettableLink(c.address), c.allowed) << c.address;
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsPageSettableLink(c.address), c.allowed) << c.address;
+  }
 }
 
 }  // namespace

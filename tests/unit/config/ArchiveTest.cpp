@@ -22,7 +22,9 @@ void Put16(std::string& s, std::size_t at, std::uint16_t v) {
   s[at + 1] = static_cast<char>(v >> 8);
 }
 void Put32(std::string& s, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>(v >> (8 * i));
+  for (int i = 0; i < 4; ++i) {
+    s[at + i] = static_cast<char>(v >> (8 * i));
+  }
 }
 
 // A PE image whose last section table entry ends its raw data at dataEnd. The optional header
@@ -106,10 +108,16 @@ TEST(LocateArchive, LyingOrTruncatedHeadersNeverReadOutside) {
   // Every truncation of a packed executable: located or refused, never a stray read (the
   // sanitizer build catches one).
   std::string packed = PackBytes({{"config/a", "x"}}, elf);
-  for (std::size_t n = 0; n < 512; ++n) LocateArchive(Bytes(packed), n);
-  for (std::size_t n = 512; n < packed.size(); n += 97) LocateArchive(Bytes(packed), n);
+  for (std::size_t n = 0; n < 512; ++n) {
+    LocateArchive(Bytes(packed), n);
+  }
+  for (std::size_t n = 512; n < packed.size(); n += 97) {
+    LocateArchive(Bytes(packed), n);
+  }
   std::string pePacked = PackBytes({{"config/a", "x"}}, PeImage(true, 0x1000));
-  for (std::size_t n = 0; n < 0x200; ++n) LocateArchive(Bytes(pePacked), n);
+  for (std::size_t n = 0; n < 0x200; ++n) {
+    LocateArchive(Bytes(pePacked), n);
+  }
 }
 
 class ZipLookup : public ::testing::Test {
@@ -121,7 +129,9 @@ class ZipLookup : public ::testing::Test {
   }
   bool Read(std::string_view name, std::string* out) {
     ArchiveEntryInfo info;
-    if (FindArchiveEntry(archive_.get(), name, &info) != 0) return false;
+    if (FindArchiveEntry(archive_.get(), name, &info) != 0) {
+      return false;
+    }
     out->assign(info.uncompressedSize, '\0');
     return ReadArchiveEntry(archive_.get(), info, out->data(), out->size()) ==
            static_cast<long>(info.uncompressedSize);
@@ -175,7 +185,9 @@ TEST_F(ZipLookup, SizesThatCannotBeTrueCountAsMissing) {
 
 TEST_F(ZipLookup, CorruptDataIsAFailedRead) {
   std::string text;
-  for (int i = 0; i < 2000; ++i) text += std::to_string(i * 7919 % 1000) + ",";
+  for (int i = 0; i < 2000; ++i) {
+    text += std::to_string(i * 7919 % 1000) + ",";
+  }
   Open({{"config/cg.txt", text}});
   std::size_t local = zip_.find("PK\x03\x04");
   std::size_t dataStart = local + 30 + std::strlen("config/cg.txt");

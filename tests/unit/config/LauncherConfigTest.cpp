@@ -133,10 +133,12 @@ TEST(ParseConfig, Utf8WithByteOrderMarkIsReadAndBroughtToGbk) {
 
 TEST(ParseConfig, TextsAreCutAtTheirWidthWithoutSplittingACharacter) {
   std::string wide;
-  for (int i = 0; i < 100; ++i) wide += Gbk("中");  // 200 bytes
-  Parsed p = Parse("[global]\nlinkCount=1\ntitle=" + wide + "\ngameheader=" +
-                   std::string(100, 'h') + "\nversion=a" + wide + "\n[link1]\nurl=" +
-                   std::string(300, 'u') + "\n");
+  for (int i = 0; i < 100; ++i) {
+    wide += Gbk("中");  // 200 bytes
+  }
+  Parsed p =
+      Parse("[global]\nlinkCount=1\ntitle=" + wide + "\ngameheader=" + std::string(100, 'h') +
+            "\nversion=a" + wide + "\n[link1]\nurl=" + std::string(300, 'u') + "\n");
   ASSERT_TRUE(p.ok);
   EXPECT_EQ(p.config->GetSettings().title.size(), 126u) << "127 would split a character";
   EXPECT_EQ(p.config->GetGameHeader().size(), 63u);
@@ -216,7 +218,9 @@ TEST_F(PackagedConfig, ZipBombInConfigIsAMissingFile) {
   std::string path = Pack({{"config/cg.txt", testsupport::MinimalConfig()}});
   std::string bytes = testsupport::ReadFile(path);
   std::size_t central = bytes.find("PK\x01\x02");
-  for (int i = 0; i < 4; ++i) bytes[central + 24 + i] = '\xFF';
+  for (int i = 0; i < 4; ++i) {
+    bytes[central + 24 + i] = '\xFF';
+  }
   WriteFile(path, bytes, 0755);
   ASSERT_TRUE(config.OpenArchiveAt(path));
   EXPECT_FALSE(config.LoadConfigFile("config/cg.txt"));
@@ -224,7 +228,8 @@ TEST_F(PackagedConfig, ZipBombInConfigIsAMissingFile) {
 }
 
 TEST_F(PackagedConfig, PicturesKeepTheirDecodedForm) {
-  auto rgb = MakePng(3, 2, false, [](int x, int y) { return (x * 80u) << 24 | (y * 90u) << 16 | 7u << 8; });
+  auto rgb = MakePng(3, 2, false,
+                     [](int x, int y) { return (x * 80u) << 24 | (y * 90u) << 16 | 7u << 8; });
   auto rgba = MakePng(2, 2, true, [](int x, int y) { return 0x10203000u | (x + 2 * y) * 60u; });
   ASSERT_TRUE(config.OpenArchiveAt(
       Pack({{"config/logo.png", rgb}, {"config/main1.png", rgba}, {"config/bad.png", "nope"}})));

@@ -63,7 +63,9 @@ TEST(ShortcutSlots, LaterRegistrationsWinASharedKey) {
   // Keys outside 1..12 go nowhere.
   const ShortcutSlots none = RegisterShortcutSlots(
       {Button(5, 0), Button(5, 13), Button(5, -1), Button(5, 2147483647)}, {Menu(1, -12)});
-  for (ShortcutAction a : none) EXPECT_EQ(a, A::kNone);
+  for (ShortcutAction a : none) {
+    EXPECT_EQ(a, A::kNone);
+  }
 }
 
 TEST(SettingsMenu, ItemsInOrderWithTheVersionItemCutAt63Bytes) {
@@ -75,7 +77,9 @@ TEST(SettingsMenu, ItemsInOrderWithTheVersionItemCutAt63Bytes) {
   const auto items = SettingsMenuItems(menus, "1.34");
   ASSERT_EQ(items.size(), 5u);
   const int ids[] = {2035, 2036, 2037, 2038, 2041};
-  for (std::size_t i = 0; i < items.size(); ++i) EXPECT_EQ(items[i].id, ids[i]);
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    EXPECT_EQ(items[i].id, ids[i]);
+  }
   EXPECT_EQ(items[0].text, Gbk("刷新(F5)"));
   EXPECT_EQ(items[3].text, Gbk("版本号1.34"));
   EXPECT_EQ(items[4].text, "seven");
@@ -187,7 +191,9 @@ TEST_F(GameCommandsTest, FullScreenFromMaximizedAndBack) {
     EXPECT_TRUE(ui::fake::Native(dialog).shown);
     EXPECT_TRUE(ui::fake::Native(dialog).fullScreen) << "the desktop must hear of it";
     EXPECT_EQ(R(ui::fake::Browser(*dialog.GetBrowser()).bounds), "(0,0,1920,1080)");
-    for (const auto& b : dialog.GetButtons()) EXPECT_FALSE(b->IsWindowVisible());
+    for (const auto& b : dialog.GetButtons()) {
+      EXPECT_FALSE(b->IsWindowVisible());
+    }
     EXPECT_FALSE(dialog.GetLogo().IsWindowVisible());
     for (const auto& op : ui::fake::Paint(dialog)) {
       EXPECT_NE(op.kind, ui::fake::DrawOp::Kind::kText) << "no title";
@@ -342,8 +348,12 @@ TEST_F(GameCommandsTest, SettingsMenuBelowItsButtonAndItsCommands) {
       SCOPED_TRACE(c.choice);
       const std::size_t boxes = ui::fake::MessageBoxes().size();
       const int clearings = ui::fake::CacheClearings();
-      if (c.choice) ui::fake::QueueMenuChoice(c.choice);
-      if (c.boxes) ui::fake::QueueMessageBoxAnswer(static_cast<int>(c.answer));
+      if (c.choice) {
+        ui::fake::QueueMenuChoice(c.choice);
+      }
+      if (c.boxes) {
+        ui::fake::QueueMessageBoxAnswer(static_cast<int>(c.answer));
+      }
       ui::fake::Click(dialog, anchor.TopLeft());
       ui::fake::RunPostedWork();
       const auto& menu = ui::fake::Menus().back();
@@ -409,7 +419,9 @@ TEST_F(GameBridgeTest, CommandSixExtendsTheTitleFromTextOnly) {
     EXPECT_EQ(dialog.GetTitleText(), "T-abc");
     EXPECT_GT(ui::fake::Native(dialog).invalidations, invalidations);
     bool drawn = false;
-    for (const auto& op : ui::fake::Paint(dialog)) drawn |= op.text == "T-abc";
+    for (const auto& op : ui::fake::Paint(dialog)) {
+      drawn |= op.text == "T-abc";
+    }
     EXPECT_TRUE(drawn);
     // Always from the configured title, not the extended one.
     Call(dialog, {ScriptValue::Text(" 6"), ScriptValue::Text("第二关")});

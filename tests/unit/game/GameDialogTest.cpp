@@ -28,7 +28,9 @@ Point SheetPlace(const ui::Bitmap& picture, int x = 0, int y = 0) {
 
 std::vector<int> ButtonIds(const CGameDialog& dialog) {
   std::vector<int> ids;
-  for (const auto& b : dialog.GetButtons()) ids.push_back(b->GetDlgCtrlID());
+  for (const auto& b : dialog.GetButtons()) {
+    ids.push_back(b->GetDlgCtrlID());
+  }
   return ids;
 }
 
@@ -363,7 +365,9 @@ TEST_F(GameDialogTest, OnlyTheFirstMaximizeAndRestoreButtonsAreShownAndHidden) {
     const auto& b = dialog.GetButtons();
     auto visible = [&] {
       std::vector<bool> v;
-      for (const auto& button : b) v.push_back(button->IsWindowVisible());
+      for (const auto& button : b) {
+        v.push_back(button->IsWindowVisible());
+      }
       return v;
     };
     EXPECT_EQ(visible(), (std::vector<bool>{false, true, true, true}));

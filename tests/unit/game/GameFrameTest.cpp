@@ -22,7 +22,9 @@ FramePieces Packaged() {
 
 TEST(FramePieces, EdgeImagesNameEntriesAndAMissingEntryIsAnEmptyPiece) {
   std::vector<GamePicInfo> pics(16);
-  for (int i = 0; i < 16; ++i) pics[static_cast<std::size_t>(i)] = {i, 0, 10 + i, 20 + i, 0, 1};
+  for (int i = 0; i < 16; ++i) {
+    pics[static_cast<std::size_t>(i)] = {i, 0, 10 + i, 20 + i, 0, 1};
+  }
   const std::vector<int> edges{9, 10, 11, 12, 13, 14, 15, 16};
   FramePieces p = FramePiecesFromConfig(edges, pics);
   EXPECT_EQ(p.W(1), 18);
@@ -134,7 +136,9 @@ TEST(RestoreRect, FirstRestoreCentresTheMinimumSizeOnTheWorkArea) {
       {{0, 0, 1001, 631}, 1000, 630, "(0,0,1000,630)"},
       {{0, 0, 1003, 633}, 1000, 630, "(1,1,1001,631)"},
   };
-  for (const Case& c : cases) EXPECT_EQ(R(FirstRestoreRect(c.work, c.w, c.h)), c.expected);
+  for (const Case& c : cases) {
+    EXPECT_EQ(R(FirstRestoreRect(c.work, c.w, c.h)), c.expected);
+  }
 }
 
 TEST(SizingLimit, TooSmallMovesTheRightAndBottomEdgesOut) {

@@ -94,7 +94,9 @@ TEST_F(LauncherWindowTest, LinkAreasBecomeButtonsWithTheirIdentifiersAndRectangl
     const auto& buttons = companion.GetButtons();
     ASSERT_EQ(buttons.size(), 6u);
     std::vector<int> ids;
-    for (const auto& b : buttons) ids.push_back(b->GetDlgCtrlID());
+    for (const auto& b : buttons) {
+      ids.push_back(b->GetDlgCtrlID());
+    }
     EXPECT_EQ(ids, (std::vector<int>{201, 201, 201, 201, 202, 203}));
     EXPECT_EQ(buttons[0]->GetRectInParent(), (Rect{58, 90, 170, 126}));
     EXPECT_EQ(buttons[4]->GetRectInParent(), (Rect{675, 65, 698, 88}));

@@ -31,14 +31,18 @@ class Pair : public CTranslucentDialog {
 
  protected:
   std::unique_ptr<CStandardDialog> CreateCompanionDialog() override {
-    if (!withCompanion_) return nullptr;
+    if (!withCompanion_) {
+      return nullptr;
+    }
     auto companion = std::make_unique<Companion>(this);
     companion->order = order;
     return companion;
   }
   void OnLayeredInit() override {
     ++layeredInits;
-    if (order) order->push_back("layered init");
+    if (order) {
+      order->push_back("layered init");
+    }
   }
   bool withCompanion_;
 
@@ -48,7 +52,9 @@ class Pair : public CTranslucentDialog {
         : CStandardDialog(res::LauncherCompanionTemplate(), ui::Rgb(0, 255, 0), parent) {}
     std::vector<std::string>* order = nullptr;
     bool OnInitDialog() override {
-      if (order) order->push_back("companion init");
+      if (order) {
+        order->push_back("companion init");
+      }
       return CStandardDialog::OnInitDialog();
     }
   };
@@ -176,17 +182,14 @@ TEST_F(TranslucentDialogTest, APressOnThePictureMovesThePair) {
     Rect start = d.GetWindowRect();
     ui::Point press{start.left + 50, start.top + 50};
     ui::fake::Mouse(d, ui::fake::MouseKind::kDown, 1, press, ui::kMkLButton);
-    ui::fake::Mouse(d, ui::fake::MouseKind::kMove, 0, {press.x + 30, press.y + 7},
-                    ui::kMkLButton);
+    ui::fake::Mouse(d, ui::fake::MouseKind::kMove, 0, {press.x + 30, press.y + 7}, ui::kMkLButton);
     ui::fake::Mouse(d, ui::fake::MouseKind::kUp, 1, {press.x + 30, press.y + 7});
     EXPECT_EQ(d.GetWindowRect(), start.Offset(30, 7));
     EXPECT_EQ(pair.GetCompanion()->GetWindowRect(), start.Offset(30, 7));
 
     pair.SetDragEnabled(false);
-    ui::fake::Mouse(d, ui::fake::MouseKind::kDown, 1, {press.x + 30, press.y + 7},
-                    ui::kMkLButton);
-    ui::fake::Mouse(d, ui::fake::MouseKind::kMove, 0, {press.x + 90, press.y + 7},
-                    ui::kMkLButton);
+    ui::fake::Mouse(d, ui::fake::MouseKind::kDown, 1, {press.x + 30, press.y + 7}, ui::kMkLButton);
+    ui::fake::Mouse(d, ui::fake::MouseKind::kMove, 0, {press.x + 90, press.y + 7}, ui::kMkLButton);
     EXPECT_EQ(d.GetWindowRect(), start.Offset(30, 7));
     ui::fake::RequestClose(d);
   });

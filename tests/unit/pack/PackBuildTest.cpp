@@ -184,7 +184,9 @@ TEST(PackBuild, Utf8ConfigurationBecomesGbkAndNamesLinesItCannotHold) {
     EXPECT_EQ(prepared.form, c.form);
     EXPECT_EQ(prepared.gbk, c.gbk);
     std::vector<int> lines;
-    for (const UnconvertibleLine& bad : prepared.unconvertible) lines.push_back(bad.line);
+    for (const UnconvertibleLine& bad : prepared.unconvertible) {
+      lines.push_back(bad.line);
+    }
     EXPECT_EQ(lines, c.badLines);
   }
   EXPECT_EQ(PrepareConfigText("x=ก\n").unconvertible.at(0).characters, "ก");

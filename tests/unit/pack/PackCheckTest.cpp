@@ -34,10 +34,14 @@ bool Matches(const Finding& f, const Expected& e) {
 void ExpectExactly(const std::vector<Finding>& findings, const std::vector<Expected>& expected) {
   std::vector<bool> used(expected.size());
   for (const Finding& f : findings) {
-    if (f.severity == Severity::kNote) continue;
+    if (f.severity == Severity::kNote) {
+      continue;
+    }
     bool found = false;
     for (std::size_t i = 0; i < expected.size() && !found; ++i) {
-      if (!used[i] && Matches(f, expected[i])) used[i] = found = true;
+      if (!used[i] && Matches(f, expected[i])) {
+        used[i] = found = true;
+      }
     }
     EXPECT_TRUE(found) << "unexpected: " << FormatFinding(f);
   }
@@ -50,7 +54,9 @@ void ExpectExactly(const std::vector<Finding>& findings, const std::vector<Expec
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
   std::size_t at = text.find(from);
   EXPECT_NE(at, std::string::npos) << from;
-  if (at != std::string::npos) text.replace(at, from.size(), to);
+  if (at != std::string::npos) {
+    text.replace(at, from.size(), to);
+  }
   return text;
 }
 
@@ -200,8 +206,9 @@ TEST(PackCheck, LineNumbersFollowEveryKindOfLineEnd) {
     TempDir dir;
     auto files = CleanSkin();
     std::string config;
-    for (char c : CleanConfig() + "colour=5\n")
+    for (char c : CleanConfig() + "colour=5\n") {
       config += c == '\n' ? std::string(end) : std::string(1, c);
+    }
     files["cg.txt"] = config;
     fixtures::WriteSkin(dir.Path(), files);
     PackageResult read = ReadSkinFolder(dir.Path());
@@ -248,7 +255,9 @@ TEST(PackCheck, FindingsOfPackedExecutables) {
   const std::string bom = "\xEF\xBB\xBF" + Replace(CleanConfig(), "Test", "星辰");
   const std::string utf8 = Replace(CleanConfig(), "Test", "星辰");
   std::string noisy(4000, 'a');
-  for (std::size_t i = 0; i < noisy.size(); ++i) noisy[i] = static_cast<char>('a' + i * 7 % 26);
+  for (std::size_t i = 0; i < noisy.size(); ++i) {
+    noisy[i] = static_cast<char>('a' + i * 7 % 26);
+  }
 
   const std::vector<ExecutableCase> cases = {
       {"clean", Packed(entries), {}},

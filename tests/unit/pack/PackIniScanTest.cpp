@@ -15,7 +15,9 @@ namespace launcher::pack {
 namespace {
 
 std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : text) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
   return text;
 }
 
@@ -47,7 +49,9 @@ TEST(PackIniScan, SeesTheKeysAndValuesTheReaderStores) {
     ini.GetAllSections(sections);
     for (const auto& section : sections) {
       std::string name = section.pItem;
-      if (name.find_first_of("\r\n") != std::string::npos) continue;
+      if (name.find_first_of("\r\n") != std::string::npos) {
+        continue;
+      }
       CSimpleIniA::TNamesDepend keys;
       ini.GetAllKeys(section.pItem, keys);
       for (const auto& key : keys) {
@@ -58,7 +62,9 @@ TEST(PackIniScan, SeesTheKeysAndValuesTheReaderStores) {
     std::map<std::pair<std::string, std::string>, std::string> scanned;
     IniScan scan = ScanIni(text);
     for (const IniEntry& entry : scan.entries) {
-      if (entry.section == IniEntry::kLostSection) continue;
+      if (entry.section == IniEntry::kLostSection) {
+        continue;
+      }
       scanned[{Lower(scan.SectionOf(entry)), Lower(entry.key)}] = entry.value;
     }
     EXPECT_EQ(scanned, reader);

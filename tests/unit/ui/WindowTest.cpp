@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "base/Text.h"
 #include "ui/Button.h"
 #include "ui/Dialog.h"
 #include "ui/MessageBox.h"
 #include "ui/NotifyIcon.h"
-#include "base/Text.h"
 #include "ui/fake/FakeUi.h"
 
 namespace ui {
@@ -25,7 +25,9 @@ class Recorder : public Window {
         message != kWmNcHitTest) {
       messages.push_back(message);
     }
-    if (message == kWmNcHitTest) return hitCode;
+    if (message == kWmNcHitTest) {
+      return hitCode;
+    }
     return Window::WindowProc(message, wParam, lParam);
   }
   bool PreTranslateMessage(Message& m) override { return consumeKeys && m.message == kWmKeyDown; }
@@ -103,7 +105,9 @@ TEST_F(WindowTest, MoveAndSizeLoopsFollowThePointer) {
     LResult WindowProc(unsigned message, WParam wParam, LParam lParam) override {
       if (message == kWmSizing) {
         auto* r = reinterpret_cast<Rect*>(lParam);
-        if (r->Width() < 150) r->right = r->left + 150;
+        if (r->Width() < 150) {
+          r->right = r->left + 150;
+        }
         edges.push_back(static_cast<unsigned>(wParam));
       }
       return Recorder::WindowProc(message, wParam, lParam);

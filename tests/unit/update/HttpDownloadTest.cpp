@@ -116,7 +116,9 @@ TEST_F(HttpDownloadTest, AConnectionNeverAcceptedEndsAtTheConnectLimit) {
   EXPECT_GE(o.took, 900ms);
   EXPECT_LT(o.took, 5000ms) << o.error;
   EXPECT_FALSE(FileExists(target));
-  for (int fd : fillers) close(fd);
+  for (int fd : fillers) {
+    close(fd);
+  }
   close(listener);
 }
 

@@ -53,7 +53,9 @@ std::string Build(const std::string& version) {
   skin["config/cg.txt"] = "[global]\nlinkCount=1\nversion=" + version + "\n[link1]\ntype=4\n";
   std::mt19937 random(7);
   std::string padding(1536 * 1024, '\0');
-  for (char& c : padding) c = static_cast<char>(random());
+  for (char& c : padding) {
+    c = static_cast<char>(random());
+  }
   skin["config/padding.bin"] = padding;
   return testsupport::PackBytes(skin);
 }
@@ -73,16 +75,22 @@ class Child {
   // Starts the child in mode; its standard input is a pipe held here.
   Child(const std::string& mode, const std::string& root, int port) {
     int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return;
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+      return;
+    }
     input_ = fds[1];
     // First, so that they win over the same names further on: the sanitizer build's leak
     // check at exit is not part of the program's ending.
     std::vector<std::string> env = {"UPDATE_CHILD=" + mode, "UPDATE_CHILD_DIR=" + root,
                                     "UPDATE_CHILD_PORT=" + std::to_string(port),
                                     "ASAN_OPTIONS=detect_leaks=0"};
-    for (char** e = environ; *e; ++e) env.emplace_back(*e);
+    for (char** e = environ; *e; ++e) {
+      env.emplace_back(*e);
+    }
     std::vector<char*> envp;
-    for (auto& e : env) envp.push_back(e.data());
+    for (auto& e : env) {
+      envp.push_back(e.data());
+    }
     envp.push_back(nullptr);
     std::string self = OwnExecutablePath();
     std::string filter = "--gtest_filter=UpdateChild.Run";
@@ -91,7 +99,9 @@ class Child {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    if (posix_spawn(&pid_, self.c_str(), &actions, nullptr, argv, envp.data()) != 0) pid_ = -1;
+    if (posix_spawn(&pid_, self.c_str(), &actions, nullptr, argv, envp.data()) != 0) {
+      pid_ = -1;
+    }
     posix_spawn_file_actions_destroy(&actions);
     close(fds[0]);
   }
@@ -100,7 +110,9 @@ class Child {
       kill(pid_, SIGKILL);
       Wait();
     }
-    if (input_ >= 0) close(input_);
+    if (input_ >= 0) {
+      close(input_);
+    }
   }
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
@@ -237,11 +249,15 @@ TEST_F(UpdateInAProcess, TheProcessEndsAtOnceWhileTheWorkerIsMidTransfer) {
 // The child's side. Without UPDATE_CHILD it does nothing.
 TEST(UpdateChild, Run) {
   const char* mode = std::getenv("UPDATE_CHILD");
-  if (!mode) GTEST_SKIP() << "runs only as the child of the tests above";
+  if (!mode) {
+    GTEST_SKIP() << "runs only as the child of the tests above";
+  }
   const std::string root = std::getenv("UPDATE_CHILD_DIR");
   const std::string own = root + "/game/launcher";
   std::optional<std::string> key;
-  if (testsupport::FileExists(root + "/update.pub")) key = ReadFile(root + "/update.pub");
+  if (testsupport::FileExists(root + "/update.pub")) {
+    key = ReadFile(root + "/update.pub");
+  }
 
   class Recorder : public ui::MessageTarget {
    public:
@@ -262,7 +278,9 @@ TEST(UpdateChild, Run) {
     UpdateThreadProc(info, env);
     ui::fake::RunPostedWork();
     // The launcher alone would restart into the new build now.
-    if (recorder.result == kUpdateInstalled) StartDetached(own);
+    if (recorder.result == kUpdateInstalled) {
+      StartDetached(own);
+    }
     std::_Exit(recorder.result == kUpdateInstalled ? 0 : 1);
   }
   // "exit": the worker runs on its own thread until the word comes that the last window has

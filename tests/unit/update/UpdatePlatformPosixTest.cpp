@@ -88,7 +88,9 @@ TEST(InstallBuild, RefusesWhatCouldNotEndWellAndLeavesTheOldBuild) {
     WriteFile(own, "old", 0755);
     NewFile download;
     ASSERT_TRUE(Download(c.downloadPath, "new", &download));
-    if (c.meddle) c.meddle(c.downloadPath);
+    if (c.meddle) {
+      c.meddle(c.downloadPath);
+    }
     EXPECT_FALSE(InstallBuild(download, c.ownPath));
     EXPECT_EQ(ReadFile(own), "old");
     EXPECT_FALSE(FileExists(c.ownPath == own ? root / "absent" : c.ownPath));
@@ -116,7 +118,9 @@ TEST(UpdateLeftovers, OnlyWhatNoRunningUpdateHoldsAndNeverTheOwnBuild) {
   TempDir root;
   std::string own = root / "launcher";
   WriteFile(own, "running build", 0755);
-  for (const char* name : {kUpdateBatchName, kUpdateScriptName}) WriteFile(root / name, "x");
+  for (const char* name : {kUpdateBatchName, kUpdateScriptName}) {
+    WriteFile(root / name, "x");
+  }
   const std::string stale = root / (std::string(kDownloadPrefix) + "12new.exe");
   WriteFile(stale, "half a build");
   WriteFile(root / "victim", "precious");

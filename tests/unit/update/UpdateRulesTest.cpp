@@ -52,7 +52,9 @@ TEST(UpdateRules, FileNameFromPathTakesThePartAfterTheLastSeparator) {
       {"/dl/\x81\x5Cname.exe", "\x81\x5Cname.exe"},
       {"\\dl\\\xB0\xA1\x81\x5C.exe", "\xB0\xA1\x81\x5C.exe"},
   };
-  for (const Case& c : cases) EXPECT_EQ(FileNameFromPath(c.path), c.name) << c.path;
+  for (const Case& c : cases) {
+    EXPECT_EQ(FileNameFromPath(c.path), c.name) << c.path;
+  }
 }
 
 TEST(VersionParse, ReadsTwoDottedFieldsLikeTheCLibrary) {
@@ -148,7 +150,9 @@ TEST(VersionText, FirstLineIsCutAtTheLineEndOrAfter126Bytes) {
       {std::string(126, '7') + "\r\n", std::string(126, '7')},
       {std::string(130, '7') + "\n", std::string(126, '7')},
   };
-  for (const Case& c : cases) EXPECT_EQ(FirstVersionLine(c.body), c.line) << c.body;
+  for (const Case& c : cases) {
+    EXPECT_EQ(FirstVersionLine(c.body), c.line) << c.body;
+  }
 }
 
 TEST(UpdateRules, TickPrefixIsTheTickCountAsASigned32BitNumber) {
@@ -195,7 +199,9 @@ TEST(UpdateScript, ShellQuoteKeepsEveryByteLiteral) {
       {"a\nb", "'a\nb'"},
       {"\xE6\xB8\xB8\xE6\x88\x8F", "'\xE6\xB8\xB8\xE6\x88\x8F'"},
   };
-  for (const Case& c : cases) EXPECT_EQ(ShellQuote(c.text), c.quoted) << c.text;
+  for (const Case& c : cases) {
+    EXPECT_EQ(ShellQuote(c.text), c.quoted) << c.text;
+  }
 }
 
 TEST(UpdateScript, TextWaitsMovesBothFilesAndStartsTheOwnPath) {

@@ -40,7 +40,9 @@ class Recorder : public ui::MessageTarget {
   bool quitsLoop = false;
   void OnPostedMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
     messages.push_back({message, wParam, lParam});
-    if (quitsLoop) ui::QuitMessageLoop();
+    if (quitsLoop) {
+      ui::QuitMessageLoop();
+    }
   }
 };
 
@@ -128,7 +130,9 @@ class UpdateThreadTest : public ::testing::Test {
     EXPECT_EQ(UpdateThreadProc(info, env), 0);
     ui::fake::RunPostedWork();
     EXPECT_EQ(recorder.messages.size(), 1u);
-    if (recorder.messages.size() != 1) return ~0u;
+    if (recorder.messages.size() != 1) {
+      return ~0u;
+    }
     EXPECT_EQ(recorder.messages[0].wParam, reinterpret_cast<std::uintptr_t>(info.get()));
     EXPECT_EQ(recorder.messages[0].lParam, 0);
     return recorder.messages[0].message;
@@ -392,7 +396,9 @@ TEST_F(UpdateThreadTest, ServerTextFormsAndMissingPieces) {
 }
 
 TEST_F(UpdateThreadTest, AFolderThatCannotTakeTheNewBuildIsNotDownloadedFor) {
-  if (geteuid() == 0) GTEST_SKIP() << "root may write anywhere";
+  if (geteuid() == 0) {
+    GTEST_SKIP() << "root may write anywhere";
+  }
   server.Serve("/v/version.txt", HttpReply::Ok("1.1\n"));
   server.Serve("/dl/new.exe", HttpReply::Ok(Build("1.1")));
   std::filesystem::permissions(
