@@ -28,7 +28,17 @@ fail() {
 source "$(dirname "${BASH_SOURCE[0]}")/../common.sh"
 
 # seen EVENT [COUNT]: the site has had COUNT (default 1) load beacons of that event.
-seen() { [ "$(grep -c "^$1 " "$work/beacons" 2>/dev/null)" -ge "${2:-1}" ]; }
+seen() {
+  local n
+  n=$(grep -c "^$1 " "$work/beacons" 2>/dev/null)
+  [ "${n:-0}" -ge "${2:-1}" ]
+}
+# launcher_shown [PID]: a launcher window (of that process) is on the screen; sets window. (A
+# search that trips over a window going away meanwhile fails and is tried again.)
+launcher_shown() {
+  window=$(xdotool search --onlyvisible ${1:+--pid "$1"} --name '^星辰远征$' 2>/dev/null | head -n 1)
+  [ -n "$window" ]
+}
 # ended PID: the process is gone.
 ended() { ! kill -0 "$1" 2>/dev/null; }
 
@@ -64,7 +74,6 @@ start_demo() {
   (cd "$work" && HOME="$work/home" XDG_CONFIG_HOME="$config" XDG_DATA_HOME="$data" \
     ASAN_OPTIONS=detect_leaks=0 exec ./demo) &
   pid=$!
-  window=$(timeout 20 xdotool search --sync --onlyvisible --pid "$pid" --name '^星辰远征$' | head -n 1) ||
-    fail "no launcher window"
+  wait_until 20 launcher_shown "$pid" || fail "no launcher window"
   eval "$(xdotool getwindowgeometry --shell "$window")"
 }

@@ -165,13 +165,12 @@ xdotool mousemove 960 600 key F5
 question || fail "F5 asked nothing the second time"
 answer ok
 wait_until 10 ended "$pid" || fail "the game did not end after the restart was confirmed"
-timeout 20 xdotool search --sync --onlyvisible --name '^星辰远征$' >/dev/null ||
-  fail "no launcher from the restarted program"
+wait_until 20 launcher_shown || fail "no launcher from the restarted program"
 wait_until 10 seen login 2 || fail "the restarted program did not show the login page"
 
 # The new run goes the road again, and the close button answered OK ends it.
 pid=$(pgrep -n -f "^$work/demo") || fail "the restarted program is not running"
-window=$(xdotool search --onlyvisible --name '^星辰远征$' | head -n 1)
+wait_until 5 launcher_shown || fail "the restarted program's launcher went"
 eval "$(xdotool getwindowgeometry --shell "$window")"
 for _ in $(seq 1 60); do
   gold "$(pixel $((X + 573)) $((Y + 374)))" && break

@@ -92,12 +92,13 @@ class WindowBehaviour : public ::testing::Test {
 
   Desktop& D() { return *desktop_; }
 
-  // A visible top-level, on the screen and painted.
+  // A visible top-level, on the screen where asked and painted.
   void Open(Painted& w, const Rect& r, ColorRef color, Window* owner = nullptr) {
     ASSERT_TRUE(w.Create("shared", kWsPopup | kWsVisible, r, owner, 0));
     ASSERT_TRUE(D().WaitFor([&] {
-      return D().OnScreen(w) && D().ColorAt(w, {1, 1}) == Hex(color);
-    })) << "not on the screen";
+      return D().OnScreen(w) && D().Bounds(w) == r && D().ColorAt(w, {1, 1}) == Hex(color);
+    })) << "not on the screen where asked";
+    EXPECT_EQ(w.GetWindowRect(), r);
   }
 
   bool Shows(Window& top, Point client, ColorRef color) {
