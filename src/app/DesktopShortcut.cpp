@@ -48,7 +48,7 @@ std::optional<std::string> DesktopFromUserDirs(const std::string& text, const st
       continue;
     }
     if (unquoted.rfind("$HOME", 0) == 0) {
-      unquoted = home + unquoted.substr(5);
+      unquoted.replace(0, 5, home);
     } else if (unquoted.empty() || unquoted.front() != '/') {
       continue;
     }

@@ -44,7 +44,8 @@ bool IsValidUtf8(std::string_view text) {
     if (c < 0x80) {
       ++i;
       continue;
-    } else if ((c & 0xE0) == 0xC0) {
+    }
+    if ((c & 0xE0) == 0xC0) {
       extra = 1;
       min = 0x80;
     } else if ((c & 0xF0) == 0xE0) {

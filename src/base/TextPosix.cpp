@@ -43,13 +43,12 @@ class Converter {
 }  // namespace
 
 void PreloadTextConversion() {
-  // Never closed: an open descriptor keeps its module loaded.
-  static const bool loaded = [] {
-    iconv_open("UTF-8", "GBK");
-    iconv_open("GBK", "UTF-8");
-    return true;
-  }();
-  (void)loaded;
+  // Never closed: an open descriptor keeps its module loaded. One that failed to open needs no
+  // answer here; the conversions report their own failure.
+  static const iconv_t toUtf8 = iconv_open("UTF-8", "GBK");
+  static const iconv_t toGbk = iconv_open("GBK", "UTF-8");
+  (void)toUtf8;
+  (void)toGbk;
 }
 
 std::string GbkToUtf8(std::string_view gbk) {

@@ -701,18 +701,8 @@ bool Window::ShowWindow(int showCmd) {
     return wasVisible;
   }
   hiddenWithOwner_ = false;
-  switch (showCmd) {
-    case kSwHide:
-      visible_ = false;
-      break;
-    case kSwMinimize:
-    case kSwShowMinimized:
-      visible_ = true;
-      break;
-    default:
-      visible_ = true;
-      break;
-  }
+  // A minimised window stays visible: only hiding clears the flag.
+  visible_ = showCmd != kSwHide;
   if (visible_) {
     style_ |= kWsVisible;
   } else {
@@ -1027,7 +1017,6 @@ LResult Window::DefWindowProc(unsigned message, WParam wParam, LParam lParam) {
       DestroyWindow();
       return 0;
     case kWmEraseBkgnd:
-      return 0;
     default:
       return 0;
   }

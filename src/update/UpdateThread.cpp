@@ -17,7 +17,10 @@ namespace {
 std::atomic<bool> gWorkerCancelled{false};
 
 struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
+  // The deleter of a unique_ptr, which is the owner.
+  void operator()(std::FILE* f) const {
+    std::fclose(f);  // NOLINT(cppcoreguidelines-owning-memory)
+  }
 };
 
 // One transfer of a server path into folder/name. False when it failed (nothing is left then).

@@ -16,7 +16,7 @@
 namespace testsupport {
 namespace {
 
-constexpr std::size_t kMaxRequestHead = 64 * 1024;
+constexpr std::size_t kMaxRequestHead = std::size_t{64} * 1024;
 constexpr std::size_t kPatternPeriod = 65521;  // prime: the pattern never lines up with blocks
 
 const std::array<char, 2 * kPatternPeriod>& Pattern() {
@@ -378,7 +378,7 @@ bool TestHttpServer::Answer(int fd, const HttpReply& reply) {
   std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + StatusText(reply.status) +
                      "\r\nConnection: close\r\n";
   for (const auto& [name, value] : reply.headers) {
-    head += name + ": " + value + "\r\n";
+    head.append(name).append(": ").append(value).append("\r\n");
   }
   switch (reply.kind) {
     case Kind::kShortBody:

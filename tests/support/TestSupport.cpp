@@ -51,6 +51,7 @@ std::string PlainExecutable() {
 
 std::string PackBytes(const std::map<std::string, std::string>& files, const std::string& base) {
   std::vector<launcher::pack::ZipInput> inputs;
+  inputs.reserve(files.size());
   for (const auto& [name, data] : files) {
     inputs.push_back({name, data});
   }

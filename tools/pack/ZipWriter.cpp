@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 
 #include "pack/Files.h"
 
@@ -55,18 +57,11 @@ std::optional<std::string> BuildZip(const std::vector<ZipInput>& entries) {
     return std::nullopt;
   }
 
-  std::FILE* f = std::fopen(path, "rb");
-  if (!f) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
     return std::nullopt;
   }
-  std::string bytes;
-  char buffer[65536];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-    bytes.append(buffer, n);
-  }
-  std::fclose(f);
-  return bytes;
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace launcher::pack

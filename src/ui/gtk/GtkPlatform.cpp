@@ -156,8 +156,9 @@ bool StartProcess(std::string_view path) {
 
 void QueueOnUiThread(std::function<void()> work) {
   // g_idle_add is safe from any thread; the default main context runs it on the UI thread.
-  g_idle_add_full(G_PRIORITY_DEFAULT, RunQueued, new std::function<void()>(std::move(work)),
-                  nullptr);
+  // RunQueued takes the function back into an owner.
+  auto queued = std::make_unique<std::function<void()>>(std::move(work));
+  g_idle_add_full(G_PRIORITY_DEFAULT, RunQueued, queued.release(), nullptr);
 }
 
 }  // namespace backend

@@ -82,7 +82,9 @@
 namespace ui::gtk {
 
 struct WebKitEntryPoints {
-#define LAUNCHER_WEBKIT_SLOT(name) decltype(&::name) name = nullptr;
+// The argument is a declared name, which parentheses would not allow.
+#define LAUNCHER_WEBKIT_SLOT(name) \
+  decltype(&::name) name = nullptr;  // NOLINT(bugprone-macro-parentheses)
   LAUNCHER_WEBKIT_ENTRY_POINTS(LAUNCHER_WEBKIT_SLOT)
 #undef LAUNCHER_WEBKIT_SLOT
 };

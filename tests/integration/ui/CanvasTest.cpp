@@ -2,6 +2,8 @@
 // Needs no display.
 #include <gtest/gtest.h>
 
+#include <cstddef>
+
 #include "base/Text.h"
 #include "ui/Canvas.h"
 #include "ui/Window.h"
@@ -29,7 +31,9 @@ class CanvasTest : public ::testing::Test {
     cairo_surface_flush(surface_.get());
     const unsigned char* data = cairo_image_surface_get_data(surface_.get());
     const int stride = cairo_image_surface_get_stride(surface_.get());
-    return reinterpret_cast<const std::uint32_t*>(data + y * stride)[x] & 0xFFFFFFu;
+    return reinterpret_cast<const std::uint32_t*>(data +
+                                                  static_cast<std::ptrdiff_t>(y) * stride)[x] &
+           0xFFFFFFu;
   }
   int CountOf(std::uint32_t color, const Rect& in) {
     int n = 0;

@@ -4,6 +4,7 @@
 #include <gtk/gtk.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -35,7 +36,8 @@ Bitmap Columns() {
       {0, 0, 0, 0}, {255, 0, 0, 64}, {255, 0, 0, 128}, {255, 0, 0, 200}, {255, 255, 255, 255}};
   for (int y = 0; y < p.height; ++y) {
     for (int x = 0; x < p.width; ++x) {
-      std::copy(kColumns[x / 40], kColumns[x / 40] + 4, p.pixels.begin() + (y * p.width + x) * 4);
+      std::copy(kColumns[x / 40], kColumns[x / 40] + 4,
+                p.pixels.begin() + static_cast<std::ptrdiff_t>(y * p.width + x) * 4);
     }
   }
   return p;

@@ -274,7 +274,7 @@ TEST_F(NotifyIconTest, WindowsCarryTheApplicationIcon) {
   for (unsigned long i = 0; i + 2 <= items;) {
     const unsigned long w = values[i], h = values[i + 1];
     if (w == 32 && h == 32) {
-      middleOf32 = static_cast<std::uint32_t>(values[i + 2 + 17 * 32 + 16]);
+      middleOf32 = static_cast<std::uint32_t>(values[i + 2 + 17ul * 32 + 16]);
     }
     sizes.push_back(w);
     EXPECT_EQ(w, h);

@@ -139,6 +139,7 @@ class UpdateEndToEnd : public ::testing::TestWithParam<Layout> {
     env.push_back("HOME=" + home);  // no desktop folder there: no shortcut is written
     env.push_back("ASAN_OPTIONS=detect_leaks=0");
     std::vector<char*> envp;
+    envp.reserve(env.size() + 1);
     for (auto& e : env) {
       envp.push_back(e.data());
     }

@@ -45,14 +45,16 @@ class StartupTest : public ::testing::Test {
     mkdir(cwd.c_str(), 0755);
     mkdir(desktop.c_str(), 0755);
   }
-  void Pack(std::map<std::string, std::string> files) { WriteFile(exe, PackBytes(files), 0755); }
+  void Pack(const std::map<std::string, std::string>& files) {
+    WriteFile(exe, PackBytes(files), 0755);
+  }
   std::map<std::string, std::string> SkinWith(const std::string& globalExtra) {
     auto skin = MinimalSkin();
     skin["config/cg.txt"] = "[global]\nlinkCount=1\n" + globalExtra + "\n[link1]\ntype=4\n";
     return skin;
   }
   std::vector<std::string> Run(const std::string& launcherChooses = "",
-                               std::optional<std::string> desktopDir = std::nullopt) {
+                               const std::optional<std::string>& desktopDir = std::nullopt) {
     RecordingApp app({exe, cwd, desktopDir ? desktopDir : desktop});
     app.launcherChooses = launcherChooses;
     EXPECT_FALSE(app.InitInstance());

@@ -80,7 +80,7 @@ TEST(JsCallArguments, TheCommandIsReadFromTextOnly) {
 }
 
 TEST(JsCallArguments, TheValueIsTextOfAtMost255Bytes) {
-  auto value = [](std::vector<ScriptValue> args) { return JsCallValue(args); };
+  auto value = [](const std::vector<ScriptValue>& args) { return JsCallValue(args); };
   const ScriptValue four = ScriptValue::Text("4");
   EXPECT_EQ(value({four, ScriptValue::Text("abc")}), "abc");
   EXPECT_EQ(value({four, ScriptValue::Text("abc"), ScriptValue::Text("extra")}), "abc");

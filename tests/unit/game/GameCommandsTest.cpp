@@ -397,7 +397,7 @@ TEST_F(GameCommandsTest, MenuEntriesOfOtherTypesDoNothingAndNoSettingsButtonNoMe
 
 class GameBridgeTest : public GameCommandsTest {
  protected:
-  std::optional<ScriptValue> Call(CGameDialog& dialog, std::vector<ScriptValue> args,
+  std::optional<ScriptValue> Call(CGameDialog& dialog, const std::vector<ScriptValue>& args,
                                   const char* name = "JsCallClient") {
     ui::fake::NavigateComplete(*dialog.GetBrowser(), "http://127.0.0.1/game?s=1");
     return ui::fake::CallExternal(*dialog.GetBrowser(), name, args);

@@ -365,6 +365,7 @@ TEST_F(GameDialogTest, OnlyTheFirstMaximizeAndRestoreButtonsAreShownAndHidden) {
     const auto& b = dialog.GetButtons();
     auto visible = [&] {
       std::vector<bool> v;
+      v.reserve(b.size());
       for (const auto& button : b) {
         v.push_back(button->IsWindowVisible());
       }

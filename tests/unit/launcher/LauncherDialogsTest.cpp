@@ -94,6 +94,7 @@ TEST_F(LauncherWindowTest, LinkAreasBecomeButtonsWithTheirIdentifiersAndRectangl
     const auto& buttons = companion.GetButtons();
     ASSERT_EQ(buttons.size(), 6u);
     std::vector<int> ids;
+    ids.reserve(buttons.size());
     for (const auto& b : buttons) {
       ids.push_back(b->GetDlgCtrlID());
     }

@@ -233,7 +233,7 @@ struct ExecutableCase {
   std::vector<Expected> expected;
 };
 
-std::string Packed(std::map<std::string, std::string> entries) {
+std::string Packed(const std::map<std::string, std::string>& entries) {
   return testsupport::PackBytes(entries);
 }
 

@@ -10,6 +10,8 @@
 
 namespace launcher::pack::fixtures {
 
+struct JsonMember;
+
 struct JsonValue {
   enum class Type { kNull, kBool, kNumber, kString, kArray, kObject };
   Type type = Type::kNull;
@@ -17,16 +19,26 @@ struct JsonValue {
   std::int64_t number = 0;
   std::string text;
   std::vector<JsonValue> items;
-  std::vector<std::pair<std::string, JsonValue>> members;
+  // Its own type rather than a pair: clang rejects a pair naming JsonValue before it is complete.
+  std::vector<JsonMember> members;
 
-  const JsonValue& operator[](std::string_view key) const {
-    for (const auto& [name, value] : members) {
-      if (name == key) return value;
-    }
-    throw std::runtime_error("no member " + std::string(key));
-  }
+  const JsonValue& operator[](std::string_view key) const;
   const JsonValue& operator[](std::size_t i) const { return items.at(i); }
 };
+
+struct JsonMember {
+  std::string name;
+  JsonValue value;
+};
+
+inline const JsonValue& JsonValue::operator[](std::string_view key) const {
+  for (const auto& [name, value] : members) {
+    if (name == key) {
+      return value;
+    }
+  }
+  throw std::runtime_error("no member " + std::string(key));
+}
 
 class JsonReader {
  public:
@@ -155,7 +167,7 @@ class JsonReader {
         std::string key = String();
         Blanks();
         if (Next() != ':') Fail("expected ':'");
-        v.members.emplace_back(std::move(key), Value());
+        v.members.push_back({std::move(key), Value()});
         Blanks();
       } while (Peek() == ',' && ++at_);
       if (Next() != '}') Fail("expected '}'");

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
 
@@ -107,8 +110,11 @@ TEST_F(HttpDownloadTest, AConnectionNeverAcceptedEndsAtTheConnectLimit) {
   std::vector<int> fillers;
   for (int i = 0; i < 4; ++i) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-    connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ASSERT_GE(fd, 0);
     fillers.push_back(fd);
+    // Queued at once, or left waiting once the queue is full.
+    const int connected = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ASSERT_TRUE(connected == 0 || errno == EINPROGRESS || errno == EAGAIN) << std::strerror(errno);
   }
   Outcome o = Fetch("http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/x",
                     {1000ms, 60000ms});

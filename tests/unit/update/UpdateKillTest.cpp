@@ -52,7 +52,7 @@ std::string Build(const std::string& version) {
   auto skin = testsupport::MinimalSkin();
   skin["config/cg.txt"] = "[global]\nlinkCount=1\nversion=" + version + "\n[link1]\ntype=4\n";
   std::mt19937 random(7);
-  std::string padding(1536 * 1024, '\0');
+  std::string padding(std::size_t{1536} * 1024, '\0');
   for (char& c : padding) {
     c = static_cast<char>(random());
   }
@@ -88,6 +88,7 @@ class Child {
       env.emplace_back(*e);
     }
     std::vector<char*> envp;
+    envp.reserve(env.size() + 1);
     for (auto& e : env) {
       envp.push_back(e.data());
     }
@@ -164,7 +165,7 @@ TEST_F(UpdateInAProcess, AKillAtAnyInstantLeavesAWholeBuildThatStarts) {
   const char* count = std::getenv("UPDATE_KILL_TRIALS");
   const int trials = count ? std::atoi(count) : 20;
   // About 25 chunks 4 ms apart: the transfer spans a good part of the run.
-  server.Serve(kExePath, HttpReply::Paced(newBuild, 64 * 1024, 4ms));
+  server.Serve(kExePath, HttpReply::Paced(newBuild, std::size_t{64} * 1024, 4ms));
 
   // One whole run first: how long an update takes from the start of the process to its end.
   auto start = Clock::now();

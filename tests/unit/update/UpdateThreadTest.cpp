@@ -120,7 +120,7 @@ class UpdateThreadTest : public ::testing::Test {
 
   std::shared_ptr<const CUpdateInfo> Record(const std::string& version,
                                             const std::string& server = "127.0.0.1",
-                                            std::optional<std::string> key = std::nullopt) {
+                                            const std::optional<std::string>& key = std::nullopt) {
     return std::make_shared<const CUpdateInfo>(owner, version, server, this->server.Port(),
                                                "/v/version.txt", "/dl/new.exe", dir.Path(), key);
   }
@@ -219,7 +219,7 @@ TEST_F(UpdateThreadTest, VersionTransferFailuresPost10009AndLeaveNothing) {
       {"closed without answer", HttpReply::CloseAtOnce(), once},
       {"silent", HttpReply::Silent(), once},
       {"endless", HttpReply::Endless(), once},
-      {"over the bound", HttpReply::Ok("2.0\n" + std::string(64 * 1024, 'x')), once},
+      {"over the bound", HttpReply::Ok("2.0\n" + std::string(std::size_t{64} * 1024, 'x')), once},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
