@@ -21,7 +21,9 @@ class RecordingBrowser {
   explicit RecordingBrowser(std::string dir = {}) : dir_(std::move(dir)) {
     if (dir_.empty()) {
       char name[] = "/tmp/recording-browser-XXXXXX";
-      if (!mkdtemp(name)) return;
+      if (!mkdtemp(name)) {
+        return;
+      }
       dir_ = name;
       owned_ = true;
     }
@@ -41,7 +43,9 @@ class RecordingBrowser {
   }
   ~RecordingBrowser() {
     std::error_code ignored;
-    if (owned_) std::filesystem::remove_all(dir_, ignored);
+    if (owned_) {
+      std::filesystem::remove_all(dir_, ignored);
+    }
   }
   RecordingBrowser(const RecordingBrowser&) = delete;
   RecordingBrowser& operator=(const RecordingBrowser&) = delete;

@@ -28,7 +28,9 @@ class EventSink : public ui::Window {
     if (message == ui::kWmBrowserEvent) {
       auto* event = reinterpret_cast<ui::BrowserEvent*>(lParam);
       EXPECT_EQ(static_cast<int>(wParam), event->controlId);
-      if (onEvent) onEvent(*event);
+      if (onEvent) {
+        onEvent(*event);
+      }
       events.push_back(*event);
       return 0;
     }
@@ -46,7 +48,9 @@ class RecordingExternal : public IScriptExternal {
 
   std::optional<int> GetIDsOfNames(std::string_view name) override {
     lookups.emplace_back(name);
-    if (name == "JsCallClient") return 100;
+    if (name == "JsCallClient") {
+      return 100;
+    }
     return std::nullopt;
   }
   ui::ScriptValue Invoke(int dispid, const std::vector<ui::ScriptValue>& args) override {

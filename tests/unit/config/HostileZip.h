@@ -23,7 +23,9 @@ struct DirectoryEntry {
 };
 
 inline void Put(std::string* out, std::uint64_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) *out += static_cast<char>(value >> (8 * i));
+  for (int i = 0; i < bytes; ++i) {
+    *out += static_cast<char>(value >> (8 * i));
+  }
 }
 
 inline std::string RawZip(const std::vector<LocalPart>& parts,

@@ -117,7 +117,9 @@ inline std::string GameConfig(const std::vector<ButtonSpec>& buttons = PackagedB
 inline std::string With(std::string config, const std::string& from, const std::string& to) {
   const std::size_t at = config.find(from);
   EXPECT_NE(at, std::string::npos) << from;
-  if (at != std::string::npos) config.replace(at, from.size(), to);
+  if (at != std::string::npos) {
+    config.replace(at, from.size(), to);
+  }
   return config;
 }
 
@@ -155,7 +157,9 @@ class GameWindowTest : public ::testing::Test {
   // Runs the window on url; returns DoModal's result.
   int Run(const std::function<void(CGameDialog&)>& body,
           const std::string& url = "http://127.0.0.1/game?s=1") {
-    if (!config) Load();
+    if (!config) {
+      Load();
+    }
     CGameDialog dialog(nullptr, *config, exe);
     dialog.SetGameUrl(url);
     ui::fake::SetModalHandler([&](ui::Dialog&) { body(dialog); });

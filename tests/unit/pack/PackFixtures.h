@@ -75,7 +75,10 @@ inline std::map<std::string, std::string> CleanSkin() {
 }
 
 inline void WriteSkin(const std::string& folder, const std::map<std::string, std::string>& files) {
-  for (const auto& [name, bytes] : files) testsupport::WriteFile(folder + "/" + name, bytes);
+  const std::string prefix = folder + "/";
+  for (const auto& [name, bytes] : files) {
+    testsupport::WriteFile(prefix + name, bytes);
+  }
 }
 
 // A Windows launcher's shape: a PE image of one section whose raw data ends at 0x600. The
@@ -83,7 +86,9 @@ inline void WriteSkin(const std::string& folder, const std::map<std::string, std
 inline std::string PeLauncher(bool plus) {
   std::string image(0x600, '\0');
   auto put = [&](std::size_t at, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) image[at + i] = static_cast<char>(value >> (8 * i));
+    for (int i = 0; i < bytes; ++i) {
+      image[at + i] = static_cast<char>(value >> (8 * i));
+    }
   };
   image[0] = 'M';
   image[1] = 'Z';
@@ -102,7 +107,9 @@ inline std::string PeLauncher(bool plus) {
 inline std::map<std::string, std::string> AsEntries(
     const std::map<std::string, std::string>& files) {
   std::map<std::string, std::string> entries;
-  for (const auto& [name, bytes] : files) entries["config/" + name] = bytes;
+  for (const auto& [name, bytes] : files) {
+    entries["config/" + name] = bytes;
+  }
   return entries;
 }
 

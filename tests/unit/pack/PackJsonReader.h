@@ -47,7 +47,9 @@ class JsonReader {
     JsonReader reader(text);
     JsonValue value = reader.Value();
     reader.Blanks();
-    if (reader.at_ != text.size()) reader.Fail("trailing text");
+    if (reader.at_ != text.size()) {
+      reader.Fail("trailing text");
+    }
     return value;
   }
 
@@ -59,16 +61,21 @@ class JsonReader {
   }
   void Blanks() {
     while (at_ < s_.size() &&
-           (s_[at_] == ' ' || s_[at_] == '\n' || s_[at_] == '\t' || s_[at_] == '\r'))
+           (s_[at_] == ' ' || s_[at_] == '\n' || s_[at_] == '\t' || s_[at_] == '\r')) {
       ++at_;
+    }
   }
   char Peek() const { return at_ < s_.size() ? s_[at_] : '\0'; }
   char Next() {
-    if (at_ >= s_.size()) Fail("unexpected end");
+    if (at_ >= s_.size()) {
+      Fail("unexpected end");
+    }
     return s_[at_++];
   }
   void Expect(std::string_view word) {
-    if (s_.substr(at_, word.size()) != word) Fail("unexpected word");
+    if (s_.substr(at_, word.size()) != word) {
+      Fail("unexpected word");
+    }
     at_ += word.size();
   }
 
@@ -95,23 +102,28 @@ class JsonReader {
     for (int i = 0; i < 4; ++i) {
       char c = Next();
       v <<= 4;
-      if (c >= '0' && c <= '9')
+      if (c >= '0' && c <= '9') {
         v |= c - '0';
-      else if (c >= 'a' && c <= 'f')
+      } else if (c >= 'a' && c <= 'f') {
         v |= c - 'a' + 10;
-      else if (c >= 'A' && c <= 'F')
+      } else if (c >= 'A' && c <= 'F') {
         v |= c - 'A' + 10;
-      else
+      } else {
         Fail("bad \\u escape");
+      }
     }
     return v;
   }
 
   std::string String() {
-    if (Next() != '"') Fail("expected a string");
+    if (Next() != '"') {
+      Fail("expected a string");
+    }
     std::string out;
     for (char c = Next(); c != '"'; c = Next()) {
-      if (static_cast<unsigned char>(c) < 0x20) Fail("raw control character");
+      if (static_cast<unsigned char>(c) < 0x20) {
+        Fail("raw control character");
+      }
       if (c != '\\') {
         out += c;
         continue;
@@ -161,26 +173,36 @@ class JsonReader {
       v.type = JsonValue::Type::kObject;
       ++at_;
       Blanks();
-      if (Peek() == '}') return ++at_, v;
+      if (Peek() == '}') {
+        return ++at_, v;
+      }
       do {
         Blanks();
         std::string key = String();
         Blanks();
-        if (Next() != ':') Fail("expected ':'");
+        if (Next() != ':') {
+          Fail("expected ':'");
+        }
         v.members.push_back({std::move(key), Value()});
         Blanks();
       } while (Peek() == ',' && ++at_);
-      if (Next() != '}') Fail("expected '}'");
+      if (Next() != '}') {
+        Fail("expected '}'");
+      }
     } else if (c == '[') {
       v.type = JsonValue::Type::kArray;
       ++at_;
       Blanks();
-      if (Peek() == ']') return ++at_, v;
+      if (Peek() == ']') {
+        return ++at_, v;
+      }
       do {
         v.items.push_back(Value());
         Blanks();
       } while (Peek() == ',' && ++at_);
-      if (Next() != ']') Fail("expected ']'");
+      if (Next() != ']') {
+        Fail("expected ']'");
+      }
     } else if (c == '"') {
       v.type = JsonValue::Type::kString;
       v.text = String();
