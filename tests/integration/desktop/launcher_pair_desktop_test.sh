@@ -20,6 +20,9 @@ launcher_pair
 # The companion shows while the picture window is being made, and moves over it a moment later.
 wait_until 5 same_place "$picture" "$companion" ||
   fail "the pair opened at two places: $(rect "$picture"), $(rect "$companion")"
+# The window manager is still settling the pair (the companion's move over the picture, its
+# stacking) and nothing outside tells when it is done: a click meanwhile can land on the way.
+sleep 0.5
 red_icon() {  # the window's first icon begins with an opaque red pixel
   xprop -notype -f _NET_WM_ICON 32c _NET_WM_ICON -id "$1" | grep -q '= [0-9]*, [0-9]*, 4294901760,'
 }
