@@ -140,3 +140,14 @@ pack_demo() {
   "$build/launcher-pack" build "$dir/skin" -o "$dir/demo" --exe "$build/launcher" >/dev/null ||
     fail "packing the demo failed"
 }
+
+# site_and_demo DIR: starts the demo site on a free port (requests and beacons logged in $work)
+# and packs the demo naming it as DIR/demo; sets port.
+site_and_demo() {
+  python3 "$source/demo/site/server.py" --port 0 --quiet --request-log "$work/requests" \
+    --beacon-log "$work/beacons" >"$work/site.out" &
+  on_exit "kill $!"
+  wait_until 5 test -s "$work/site.out" || fail "the demo site did not start"
+  port=$(awk '{print $2}' "$work/site.out")
+  pack_demo "$1" "s#127\.0\.0\.1:8765#127.0.0.1:$port#g" "s#^port=8765#port=$port#"
+}

@@ -10,12 +10,7 @@ build=$1 source=$2
 source "$source/tests/integration/desktop/lib.sh"
 desktop_start "${3:-}"
 
-python3 "$source/demo/site/server.py" --port 0 --quiet --request-log "$work/requests" \
-  --beacon-log "$work/beacons" >"$work/site.out" &
-on_exit "kill $!"
-wait_until 5 test -s "$work/site.out" || fail "the demo site did not start"
-port=$(awk '{print $2}' "$work/site.out")
-pack_demo "$work/run" "s#127\.0\.0\.1:8765#127.0.0.1:$port#g" "s#^port=8765#port=$port#"
+site_and_demo "$work/run"
 (cd "$work/run" && exec ./demo) &
 pid=$!
 on_exit "kill $pid"

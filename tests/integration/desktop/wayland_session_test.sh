@@ -40,12 +40,7 @@ place() {
     /Height:/ {print "HEIGHT=" $NF}')"
 }
 
-python3 "$source/demo/site/server.py" --port 0 --quiet --request-log "$work/requests" \
-  --beacon-log "$work/beacons" >"$work/site.out" &
-on_exit "kill $!"
-wait_until 5 test -s "$work/site.out" || fail "the demo site did not start"
-port=$(awk '{print $2}' "$work/site.out")
-pack_demo "$work/run" "s#127\.0\.0\.1:8765#127.0.0.1:$port#g" "s#^port=8765#port=$port#"
+site_and_demo "$work/run"
 
 # No X display in the session: a clear word and an end, no window.
 (cd "$work/run" && exec env -u DISPLAY timeout 20 ./demo) 2>"$work/stderr" &&
