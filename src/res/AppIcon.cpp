@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <numbers>
 
 namespace launcher::res {
 namespace {
@@ -50,7 +51,7 @@ using Star = std::array<Vec, 10>;
 Star MakeStar() {
   Star star{};
   for (int i = 0; i < 10; ++i) {
-    const double angle = -M_PI / 2 + i * M_PI / 5;
+    const double angle = -std::numbers::pi / 2 + i * std::numbers::pi / 5;
     const double r = (i % 2 == 0) ? kStarOuter : kStarInner;
     star[static_cast<std::size_t>(i)] = {kStarCentre.x + r * std::cos(angle),
                                          kStarCentre.y + r * std::sin(angle)};

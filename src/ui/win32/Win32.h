@@ -1,0 +1,39 @@
+// What the files of the Win32 backend share: the system headers with the macros that would
+// rename the framework's own functions undone, text between the seam's UTF-8 and the system's
+// UTF-16, and the native handles behind the seam's objects.
+#pragma once
+
+#include <windows.h>
+
+// windows.h names these after their wide variants; the seam has functions of the same names.
+#undef MessageBox
+#undef DrawText
+#undef TextOut
+#undef TrackPopupMenu
+#undef CreateWindow
+#undef GetMessage
+#undef PostMessage
+#undef SendMessage
+
+#include <string>
+#include <string_view>
+
+#include "ui/backend/Backend.h"
+
+namespace ui::win32 {
+
+// UTF-8 (the seam's text) to the system's UTF-16 and back; invalid bytes become U+FFFD.
+std::wstring Widen(std::string_view utf8);
+std::string Narrow(std::wstring_view utf16);
+
+// The module's instance, for window classes and resources.
+HINSTANCE Instance();
+
+// The window of a native top-level made by CreateNativeWindow; null for null.
+HWND HwndOf(backend::NativeWindow* window);
+
+// Gives a message to the web view with the keyboard before the loop translates and dispatches
+// it (the control's accelerators: Tab, arrows, clipboard keys); true when the view used it.
+bool PreTranslateBrowserMessage(MSG* msg);
+
+}  // namespace ui::win32

@@ -1,0 +1,1 @@
+// Placeholder: the Windows build's file, still to be written.
