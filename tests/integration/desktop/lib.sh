@@ -129,7 +129,8 @@ work_area() {
   xprop -root _NET_WORKAREA | sed 's/.*= //' | cut -d, -f1-4 | tr -d ','
 }
 
-# pack_demo DIR [sed expressions for cg.txt...]: packs the demo skin, edited, as DIR/demo.
+# pack_demo DIR [sed expressions for cg.txt...]: packs the demo skin, edited, as DIR/demo (into
+# the launcher PACK_LAUNCHER names, the one built beside the packer by default).
 pack_demo() {
   local dir=$1
   shift
@@ -137,15 +138,16 @@ pack_demo() {
   cp -r "$source/demo/skin" "$dir/skin"
   local e
   for e in "$@"; do sed -i -e "$e" "$dir/skin/cg.txt"; done
-  "$build/launcher-pack" build "$dir/skin" -o "$dir/demo" --exe "$build/launcher" >/dev/null ||
+  "$build/launcher-pack" build "$dir/skin" -o "$dir/demo" --exe "${PACK_LAUNCHER:-$build/launcher}" \
+    >/dev/null ||
     fail "packing the demo failed"
 }
 
-# site_and_demo DIR: starts the demo site on a free port (requests and beacons logged in $work)
-# and packs the demo naming it as DIR/demo; sets port.
+# site_and_demo DIR [server options...]: starts the demo site on a free port (requests and
+# beacons logged in $work) and packs the demo naming it as DIR/demo; sets port.
 site_and_demo() {
   python3 "$source/demo/site/server.py" --port 0 --quiet --request-log "$work/requests" \
-    --beacon-log "$work/beacons" >"$work/site.out" &
+    --beacon-log "$work/beacons" "${@:2}" >"$work/site.out" &
   on_exit "kill $!"
   wait_until 5 test -s "$work/site.out" || fail "the demo site did not start"
   port=$(awk '{print $2}' "$work/site.out")
