@@ -81,7 +81,7 @@ wine_run_start() {
   # The prefix: made without Gecko's and Mono's installers asking, kept by one wineserver for the
   # whole run so that each start finds it warm.
   wine_env
-  start=$(date +%s.%N)
+  start=$(date +%s%N)
   wineserver -p >"$run/wineserver.log" 2>&1
   wineboot -i >"$run/wineboot.log" 2>&1 || { echo "wineboot failed"; cat "$run/wineboot.log"; return 1; }
   # Web addresses the programs open go to a recording browser, not the host's.
@@ -89,14 +89,14 @@ wine_run_start() {
   chmod +x "$run/record-url"
   wine_font_links "$run/fontlink.reg" "$run/record-url"
   wine regedit /S "$(winepath -w "$run/fontlink.reg")" >>"$run/wineboot.log" 2>&1
-  printf 'prefix made in %.1f s\n' "$(echo "$(date +%s.%N) - $start" | bc)"
-  x86_64-w64-mingw32-gcc -municode -O1 -Wall -o "$run/WindowProbe.exe" \
+  echo "prefix made in $((($(date +%s%N) - start) / 1000000)) ms"
+  x86_64-w64-mingw32-gcc-posix -municode -O1 -Wall -o "$run/WindowProbe.exe" \
     "$source_dir/tests/integration/windows/WindowProbe.c" -luser32 -lshell32 ||
     { echo "the window probe did not build"; return 1; }
   # The first program with a window starts the prefix's desktop (explorer): here, not in a test.
-  start=$(date +%s.%N)
+  start=$(date +%s%N)
   wine "$run/WindowProbe.exe" windows >/dev/null 2>&1 </dev/null
-  printf 'first program in %.1f s\n' "$(echo "$(date +%s.%N) - $start" | bc)"
+  echo "first program in $((($(date +%s%N) - start) / 1000000)) ms"
 }
 
 wine_run_stop() {
