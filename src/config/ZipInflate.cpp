@@ -25,8 +25,9 @@ constexpr std::uint32_t kCentralSignature = 0x02014b50;
 constexpr std::uint32_t kLocalSignature = 0x04034b50;
 constexpr std::uint64_t kCentralRecordSize = 46;
 constexpr std::uint64_t kLocalHeaderSize = 30;
-constexpr std::uint64_t kEndSearch = 0xffff;      // how far back from the end records are sought
-constexpr std::uint64_t kInZip64 = 0xffffffff;    // the value stands in the ZIP64 extra field
+constexpr std::uint64_t kEndSearch = 0xffff;    // how far back from the end records are sought
+constexpr std::uint64_t kInZip64 = 0xffffffff;  // the value stands in the ZIP64 extra field
+constexpr std::uint64_t kZip64Extra = 0x0001;
 constexpr std::uint64_t kCountOverflow = 0xffff;  // a count that may have overflowed
 constexpr std::uint64_t kStored = 0;
 constexpr std::uint64_t kDeflated = 8;
@@ -178,21 +179,17 @@ bool ReadRecord(Cursor& c, std::uint64_t at, Record* r) {
   if (!c.Skip(r->nameLength - kept)) {
     return false;
   }
-  // ZIP64 values replace the fields that say 0xffffffff. They are read in that order from the
-  // start of the 0x0001 block, and the next block is sought right after what was read, whatever
-  // the block's stated length: minizip's reading, so that a lying block misleads both alike.
+  // The ZIP64 extra field (0x0001) is passed over without its values, and without its length:
+  // the next block is sought right after its four-byte head. That is how the distribution's
+  // minizip 1.1 reads it (it compares the 32-bit fields with a 64-bit all-ones value, which
+  // they never hold), so sizes and offsets of 0xffffffff stay what they say, and such entries
+  // are refused alike.
   for (std::uint64_t done = 0; done < r->extraLength;) {
     std::uint64_t id = 0, length = 0;
     if (!c.U16(&id) || !c.U16(&length)) {
       return false;
     }
-    if (id == 1) {
-      if ((r->uncompressedSize == kInZip64 && !c.U64(&r->uncompressedSize)) ||
-          (r->compressedSize == kInZip64 && !c.U64(&r->compressedSize)) ||
-          (r->localOffset == kInZip64 && !c.U64(&r->localOffset))) {
-        return false;
-      }
-    } else if (!c.Skip(length)) {
+    if (id != kZip64Extra && !c.Skip(length)) {
       return false;
     }
     done += 4 + length;
@@ -206,8 +203,7 @@ bool LocateData(Cursor& c, const Record& r, std::uint64_t archiveStart, std::uin
   std::uint64_t compressed = 0, uncompressed = 0, nameLength = 0, extraLength = 0;
   if (!c.Seek(r.localOffset + archiveStart) || !c.U32(&signature) || !c.U16(&ignored) ||
       !c.U16(&flags) || !c.U16(&method) || !c.U32(&ignored) || !c.U32(&crc) ||
-      !c.U32(&compressed) || !c.U32(&uncompressed) || !c.U16(&nameLength) ||
-      !c.U16(&extraLength)) {
+      !c.U32(&compressed) || !c.U32(&uncompressed) || !c.U16(&nameLength) || !c.U16(&extraLength)) {
     return false;
   }
   if (signature != kLocalSignature || method != r.method || nameLength != r.nameLength) {
@@ -367,8 +363,8 @@ class ZipArchive {
       record.uncompressedSize = r.uncompressedSize;
       record.located = LocateData(c, r, directory.archiveStart, &record.dataBegin);
       index_.Add(record);
-      entries_.push_back({at, record.located, r.method, r.crc, r.compressedSize,
-                          r.uncompressedSize, record.dataBegin});
+      entries_.push_back({at, record.located, r.method, r.crc, r.compressedSize, r.uncompressedSize,
+                          record.dataBegin});
       // A count of 0xffff may have overflowed: then the records go on until one is not one.
       if (directory.entries != kCountOverflow && i + 1 == directory.entries) {
         complete = true;
