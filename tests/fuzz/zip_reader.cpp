@@ -50,7 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (minizipError != inflateError || !archive != !ours) {
     Disagree("open");
   }
-  if (!archive) return 0;
+  if (!archive) {
+    return 0;
+  }
 
   std::vector<ArchiveListing> listing, ourListing;
   if (ListArchive(archive.get(), &listing) != inflate_zip::ListArchive(ours.get(), &ourListing) ||
@@ -75,7 +77,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (found == 0 && !SameInfo(info, ourInfo))) {
       Disagree("lookup");
     }
-    if (found != 0) continue;
+    if (found != 0) {
+      continue;
+    }
     std::vector<std::uint8_t> bytes = ReadBoth(archive.get(), ours.get(), info);
     if (!bytes.empty() && name[7] != 'c') {
       Bitmap picture;

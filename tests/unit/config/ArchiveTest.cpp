@@ -289,7 +289,8 @@ TYPED_TEST(ZipLookup, Zip64ExtraSizesAreRefused) {
   const std::uint32_t crc = crc32(0, Bytes(data), data.size());
   std::string zip;
   for (std::uint64_t field : {0x04034b50ull, 45ull, 0ull, 0ull, 0ull, 0ull}) {
-    hostile::Put(&zip, field, field > 0xFFFF ? 4 : 2);  // signature, version, flags, stored, time, date
+    hostile::Put(&zip, field,
+                 field > 0xFFFF ? 4 : 2);  // signature, version, flags, stored, time, date
   }
   hostile::Put(&zip, crc, 4);
   hostile::Put(&zip, 0xFFFFFFFFu, 4);
