@@ -19,7 +19,7 @@ echo "game window at $X,$Y ${WIDTH}x$HEIGHT"
 [ "$X,$Y,$WIDTH,$HEIGHT" = "0,0,1920,1080" ] || fail "not maximised on the screen"
 
 sprite() {  # sprite X Y -> rrggbb of style.png there
-  python3 -c "from PIL import Image; p = Image.open('$work/pk/skin/style.png').convert('RGB')
+  /usr/bin/python3 -c "from PIL import Image; p = Image.open('$work/pk/skin/style.png').convert('RGB')
 print('#%02X%02X%02X' % p.getpixel(($1, $2)))"
 }
 near() {  # near A B -> both colours within 12 per channel

@@ -123,8 +123,10 @@ wine_attach() {
   TEST_SCREENSHOT="$WINDOWS_SHOTS/$(basename "$0" .sh)-failure.png"
   xsetroot -solid '#204080'
   : >"$run/opened"
-  # Whatever a test started ends with it, so that the next test finds an empty screen.
-  on_exit 'probe end demo.exe >/dev/null 2>&1'
+  # Whatever a test started ends with it, and a button a failed test held down comes up, so that
+  # the next test finds an empty screen and a pointer that clicks.
+  xdotool mouseup 1 2>/dev/null || true
+  on_exit 'probe end demo.exe >/dev/null 2>&1; xdotool mouseup 1 2>/dev/null'
 }
 
 # (Through a file: a Wine service the probe happens to start would hold a pipe open.)

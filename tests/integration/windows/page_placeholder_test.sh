@@ -25,5 +25,5 @@ shot page-placeholder
 [ "$(area)" = "#101228" ] || fail "the page area went to $(area)"
 kill -0 "$pid" 2>/dev/null || fail "the launcher ended"
 pair_found || fail "the launcher's windows went"
-echo "requests: $(tr '\n' ' ' <"$work/requests" 2>/dev/null)"
+echo "requests: $(tr "\n" " " <"$work/requests" 2>/dev/null || true)"
 echo "PASS"
