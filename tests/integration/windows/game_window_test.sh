@@ -37,7 +37,8 @@ strip_drawn() {
     near "$(pixel 960 "$row")" "$(sprite 37 $((80 + row)))" || return 1
   done
 }
-wait_until 10 strip_drawn || fail "title strip row 8 shows $(pixel 960 8), the sprite sheet has $(sprite 37 88)"
+# (Wine stalls for some ten seconds now and then before a new program's first paint.)
+wait_until 30 strip_drawn || fail "title strip row 8 shows $(pixel 960 8), the sprite sheet has $(sprite 37 88)"
 # (A point of the face's light cross, far from the strip's colour; the window's right border, if
 # it keeps one when maximised, moves the button 3 pixels left.)
 close_face() {

@@ -13,7 +13,7 @@ site_and_windows_demo "$work/pk"
 start_exe "$work/pk" demo.exe
 launcher_pair
 area() { pixel $((X + 100)) $((Y + 460)); }
-wait_until 10 eval '[ "$(area)" = "#101228" ]' || fail "the page area shows $(area), not #101228"
+wait_until 30 eval '[ "$(area)" = "#101228" ]' || fail "the page area shows $(area), not #101228"
 if box demo 5; then
   echo "the box about the page area: '$box_text'"
   shot page-area-box
