@@ -17,7 +17,11 @@ pack_windows "$work/new" "s#127\.0\.0\.1:8765#127.0.0.1:$port#g" "s#^port=8765#p
 mkdir -p "$work/cut"
 cp "$work/pk/demo.exe" "$work/cut/demo.exe"
 cp "$work/pk/demo.exe" "$work/old.exe"
-asked() { [ "$(grep -c "GET $1 " "$work/requests" 2>/dev/null)" -ge "$2" ]; }
+asked() {
+  local n
+  n=$(grep -c "GET $1 " "$work/requests" 2>/dev/null)
+  [ "${n:-0}" -ge "$2" ]
+}
 files_in() { (cd "$1" && ls -A | tr '\n' ' '); }
 
 # A build cut short in the middle of its package.
