@@ -156,8 +156,9 @@ bool ServerOutOfReach(long status) {
     case INET_E_INVALID_CERTIFICATE:
       return true;
     default:
-      // Other failures of the transfer (a system error code as a result) are the network's;
-      // the engine's own reasons are in its facility, handled above.
+      // Failures from outside the engine's own facility (a system error code, a document
+      // class that cannot be made) leave the page unshown just the same; the engine's own
+      // reasons are all above or stops on purpose.
       return status < 0 && HRESULT_FACILITY(status) != 0x0C && status != E_ABORT;
   }
 }
@@ -951,6 +952,12 @@ bool Win32WebView::NavigateTo(const std::wstring& url) {
   BrowserSite* site = site_;
   BrowserSite::BusyScope busy(site);
   ++hostNavigating_;
+  // Addresses whose navigation the engine dropped before reporting it must not make a later
+  // navigation of the page our own: only the last few are kept.
+  constexpr std::size_t kKeptAddresses = 4;
+  if (hostAddresses_.size() >= kKeptAddresses) {
+    hostAddresses_.erase(hostAddresses_.begin());
+  }
   hostAddresses_.push_back(url);
   IWebBrowser2* browser = browser_;
   browser->AddRef();
