@@ -1156,7 +1156,10 @@ void Win32WebView::DocumentComplete(IDispatch* frame, const std::wstring& url) {
     return;  // a frame's: the page is complete with its top document
   }
   if (pendingHtml_) {
-    ShowPendingHtml();
+    // Only the empty document takes the text; a page still completing before it does not.
+    if (url == L"about:blank") {
+      ShowPendingHtml();
+    }
     return;
   }
   if (shownHtmlUrl_) {
