@@ -13,6 +13,7 @@ wine_attach "$4"
 
 pack_windows "$work/pk" 's#127\.0\.0\.1:8765#127.0.0.1:9#g' 's#^port=8765#port=9#' \
   's#^firstUrl=.*#firstUrl=http://127.0.0.1:9/game/index.html#'
+desktop=$(desktop_colour)
 start_exe "$work/pk" demo.exe
 game_window
 echo "game window at $X,$Y ${WIDTH}x$HEIGHT"
@@ -76,6 +77,7 @@ wait_until 5 strip_drawn || fail "the title strip did not come back after full s
 # F9: hidden to the notification area; a click on the icon brings the window back.
 xdotool key F9
 wait_until 5 eval '! game_found' || fail "F9 did not hide the game window"
+wait_until 5 eval '[ "$(pixel 960 600)" = "$desktop" ]' || fail "the hidden game window is still on the screen"
 wait_until 5 tray_icon || fail "no notification icon"
 shot game-tray
 xdotool mousemove $((tray_x + 8)) $((tray_y + 10)) click 1
