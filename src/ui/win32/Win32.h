@@ -32,6 +32,11 @@ HINSTANCE Instance();
 // The window of a native top-level made by CreateNativeWindow; null for null.
 HWND HwndOf(backend::NativeWindow* window);
 
+// The application's icon at the desktop's large (small false) or small icon size, as every
+// top-level shows it (see ui::SetAppIcon): owned by the backend and valid until the icon
+// changes; the system's default application icon while the application gave none.
+HICON AppIcon(bool small);
+
 // Gives a message to the web view with the keyboard before the loop translates and dispatches
 // it (the control's accelerators: Tab, arrows, clipboard keys); true when the view used it.
 bool PreTranslateBrowserMessage(MSG* msg);
