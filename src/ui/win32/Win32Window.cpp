@@ -120,6 +120,9 @@ class Win32TopLevel final : public backend::NativeWindow {
   bool BeginSystemLoop(unsigned, Point) override { return false; }
 
   void ApplyIcons();
+  // Puts the visible windows this one owns (and theirs) right above it: owned windows stay over
+  // their owner, whichever of the two the system last raised.
+  void RaiseOwned();
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   // A key for this window or a native child of it; true when the framework consumed it.
   bool Key(const MSG& msg);
@@ -231,6 +234,29 @@ void Win32TopLevel::Show(int showCmd) {
   if (command == SW_SHOW || command == SW_SHOWNORMAL || command == SW_RESTORE) {
     SetForegroundWindow(hwnd_);
   }
+  if (command != SW_HIDE && *alive) {
+    RaiseOwned();
+  }
+}
+
+void Win32TopLevel::RaiseOwned() {
+  for (Win32TopLevel* other : All()) {
+    if (other == this || GetWindow(other->hwnd_, GW_OWNER) != hwnd_ ||
+        !IsWindowVisible(other->hwnd_)) {
+      continue;
+    }
+    // Restacked even where the system's order has it above already: a window system that
+    // keeps its own stacking (Wine's X windows, remade for per-pixel alpha and mapped on top)
+    // hears of a change only, so the owned window goes below and comes back right above.
+    constexpr UINT kOnlyOrder = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
+    HWND above = GetWindow(hwnd_, GW_HWNDPREV);
+    if (above == other->hwnd_) {
+      SetWindowPos(other->hwnd_, hwnd_, 0, 0, 0, 0, kOnlyOrder);
+      above = GetWindow(hwnd_, GW_HWNDPREV);
+    }
+    SetWindowPos(other->hwnd_, above ? above : HWND_TOP, 0, 0, 0, 0, kOnlyOrder);
+    other->RaiseOwned();
+  }
 }
 
 void Win32TopLevel::SetTitle(const std::string& utf8) {
@@ -314,6 +340,7 @@ void Win32TopLevel::SetLayeredContent(const Bitmap& picture) {
     }
   }
   AddExStyle(WS_EX_LAYERED);
+  const bool first = !layered_;
   layered_ = true;
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
@@ -328,6 +355,9 @@ void Win32TopLevel::SetLayeredContent(const Bitmap& picture) {
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
   DeleteObject(section);
+  if (first && IsWindowVisible(hwnd_)) {
+    RaiseOwned();
+  }
 }
 
 void Win32TopLevel::SetColorKey(ColorRef key) {
@@ -366,6 +396,7 @@ void Win32TopLevel::Focus() {
   // The keyboard comes back from a native child (the web view) to the window itself; a child
   // the framework focuses takes it after this.
   ::SetFocus(hwnd_);
+  RaiseOwned();
 }
 
 void Win32TopLevel::SetFullScreen(bool fullScreen) { MarkFullScreen(hwnd_, fullScreen); }
