@@ -83,21 +83,27 @@ void BlendPixels(HDC dc, const std::vector<std::uint32_t>& pixels, int width, in
 }
 
 HFONT MakeFont(FontKind kind) {
+  // The desktop's fonts at their sizes, asked for with the Chinese character set: the skins'
+  // texts are Chinese, and the font mapper then keeps the face where it has the characters (a
+  // Chinese desktop's) and otherwise takes one that has them, whatever the desktop's language.
   LOGFONTW font{};
+  bool found = false;
   if (kind == FontKind::kMenu) {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof(metrics);
     if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
-      return CreateFontIndirectW(&metrics.lfMenuFont);
+      font = metrics.lfMenuFont;
+      found = true;
     }
   }
   // The stock interface font, as the system's windows were laid out with; bold for titles.
-  if (!GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(font), &font)) {
+  if (!found && !GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(font), &font)) {
     return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   }
   if (kind == FontKind::kGuiBold) {
     font.lfWeight = FW_BOLD;
   }
+  font.lfCharSet = GB2312_CHARSET;
   HFONT made = CreateFontIndirectW(&font);
   return made ? made : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 }
