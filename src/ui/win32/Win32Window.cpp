@@ -142,14 +142,12 @@ class Win32TopLevel final : public backend::NativeWindow {
   bool layered_ = false;        // shows the picture of SetLayeredContent, never paints
   bool minimized_ = false;      // as last reported
   bool trackingLeave_ = false;  // a WM_MOUSELEAVE is armed
-  HCURSOR cursor_ = nullptr;
-  HWND savedFocus_ = nullptr;  // the child with the keyboard when the window was deactivated
+  HWND savedFocus_ = nullptr;   // the child with the keyboard when the window was deactivated
 };
 
 Win32TopLevel::Win32TopLevel(backend::TopLevelEvents* events,
                              const backend::NativeWindowParams& params)
     : events_(events), exStyle_(params.exStyle), hasOwner_(params.owner != nullptr) {
-  cursor_ = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   DWORD style = WS_POPUP | WS_CLIPCHILDREN;
   DWORD ex = 0;
   if (exStyle_ & kWsExTopmost) {
@@ -304,10 +302,10 @@ void Win32TopLevel::Invalidate(const Rect& client) {
 void Win32TopLevel::Update() { UpdateWindow(hwnd_); }
 
 void Win32TopLevel::SetCursor(Cursor cursor) {
-  cursor_ = LoadCursorW(nullptr, CursorId(cursor));
+  // The system keeps no shape per window here: it is set while the pointer is over this one.
   POINT p;
-  if (GetCursorPos(&p) && WindowFromPoint(p) == hwnd_) {
-    ::SetCursor(cursor_);
+  if (GetCursorPos(&p) && GetAncestor(WindowFromPoint(p), GA_ROOT) == hwnd_) {
+    ::SetCursor(LoadCursorW(nullptr, CursorId(cursor)));
   }
 }
 
@@ -533,9 +531,8 @@ LRESULT Win32TopLevel::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_SETCURSOR:
       if (LOWORD(lParam) == HTCLIENT) {
-        // The framework sets the shape on the mouse message that follows; until then the
-        // window's last one stays.
-        ::SetCursor(cursor_);
+        // The framework sets the shape on the mouse message that follows (the system sends this
+        // before each): setting one here would flicker between the two.
         return TRUE;
       }
       break;
