@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/Bitmap.h"
 #include "ui/backend/Backend.h"
 
 namespace ui::win32 {
@@ -35,5 +36,29 @@ HWND HwndOf(backend::NativeWindow* window);
 // Gives a message to the web view with the keyboard before the loop translates and dispatches
 // it (the control's accelerators: Tab, arrows, clipboard keys); true when the view used it.
 bool PreTranslateBrowserMessage(MSG* msg);
+
+// The system's pointer shape for a cursor kind, and the one SetCursor gave last (the arrow
+// before any). The system puts the class cursor back on every move unless WM_SETCURSOR is
+// answered: the window core answers it over its client areas with CurrentCursor().
+HCURSOR CursorHandle(Cursor cursor);
+HCURSOR CurrentCursor();
+
+// An icon of a picture (24-bit opaque or 32-bit straight alpha) at its own size, for title
+// bars, the taskbar and the notification area; the caller destroys it with DestroyIcon. Null
+// for an empty picture or when the system refuses.
+HICON CreateIconFromBitmap(const launcher::Bitmap& picture);
+
+// The application's icon at size × size pixels, 32-bit straight alpha: the picture SetAppIcon
+// was given, scaled to fit and centred, or the built-in one drawn at that size; empty when the
+// application gave neither. Kept by the window core with SetAppIcon.
+launcher::Bitmap AppIconPicture(int size);
+
+// A hidden top-level of the desktop services: it hears the notification area's callbacks and
+// owns the menus opened for no window. Made on first use; null when the system refuses.
+HWND ServiceWindow();
+
+// The icons in the notification area take the application's icon afresh; SetAppIcon calls it
+// after the icon changed.
+void RefreshNotifyIcons();
 
 }  // namespace ui::win32
