@@ -18,7 +18,6 @@
 #include <string>
 #include <string_view>
 
-#include "base/Bitmap.h"
 #include "ui/backend/Backend.h"
 
 namespace ui::win32 {
@@ -33,6 +32,11 @@ HINSTANCE Instance();
 // The window of a native top-level made by CreateNativeWindow; null for null.
 HWND HwndOf(backend::NativeWindow* window);
 
+// The application's icon at the desktop's large (small false) or small icon size, as every
+// top-level shows it (see ui::SetAppIcon): owned by the backend and valid until the icon
+// changes; the system's default application icon while the application gave none.
+HICON AppIcon(bool small);
+
 // Gives a message to the web view with the keyboard before the loop translates and dispatches
 // it (the control's accelerators: Tab, arrows, clipboard keys); true when the view used it.
 bool PreTranslateBrowserMessage(MSG* msg);
@@ -43,22 +47,13 @@ bool PreTranslateBrowserMessage(MSG* msg);
 HCURSOR CursorHandle(Cursor cursor);
 HCURSOR CurrentCursor();
 
-// An icon of a picture (24-bit opaque or 32-bit straight alpha) at its own size, for title
-// bars, the taskbar and the notification area; the caller destroys it with DestroyIcon. Null
-// for an empty picture or when the system refuses.
-HICON CreateIconFromBitmap(const launcher::Bitmap& picture);
-
-// The application's icon at size × size pixels, 32-bit straight alpha: the picture SetAppIcon
-// was given, scaled to fit and centred, or the built-in one drawn at that size; empty when the
-// application gave neither. Kept by the window core with SetAppIcon.
-launcher::Bitmap AppIconPicture(int size);
-
 // A hidden top-level of the desktop services: it hears the notification area's callbacks and
 // owns the menus opened for no window. Made on first use; null when the system refuses.
 HWND ServiceWindow();
 
-// The icons in the notification area take the application's icon afresh; SetAppIcon calls it
-// after the icon changed.
+// The icons in the notification area take the application's icon afresh (AppIcon(true)); the
+// icon's owner calls it whenever the icon changes. The shell keeps its own copy of an icon, so
+// the old one may go at once.
 void RefreshNotifyIcons();
 
 }  // namespace ui::win32

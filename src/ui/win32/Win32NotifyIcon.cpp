@@ -1,4 +1,4 @@
-// Win32 backend: the notification-area icon (Shell_NotifyIconW) and icons made from pictures.
+// Win32 backend: the notification-area icon (Shell_NotifyIconW).
 // The shell talks to a hidden window of ours, never to the framework's window: that one may be
 // destroyed while its icon stays, and the framework hears of clicks by its posted message.
 // The system headers come first, as shellapi.h needs them.
@@ -7,7 +7,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <cstring>
+#include <cwchar>
 #include <memory>
 #include <vector>
 
@@ -31,8 +31,6 @@ struct TrayIcon {
   unsigned callbackMessage = 0;
   UINT number = 0;  // the shell's identifier of the icon on the service window
   std::wstring tip;
-  HICON icon = nullptr;
-  bool ownIcon = false;  // made by us, destroyed with the icon; else a shared system icon
 };
 
 std::vector<std::unique_ptr<TrayIcon>>& Icons() {
@@ -70,22 +68,6 @@ std::wstring TipText(std::string_view utf8) {
   return tip;
 }
 
-// The application's icon at the size the notification area shows.
-void LoadAppIcon(TrayIcon& icon) {
-  const int size = GetSystemMetrics(SM_CXSMICON);
-  HICON made = win32::CreateIconFromBitmap(win32::AppIconPicture(size > 0 ? size : 16));
-  icon.ownIcon = made != nullptr;
-  icon.icon = made ? made : LoadIconW(nullptr, IDI_APPLICATION);
-}
-
-void FreeIcon(TrayIcon& icon) {
-  if (icon.ownIcon && icon.icon) {
-    DestroyIcon(icon.icon);
-  }
-  icon.icon = nullptr;
-  icon.ownIcon = false;
-}
-
 NOTIFYICONDATAW Record(const TrayIcon& icon, UINT flags) {
   NOTIFYICONDATAW record{};
   record.cbSize = sizeof record;
@@ -93,7 +75,8 @@ NOTIFYICONDATAW Record(const TrayIcon& icon, UINT flags) {
   record.uID = icon.number;
   record.uFlags = flags;
   record.uCallbackMessage = kTrayCallback;
-  record.hIcon = icon.icon;
+  // The shell copies the icon; the application's icon stays its owner's.
+  record.hIcon = win32::AppIcon(true);
   std::wmemcpy(record.szTip, icon.tip.c_str(),
                std::min(icon.tip.size(), std::size(record.szTip) - 1));
   return record;
@@ -160,74 +143,10 @@ HWND ServiceWindow() {
   return hwnd;
 }
 
-HICON CreateIconFromBitmap(const launcher::Bitmap& picture) {
-  if (picture.Empty() || (picture.bitsPerPixel != 24 && picture.bitsPerPixel != 32)) {
-    return nullptr;
-  }
-  const int width = picture.width;
-  const int height = picture.height;
-  BITMAPV5HEADER header{};
-  header.bV5Size = sizeof header;
-  header.bV5Width = width;
-  header.bV5Height = -height;  // rows top to bottom, as the picture has them
-  header.bV5Planes = 1;
-  header.bV5BitCount = 32;
-  header.bV5Compression = BI_BITFIELDS;
-  header.bV5RedMask = 0x00FF0000;
-  header.bV5GreenMask = 0x0000FF00;
-  header.bV5BlueMask = 0x000000FF;
-  header.bV5AlphaMask = 0xFF000000;
-  void* bits = nullptr;
-  HDC screen = GetDC(nullptr);
-  HBITMAP color = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS,
-                                   &bits, nullptr, 0);
-  ReleaseDC(nullptr, screen);
-  if (!color) {
-    return nullptr;
-  }
-  // Icons take straight alpha, as the picture has it. The mask (1 = transparent) serves where
-  // the alpha is not used; its rows are padded to 16 bits.
-  const int maskStride = ((width + 15) / 16) * 2;
-  std::vector<BYTE> mask(static_cast<std::size_t>(maskStride) * height, 0);
-  auto* out = static_cast<BYTE*>(bits);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      const std::uint8_t* in = picture.Pixel(x, y);
-      const BYTE alpha = picture.HasAlpha() ? in[3] : 255;
-      BYTE* pixel = out + (static_cast<std::size_t>(y) * width + x) * 4;
-      pixel[0] = in[2];
-      pixel[1] = in[1];
-      pixel[2] = in[0];
-      pixel[3] = alpha;
-      if (alpha == 0) {
-        mask[static_cast<std::size_t>(y) * maskStride + x / 8] |=
-            static_cast<BYTE>(0x80 >> (x % 8));
-      }
-    }
-  }
-  HBITMAP maskBitmap = CreateBitmap(width, height, 1, 1, mask.data());
-  ICONINFO info{};
-  info.fIcon = TRUE;
-  info.hbmMask = maskBitmap;
-  info.hbmColor = color;
-  HICON icon = maskBitmap ? CreateIconIndirect(&info) : nullptr;
-  // The icon holds copies of both.
-  if (maskBitmap) {
-    DeleteObject(maskBitmap);
-  }
-  DeleteObject(color);
-  return icon;
-}
-
 void RefreshNotifyIcons() {
   for (const auto& icon : Icons()) {
-    TrayIcon fresh;
-    LoadAppIcon(fresh);
-    std::swap(icon->icon, fresh.icon);
-    std::swap(icon->ownIcon, fresh.ownIcon);
     NOTIFYICONDATAW record = Record(*icon, NIF_ICON);
     Shell_NotifyIconW(NIM_MODIFY, &record);
-    FreeIcon(fresh);
   }
 }
 
@@ -261,10 +180,8 @@ bool AddNotifyIcon(const NotifyIconData& data) {
   icon->callbackMessage = data.callbackMessage;
   icon->number = nextNumber++;
   icon->tip = TipText(data.tip);
-  LoadAppIcon(*icon);
   NOTIFYICONDATAW record = Record(*icon, NIF_MESSAGE | NIF_ICON | NIF_TIP);
   if (!Shell_NotifyIconW(NIM_ADD, &record)) {
-    FreeIcon(*icon);
     return false;
   }
   Icons().push_back(std::move(icon));
@@ -280,7 +197,6 @@ bool DeleteNotifyIcon(const NotifyIconData& data) {
   Icons().erase(found);
   NOTIFYICONDATAW record = Record(*icon, 0);
   Shell_NotifyIconW(NIM_DELETE, &record);
-  FreeIcon(*icon);
   return true;
 }
 
