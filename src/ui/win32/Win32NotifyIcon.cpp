@@ -1,7 +1,8 @@
 // Win32 backend: the notification-area icon (Shell_NotifyIconW).
 // The shell talks to a hidden window of ours, never to the framework's window: that one may be
 // destroyed while its icon stays, and the framework hears of clicks by its posted message.
-// The system headers come first, as shellapi.h needs them.
+
+// The system headers first: shellapi.h builds on them.
 #include "ui/win32/Win32.h"
 
 #include <shellapi.h>
@@ -12,7 +13,6 @@
 #include <vector>
 
 #include "ui/Message.h"
-#include "ui/Messages.h"
 #include "ui/NotifyIcon.h"
 
 namespace ui {

@@ -1,7 +1,8 @@
 // Win32 backend: the desktop's services — screen and work area, the pointer's shape, opening
 // addresses, starting programs, pop-up menus and message boxes. The notification-area icon is
 // in Win32NotifyIcon.cpp.
-// The system headers come first, as shellapi.h needs them.
+
+// The system headers first: shellapi.h builds on them.
 #include "ui/win32/Win32.h"
 
 #include <shellapi.h>
