@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <memory>
 #include <utility>
 
 #include "app/AppPlatform.h"
+#include "app/DisplayChoice.h"
 
 namespace launcher {
 namespace {
@@ -37,6 +39,18 @@ struct DirCloser {
 };
 
 }  // namespace
+
+bool PrepareDisplay(std::string* problem) {
+  const DisplayChoice display = ChooseDisplay(std::getenv);
+  if (display.kind == DisplayChoice::Kind::kNoDisplay) {
+    *problem = display.message;
+    return false;
+  }
+  if (display.kind == DisplayChoice::Kind::kX11) {
+    setenv("GDK_BACKEND", "x11", 1);
+  }
+  return true;
+}
 
 bool IsDirectory(const std::string& path) {
   struct stat st {};

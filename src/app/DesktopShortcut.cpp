@@ -1,7 +1,6 @@
 #include "app/DesktopShortcut.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
@@ -57,15 +56,6 @@ std::optional<std::string> DesktopFromUserDirs(const std::string& text, const st
   return result;
 }
 
-// The name-th choice for a file: the path itself, then "stem-2.ext", "stem-3.ext" ...
-std::string NthName(const std::string& path, std::string_view extension, int attempt) {
-  if (attempt == 1) {
-    return path;
-  }
-  return path.substr(0, path.size() - extension.size()) + "-" + std::to_string(attempt) +
-         std::string(extension);
-}
-
 }  // namespace
 
 std::optional<std::string> FindDesktopDirectoryIn(const std::string& home,
@@ -92,16 +82,20 @@ std::optional<std::string> FindDesktopDirectoryIn(const std::string& home,
   return desktop;
 }
 
-std::optional<std::string> FindDesktopDirectory() {
-  const char* home = std::getenv("HOME");
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  return FindDesktopDirectoryIn(home ? home : "", config ? config : "");
+std::string NthFileName(const std::string& path, std::string_view extension, int attempt) {
+  if (attempt == 1) {
+    return path;
+  }
+  return path.substr(0, path.size() - extension.size()) + "-" + std::to_string(attempt) +
+         std::string(extension);
 }
 
 std::string ShortcutBaseName(std::string_view executablePath) {
-  // In the file system's UTF-8 neither "/" nor "." occurs inside a multi-byte character, so a
-  // plain search is the character-aware one.
-  std::size_t slash = executablePath.rfind('/');
+  // In the file system's UTF-8 neither a separator nor "." occurs inside a multi-byte character,
+  // so a plain search is the character-aware one. Windows separates folders with "\\" as well.
+  constexpr std::string_view kSeparators =
+      std::filesystem::path::preferred_separator == '/' ? "/" : "/\\";
+  std::size_t slash = executablePath.find_last_of(kSeparators);
   std::string_view name =
       slash == std::string_view::npos ? executablePath : executablePath.substr(slash + 1);
   std::size_t dot = name.rfind('.');
@@ -207,58 +201,6 @@ std::optional<std::string> ExecProgram(std::string_view execValue) {
   return unpercent;
 }
 
-bool GetShortcutTarget(const std::string& shortcutPath, std::string* target) {
-  std::string text = ReadRegularFilePrefix(shortcutPath, std::size_t{256} << 10);
-  if (text.empty()) {
-    return false;
-  }
-  std::istringstream lines(text);
-  std::string line;
-  bool inEntry = false;
-  while (std::getline(lines, line)) {
-    if (!line.empty() && line.back() == '\r') {
-      line.pop_back();
-    }
-    if (!line.empty() && line.front() == '[') {
-      inEntry = line == "[Desktop Entry]";
-      continue;
-    }
-    if (!inEntry || line.rfind("Exec", 0) != 0) {
-      continue;
-    }
-    std::size_t eq = line.find('=');
-    if (eq == std::string::npos || line.find_first_not_of(' ', 4) != eq) {
-      continue;
-    }
-    auto program = ExecProgram(std::string_view(line).substr(eq + 1));
-    if (!program) {
-      return false;
-    }
-    *target = *program;
-    return true;
-  }
-  return false;
-}
-
-bool ShortcutExists(const std::string& executablePath, const std::string& desktopDirectory) {
-  int looked = 0;
-  bool found = false;
-  ForEachFolderEntry(desktopDirectory, [&](std::string_view name) {
-    const std::string_view suffix = ".desktop";
-    if (name.size() <= suffix.size() || name.substr(name.size() - suffix.size()) != suffix) {
-      return true;
-    }
-    if (++looked > kMaxShortcutsScanned) {
-      return false;
-    }
-    std::string target;
-    found = GetShortcutTarget(desktopDirectory + "/" + std::string(name), &target) &&
-            target == executablePath;
-    return !found;
-  });
-  return found;
-}
-
 std::string EscapeEntryValue(std::string_view value) {
   std::string out;
   for (std::size_t i = 0; i < value.size(); ++i) {
@@ -278,48 +220,6 @@ std::string EscapeEntryValue(std::string_view value) {
     }
   }
   return out;
-}
-
-std::optional<std::string> CreateShortcut(const std::string& executablePath,
-                                          const std::string& shortcutPath,
-                                          const std::string& iconPath) {
-  // Started from the desktop, the program runs in its own folder, so that what it writes
-  // beside itself (the files of an update) never lands in the file manager's folder.
-  std::size_t slash = executablePath.rfind('/');
-  std::string folder = slash == std::string::npos ? std::string(".")
-                       : slash == 0               ? std::string("/")
-                                                  : executablePath.substr(0, slash);
-  std::string text = "[Desktop Entry]\nType=Application\nVersion=1.0\nName=" +
-                     EscapeEntryValue(ShortcutBaseName(executablePath)) +
-                     "\nExec=" + QuoteExecArgument(executablePath) +
-                     "\nPath=" + EscapeEntryValue(folder) + "\n";
-  if (!iconPath.empty()) {
-    text += "Icon=" + EscapeEntryValue(iconPath) + "\n";
-  }
-  text += "Terminal=false\nCategories=Game;\n";
-  for (int attempt = 1; attempt <= kMaxNameAttempts; ++attempt) {
-    std::string path = NthName(shortcutPath, ".desktop", attempt);
-    bool taken = false;
-    if (WriteNewFile(path, text, 0755, &taken)) {
-      return path;
-    }
-    if (!taken) {
-      return std::nullopt;
-    }
-  }
-  return std::nullopt;
-}
-
-std::optional<std::string> FindDataDirectory() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  if (data && data[0] == '/') {
-    return std::string(data);
-  }
-  const char* home = std::getenv("HOME");
-  if (!home || home[0] != '/') {
-    return std::nullopt;
-  }
-  return std::string(home) + "/.local/share";
 }
 
 std::optional<std::string> InstallShortcutIcon(const std::string& dataDirectory,
@@ -345,7 +245,7 @@ std::optional<std::string> InstallShortcutIcon(const std::string& dataDirectory,
   const std::string first = folder + "/" + ShortcutBaseName(executablePath) + "-" + hex + ".png";
   const std::string_view bytes(reinterpret_cast<const char*>(png.data()), png.size());
   for (int attempt = 1; attempt <= kMaxNameAttempts; ++attempt) {
-    std::string path = NthName(first, ".png", attempt);
+    std::string path = NthFileName(first, ".png", attempt);
     bool taken = false;
     if (WriteNewFile(path, bytes, 0644, &taken)) {
       return path;

@@ -1,4 +1,6 @@
-// The desktop shortcut to the running executable, as a desktop entry file.
+// The desktop shortcut to the running executable: a desktop entry file on X desktops, a shell
+// link on Windows. Finding the desktop, reading and writing the platform's shortcut files are
+// the platform's (DesktopShortcutPosix.cpp, DesktopShortcutWin.cpp); the rest is shared.
 #pragma once
 
 #include <cstdint>
@@ -9,11 +11,12 @@
 
 namespace launcher {
 
-// Most desktop files looked at when searching for an existing shortcut.
+// Most shortcut files looked at when searching for an existing shortcut.
 constexpr int kMaxShortcutsScanned = 1000;
 
-// The user's desktop folder from the XDG user directories (XDG_CONFIG_HOME/user-dirs.dirs,
-// falling back to $HOME/Desktop), when it exists as a directory. Never created.
+// The user's desktop folder, when it exists as a directory; never created. X desktops: from the
+// XDG user directories (XDG_CONFIG_HOME/user-dirs.dirs, falling back to $HOME/Desktop); Windows:
+// the user's known desktop folder.
 std::optional<std::string> FindDesktopDirectory();
 
 // The same from explicit values, for tests: home is $HOME, configHome $XDG_CONFIG_HOME (may be
@@ -22,8 +25,16 @@ std::optional<std::string> FindDesktopDirectoryIn(const std::string& home,
                                                   const std::string& configHome);
 
 // File name without folder and without the part from its last "." on: game.setup.exe gives
-// game.setup.
+// game.setup. On Windows "\\" separates folders as well as "/".
 std::string ShortcutBaseName(std::string_view executablePath);
+
+// The path of a new shortcut called name on desktopDirectory, with the extension of the
+// platform's shortcut files (".desktop", ".lnk").
+std::string ShortcutPathIn(const std::string& desktopDirectory, const std::string& name);
+
+// The attempt-th choice of a name for a new file: path itself (attempt 1), then path with "-2",
+// "-3" ... before its extension (which path ends with).
+std::string NthFileName(const std::string& path, std::string_view extension, int attempt);
 
 // An argument of a desktop entry's Exec key, quoted and escaped as desktop entries require.
 std::string QuoteExecArgument(std::string_view argument);
@@ -36,26 +47,30 @@ std::optional<std::string> ExecProgram(std::string_view execValue);
 // require.
 std::string EscapeEntryValue(std::string_view value);
 
-// The program a desktop entry file starts; false when it cannot be read. Only a regular file is
-// read (a symbolic link to one is followed); a FIFO or device is never opened, so this never
-// blocks.
+// The program a shortcut file starts; false when it cannot be read. X desktops: a desktop entry,
+// read only when it is a regular file (a symbolic link to one is followed); a FIFO or device is
+// never opened, so this never blocks. Windows: a shell link's target path.
 bool GetShortcutTarget(const std::string& shortcutPath, std::string* target);
 
-// True when one of the first kMaxShortcutsScanned "*.desktop" files in desktopDirectory starts
-// executablePath.
+// True when one of the first kMaxShortcutsScanned shortcut files ("*.desktop", "*.lnk") in
+// desktopDirectory starts executablePath. On Windows, where file names are compared without
+// case, so are the paths.
 bool ShortcutExists(const std::string& executablePath, const std::string& desktopDirectory);
 
-// Writes the desktop entry as a new file, mode 0755: never over an existing file (another
-// program's entry of that name stays as it is), never through a symbolic link. A name that is
-// taken gets "-2", "-3" ... before ".desktop"; after kMaxNameAttempts taken names nothing is
-// written. iconPath is the Icon= value (empty: none). Returns the path written. Silent.
+// Writes the shortcut as a new file (a desktop entry with mode 0755, or a shell link): never
+// over an existing file (another program's shortcut of that name stays as it is), never through
+// a symbolic link. A name that is taken gets "-2", "-3" ... before the extension; after
+// kMaxNameAttempts taken names nothing is written. The shortcut starts the program in its own
+// folder. iconPath is the desktop entry's Icon= value (empty: none); a shell link shows the
+// executable's own icon and takes none. Returns the path written. Silent.
 std::optional<std::string> CreateShortcut(const std::string& executablePath,
                                           const std::string& shortcutPath,
                                           const std::string& iconPath = {});
 
 constexpr int kMaxNameAttempts = 9;
 
-// The user's data folder: $XDG_DATA_HOME when absolute, otherwise $HOME/.local/share.
+// The user's data folder, where the shortcut's icon is installed: $XDG_DATA_HOME when absolute,
+// otherwise $HOME/.local/share. None on Windows, where the shortcut needs no icon file.
 std::optional<std::string> FindDataDirectory();
 
 // Installs the shortcut's icon, a square PNG of side pixels, as

@@ -92,7 +92,7 @@ void LauncherApp::EnsureDesktopShortcut() {
     icon =
         InstallShortcutIcon(*paths_.dataDirectory, paths_.executablePath, png, side).value_or("");
   }
-  CreateShortcut(paths_.executablePath, desktop + "/" + name + ".desktop", icon);
+  CreateShortcut(paths_.executablePath, ShortcutPathIn(desktop, name), icon);
 }
 
 bool LauncherApp::InitInstance() {

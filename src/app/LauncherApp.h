@@ -22,7 +22,7 @@ struct StartupPaths {
   // Where the shortcut's icon is installed (under icons/hicolor); none: the entry has no icon.
   std::optional<std::string> dataDirectory;
 
-  // Read from the running process and the user's XDG settings.
+  // Read from the running process and the user's desktop settings.
   static StartupPaths FromProcess();
 };
 

@@ -1,21 +1,19 @@
-#include <cstdlib>
 #include <iostream>
+#include <string>
+#include <utility>
 
+#include "app/AppPlatform.h"
 #include "app/DesktopShortcut.h"
-#include "app/DisplayChoice.h"
 #include "app/LauncherApp.h"
 
+// Also the entry of the Windows build, a program of the graphical subsystem: there standard
+// error leads nowhere, and the display is never missing.
 int main() {
   launcher::StartupPaths paths = launcher::StartupPaths::FromProcess();
-  // Before the toolkit starts: it reads its backend from the environment once.
-  const launcher::DisplayChoice display = launcher::ChooseDisplay(std::getenv);
-  if (display.kind == launcher::DisplayChoice::Kind::kNoDisplay) {
-    std::cerr << launcher::ShortcutBaseName(paths.executablePath) << ": " << display.message
-              << "\n";
+  std::string problem;
+  if (!launcher::PrepareDisplay(&problem)) {
+    std::cerr << launcher::ShortcutBaseName(paths.executablePath) << ": " << problem << "\n";
     return 1;
-  }
-  if (display.kind == launcher::DisplayChoice::Kind::kX11) {
-    setenv("GDK_BACKEND", "x11", 1);
   }
   launcher::LauncherApp app(std::move(paths));
   app.InitInstance();

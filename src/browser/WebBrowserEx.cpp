@@ -57,25 +57,39 @@ constexpr char kUnreachableHead[] = R"html(<!DOCTYPE html>
   <div id="status"></div>
 </div>
 <script>
-(() => {
-  const target = )html";
+(function () {
+  var target = )html";
 
+// The script keeps to what every engine the control may be has: no arrow functions, no fetch.
 constexpr char kUnreachableTail[] = R"html(;
-  const status = document.getElementById('status');
-  let busy = false;
+  var status = document.getElementById('status');
+  var busy = false;
   // Leaves for the address only once its server answers at all (any status).
-  const attempt = (byUser) => {
+  function attempt(byUser) {
     if (busy) return;
     busy = true;
-    if (byUser) status.textContent = '正在连接……';
-    fetch(target, {method: 'HEAD', cache: 'no-store'}).then(() => location.replace(target), () => {
+    if (byUser) status.innerText = '正在连接……';
+    var request = new XMLHttpRequest();
+    request.onreadystatechange = function () {
+      if (request.readyState !== 4) return;
+      if (request.status !== 0) {
+        location.replace(target);
+        return;
+      }
       busy = false;
-      if (byUser) status.textContent = '仍无法连接，请稍后再试。';
-    });
-  };
-  document.getElementById('retry').addEventListener('click', () => attempt(true));
-  window.addEventListener('online', () => attempt(false));
-  setInterval(() => attempt(false), RETRY_MS);
+      if (byUser) status.innerText = '仍无法连接，请稍后再试。';
+    };
+    try {
+      request.open('HEAD', target, true);
+      request.setRequestHeader('Cache-Control', 'no-cache');
+      request.send();
+    } catch (e) {
+      busy = false;
+    }
+  }
+  document.getElementById('retry').onclick = function () { attempt(true); };
+  window.addEventListener('online', function () { attempt(false); });
+  setInterval(function () { attempt(false); }, RETRY_MS);
 })();
 </script></body></html>
 )html";

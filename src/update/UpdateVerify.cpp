@@ -1,11 +1,14 @@
 #include "update/UpdateVerify.h"
 
+#ifndef _WIN32
 #include <sodium.h>
+#endif
 
 #include <vector>
 
 #include "config/Archive.h"
 #include "config/LauncherConfig.h"
+#include "update/Ed25519.h"
 #include "update/UpdateRules.h"
 
 namespace launcher {
@@ -110,11 +113,28 @@ const char* BuildCheckName(BuildCheck check) {
   return "?";
 }
 
+// Linux has libsodium installed with the system and checks with it; Windows has no such library
+// and checks with our own verifier, which is as strict.
+#ifdef _WIN32
+constexpr std::size_t kSignatureBytes = kEd25519SignatureBytes;
+constexpr std::size_t kPublicKeyBytes = kEd25519PublicKeyBytes;
+#else
+constexpr std::size_t kSignatureBytes = crypto_sign_BYTES;
+constexpr std::size_t kPublicKeyBytes = crypto_sign_PUBLICKEYBYTES;
+static_assert(kSignatureBytes == kEd25519SignatureBytes);
+static_assert(kPublicKeyBytes == kEd25519PublicKeyBytes);
+#endif
+
 bool SignatureIsValid(std::string_view message, std::string_view signature,
                       std::string_view publicKey) {
-  if (signature.size() != crypto_sign_BYTES || publicKey.size() != crypto_sign_PUBLICKEYBYTES) {
+  if (signature.size() != kSignatureBytes || publicKey.size() != kPublicKeyBytes) {
     return false;
   }
+#ifdef _WIN32
+  return Ed25519Verify(reinterpret_cast<const unsigned char*>(signature.data()),
+                       reinterpret_cast<const unsigned char*>(message.data()), message.size(),
+                       reinterpret_cast<const unsigned char*>(publicKey.data()));
+#else
   // Idempotent and safe to call from any thread; below 0 the library cannot work at all.
   if (sodium_init() < 0) {
     return false;
@@ -123,11 +143,12 @@ bool SignatureIsValid(std::string_view message, std::string_view signature,
                                      reinterpret_cast<const unsigned char*>(message.data()),
                                      message.size(),
                                      reinterpret_cast<const unsigned char*>(publicKey.data())) == 0;
+#endif
 }
 
 BuildCheck CheckDownloadedBuild(const std::string& path, const BuildExpectation& expected) {
-  static_assert(kUpdateKeyBytes == crypto_sign_PUBLICKEYBYTES);
-  static_assert(kUpdateSignatureBytes == crypto_sign_BYTES);
+  static_assert(kUpdateKeyBytes == kPublicKeyBytes);
+  static_assert(kUpdateSignatureBytes == kSignatureBytes);
   MappedFile file;
   if (file.Open(path) != MappedFile::Status::kOk) {
     return BuildCheck::kUnreadable;

@@ -41,4 +41,19 @@ HICON AppIcon(bool small);
 // it (the control's accelerators: Tab, arrows, clipboard keys); true when the view used it.
 bool PreTranslateBrowserMessage(MSG* msg);
 
+// The system's pointer shape for a cursor kind, and the one SetCursor gave last (the arrow
+// before any). The system puts the class cursor back on every move unless WM_SETCURSOR is
+// answered: the window core answers it over its client areas with CurrentCursor().
+HCURSOR CursorHandle(Cursor cursor);
+HCURSOR CurrentCursor();
+
+// A hidden top-level of the desktop services: it hears the notification area's callbacks and
+// owns the menus opened for no window. Made on first use; null when the system refuses.
+HWND ServiceWindow();
+
+// The icons in the notification area take the application's icon afresh (AppIcon(true)); the
+// icon's owner calls it whenever the icon changes. The shell keeps its own copy of an icon, so
+// the old one may go at once.
+void RefreshNotifyIcons();
+
 }  // namespace ui::win32

@@ -1,9 +1,17 @@
 #include "config/Archive.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
 
+#include "config/ZipInflate.h"
 #include "support/TestSupport.h"
 #include "unit/config/HostileZip.h"
 
@@ -120,123 +128,303 @@ TEST(LocateArchive, LyingOrTruncatedHeadersNeverReadOutside) {
   }
 }
 
+// The two readers behind one face: minizip's (the Linux product's) and our own (the Windows
+// build's). Every case below runs against both.
+struct MinizipReader {
+  using Handle = ArchiveHandle;
+  static Handle Open(const std::string& zip, ZipOpenError* error = nullptr) {
+    return OpenZipFromMemory(Bytes(zip), zip.size(), error);
+  }
+  static int Find(const Handle& a, std::string_view name, ArchiveEntryInfo* info) {
+    return FindArchiveEntry(a.get(), name, info);
+  }
+  static long Read(const Handle& a, const ArchiveEntryInfo& info, std::string* out) {
+    return ReadArchiveEntry(a.get(), info, out->data(), out->size());
+  }
+  static bool List(const Handle& a, std::vector<ArchiveListing>* entries) {
+    return ListArchive(a.get(), entries);
+  }
+};
+
+struct InflateReader {
+  using Handle = inflate_zip::ArchiveHandle;
+  static Handle Open(const std::string& zip, ZipOpenError* error = nullptr) {
+    return inflate_zip::OpenZipFromMemory(Bytes(zip), zip.size(), error);
+  }
+  static int Find(const Handle& a, std::string_view name, ArchiveEntryInfo* info) {
+    return inflate_zip::FindArchiveEntry(a.get(), name, info);
+  }
+  static long Read(const Handle& a, const ArchiveEntryInfo& info, std::string* out) {
+    return inflate_zip::ReadArchiveEntry(a.get(), info, out->data(), out->size());
+  }
+  static bool List(const Handle& a, std::vector<ArchiveListing>* entries) {
+    return inflate_zip::ListArchive(a.get(), entries);
+  }
+};
+
+using Readers = ::testing::Types<MinizipReader, InflateReader>;
+
+template <typename Reader>
 class ZipLookup : public ::testing::Test {
  protected:
   void Open(const std::map<std::string, std::string>& files) {
     zip_ = PackBytes(files, "");
-    archive_ = OpenZipFromMemory(Bytes(zip_), zip_.size());
+    archive_ = Reader::Open(zip_);
     ASSERT_TRUE(archive_);
   }
   bool Read(std::string_view name, std::string* out) {
     ArchiveEntryInfo info;
-    if (FindArchiveEntry(archive_.get(), name, &info) != 0) {
+    if (Reader::Find(archive_, name, &info) != 0) {
       return false;
     }
     out->assign(info.uncompressedSize, '\0');
-    return ReadArchiveEntry(archive_.get(), info, out->data(), out->size()) ==
-           static_cast<long>(info.uncompressedSize);
+    return Reader::Read(archive_, info, out) == static_cast<long>(info.uncompressedSize);
   }
   std::string zip_;
-  ArchiveHandle archive_;
+  typename Reader::Handle archive_;
 };
+TYPED_TEST_SUITE(ZipLookup, Readers);
 
-TEST_F(ZipLookup, NamesMatchExactlyAndWithLetterCase) {
+TYPED_TEST(ZipLookup, NamesMatchExactlyAndWithLetterCase) {
   std::string longName = "config/" + std::string(249, 'n');  // 256 bytes
-  Open({{"config/cg.txt", "ini"},
-        {"config/Pic.png", "pic"},
-        {longName, "long"},
-        {"config/" + std::string(248, 'm'), "255"}});
+  this->Open({{"config/cg.txt", "ini"},
+              {"config/Pic.png", "pic"},
+              {longName, "long"},
+              {"config/" + std::string(248, 'm'), "255"}});
   std::string data;
-  EXPECT_TRUE(Read("config/cg.txt", &data));
+  EXPECT_TRUE(this->Read("config/cg.txt", &data));
   EXPECT_EQ(data, "ini");
-  EXPECT_FALSE(Read("config/CG.TXT", &data));
-  EXPECT_FALSE(Read("config\\cg.txt", &data));
-  EXPECT_FALSE(Read("config/pic.png", &data));
-  EXPECT_FALSE(Read(longName, &data));
-  EXPECT_FALSE(Read(longName.substr(0, 255), &data)) << "a cut stored name must not match";
-  EXPECT_TRUE(Read("config/" + std::string(248, 'm'), &data));
-  EXPECT_FALSE(Read(std::string("config/cg.txt\0x", 15), &data));
-  EXPECT_FALSE(Read("", &data));
+  EXPECT_FALSE(this->Read("config/CG.TXT", &data));
+  EXPECT_FALSE(this->Read("config\\cg.txt", &data));
+  EXPECT_FALSE(this->Read("config/pic.png", &data));
+  EXPECT_FALSE(this->Read(longName, &data));
+  EXPECT_FALSE(this->Read(longName.substr(0, 255), &data)) << "a cut stored name must not match";
+  EXPECT_TRUE(this->Read("config/" + std::string(248, 'm'), &data));
+  EXPECT_FALSE(this->Read(std::string("config/cg.txt\0x", 15), &data));
+  EXPECT_FALSE(this->Read("", &data));
 }
 
-TEST_F(ZipLookup, EmptyEntryReadsAsEmpty) {
-  Open({{"config/empty", ""}});
+TYPED_TEST(ZipLookup, EmptyEntryReadsAsEmpty) {
+  this->Open({{"config/empty", ""}});
   std::string data = "x";
-  EXPECT_TRUE(Read("config/empty", &data));
+  EXPECT_TRUE(this->Read("config/empty", &data));
   EXPECT_EQ(data, "");
 }
 
-TEST_F(ZipLookup, SizesThatCannotBeTrueCountAsMissing) {
-  Open({{"config/cg.txt", std::string(1000, 'a')}});
+TYPED_TEST(ZipLookup, SizesThatCannotBeTrueCountAsMissing) {
+  this->Open({{"config/cg.txt", std::string(1000, 'a')}});
   // Patch the central directory's uncompressed size to claim gigabytes.
-  std::size_t central = zip_.find("PK\x01\x02");
+  std::size_t central = this->zip_.find("PK\x01\x02");
   ASSERT_NE(central, std::string::npos);
-  Put32(zip_, central + 24, 0xF0000000u);
-  archive_ = OpenZipFromMemory(Bytes(zip_), zip_.size());
-  ASSERT_TRUE(archive_);
+  Put32(this->zip_, central + 24, 0xF0000000u);
+  this->archive_ = TypeParam::Open(this->zip_);
+  ASSERT_TRUE(this->archive_);
   ArchiveEntryInfo info;
-  EXPECT_NE(FindArchiveEntry(archive_.get(), "config/cg.txt", &info), 0);
+  EXPECT_NE(TypeParam::Find(this->archive_, "config/cg.txt", &info), 0);
   // A claim within reach of deflate but larger than the data: a short read.
-  Put32(zip_, central + 24, 5000);
-  archive_ = OpenZipFromMemory(Bytes(zip_), zip_.size());
+  Put32(this->zip_, central + 24, 5000);
+  this->archive_ = TypeParam::Open(this->zip_);
   std::string data;
-  EXPECT_FALSE(Read("config/cg.txt", &data));
+  EXPECT_FALSE(this->Read("config/cg.txt", &data));
 }
 
-TEST_F(ZipLookup, CorruptDataIsAFailedRead) {
+TYPED_TEST(ZipLookup, CorruptDataIsAFailedRead) {
   std::string text;
   for (int i = 0; i < 2000; ++i) {
     text += std::to_string(i * 7919 % 1000) + ",";
   }
-  Open({{"config/cg.txt", text}});
-  std::size_t local = zip_.find("PK\x03\x04");
+  this->Open({{"config/cg.txt", text}});
+  std::size_t local = this->zip_.find("PK\x03\x04");
   std::size_t dataStart = local + 30 + std::strlen("config/cg.txt");
-  zip_[dataStart + 40] ^= 0x55;
-  archive_ = OpenZipFromMemory(Bytes(zip_), zip_.size());
-  ASSERT_TRUE(archive_);
+  std::string intact = this->zip_;
+  this->zip_[dataStart + 40] ^= 0x55;
+  this->archive_ = TypeParam::Open(this->zip_);
+  ASSERT_TRUE(this->archive_);
   std::string data;
-  EXPECT_FALSE(Read("config/cg.txt", &data));
+  EXPECT_FALSE(this->Read("config/cg.txt", &data));
+  // Intact data under a wrong checksum (in both headers, which must agree).
+  this->zip_ = intact;
+  std::size_t central = this->zip_.find("PK\x01\x02");
+  Put32(this->zip_, local + 14, 0x12345678u);
+  Put32(this->zip_, central + 16, 0x12345678u);
+  this->archive_ = TypeParam::Open(this->zip_);
+  ASSERT_TRUE(this->archive_);
+  EXPECT_FALSE(this->Read("config/cg.txt", &data));
+  // Data cut off by the end of the bytes.
+  this->zip_ = intact.substr(0, dataStart + 100) + intact.substr(this->zip_.find("PK\x01\x02"));
+  this->archive_ = TypeParam::Open(this->zip_);
+  EXPECT_FALSE(this->archive_ && this->Read("config/cg.txt", &data));
 }
 
+TYPED_TEST(ZipLookup, EncryptedAndUnknownMethodsAreRefused) {
+  this->Open({{"config/a", "aaaa"}, {"config/b", "bbbb"}});
+  const std::size_t central = this->zip_.find("PK\x01\x02");
+  const std::size_t second = this->zip_.find("PK\x01\x02", central + 4);
+  Put16(this->zip_, central + 8, 1);  // encrypted
+  const std::size_t secondLocal = this->zip_.find("PK\x03\x04", 4);
+  Put16(this->zip_, second + 10, 12);  // bzip2, in both headers
+  Put16(this->zip_, secondLocal + 8, 12);
+  this->archive_ = TypeParam::Open(this->zip_);
+  ASSERT_TRUE(this->archive_);
+  ArchiveEntryInfo info;
+  EXPECT_NE(TypeParam::Find(this->archive_, "config/a", &info), 0);
+  EXPECT_NE(TypeParam::Find(this->archive_, "config/b", &info), 0);
+}
+
+// Offsets count from the archive's own start, wherever it lies in the bytes (as behind an
+// executable).
+TYPED_TEST(ZipLookup, BytesBeforeTheArchive) {
+  this->zip_ = std::string(100, 'x') + PackBytes({{"config/cg.txt", "ini"}}, "");
+  this->archive_ = TypeParam::Open(this->zip_);
+  ASSERT_TRUE(this->archive_);
+  std::string data;
+  EXPECT_TRUE(this->Read("config/cg.txt", &data));
+  EXPECT_EQ(data, "ini");
+}
+
+// Sizes of 0xffffffff that point to the ZIP64 extra field: the distribution's minizip does not
+// take the field's values, so such an entry is refused, by both readers alike.
+TYPED_TEST(ZipLookup, Zip64ExtraSizesAreRefused) {
+  const std::string name = "config/cg.txt", data = "zip64 sized";
+  const std::uint32_t crc = crc32(0, Bytes(data), data.size());
+  std::string zip;
+  for (std::uint64_t field : {0x04034b50ull, 45ull, 0ull, 0ull, 0ull, 0ull}) {
+    hostile::Put(&zip, field,
+                 field > 0xFFFF ? 4 : 2);  // signature, version, flags, stored, time, date
+  }
+  hostile::Put(&zip, crc, 4);
+  hostile::Put(&zip, 0xFFFFFFFFu, 4);
+  hostile::Put(&zip, 0xFFFFFFFFu, 4);
+  hostile::Put(&zip, name.size(), 2);
+  hostile::Put(&zip, 0, 2);
+  zip += name + data;
+  const std::size_t central = zip.size();
+  hostile::Put(&zip, 0x02014b50, 4);
+  hostile::Put(&zip, 45, 2);
+  hostile::Put(&zip, 45, 2);
+  hostile::Put(&zip, 0, 8);  // flags, stored, time, date
+  hostile::Put(&zip, crc, 4);
+  hostile::Put(&zip, 0xFFFFFFFFu, 4);
+  hostile::Put(&zip, 0xFFFFFFFFu, 4);
+  hostile::Put(&zip, name.size(), 2);
+  hostile::Put(&zip, 20, 2);  // extra
+  hostile::Put(&zip, 0, 14);  // comment, disk, attributes, local header at 0
+  zip += name;
+  hostile::Put(&zip, 1, 2);
+  hostile::Put(&zip, 16, 2);
+  hostile::Put(&zip, data.size(), 8);
+  hostile::Put(&zip, data.size(), 8);
+  const std::size_t size = zip.size() - central;
+  hostile::Put(&zip, 0x06054b50, 4);
+  hostile::Put(&zip, 0, 4);
+  hostile::Put(&zip, 1, 2);
+  hostile::Put(&zip, 1, 2);
+  hostile::Put(&zip, size, 4);
+  hostile::Put(&zip, central, 4);
+  hostile::Put(&zip, 0, 2);
+  this->zip_ = zip;
+  this->archive_ = TypeParam::Open(this->zip_);
+  ASSERT_TRUE(this->archive_);
+  std::string read;
+  EXPECT_FALSE(this->Read(name, &read));
+}
+
+template <typename Reader>
+class ZipOpen : public ::testing::Test {};
+TYPED_TEST_SUITE(ZipOpen, Readers);
+
 // Judged from the directory alone: refused at open, before a reader could ask for the sizes.
-TEST(ZipOpen, BombsAreRefusedBeforeAnythingIsRead) {
+TYPED_TEST(ZipOpen, BombsAreRefusedBeforeAnythingIsRead) {
   ZipOpenError error = ZipOpenError::kNone;
-  const std::string overlap = hostile::OverlappingZip(1000);
-  EXPECT_FALSE(OpenZipFromMemory(Bytes(overlap), overlap.size(), &error));
+  EXPECT_FALSE(TypeParam::Open(hostile::OverlappingZip(1000), &error));
   EXPECT_EQ(error, ZipOpenError::kOverlap);
 
   // Three separate entries of 200 MiB each: each plausible, together past the bound.
   const std::string data(200 << 10, '\0');
   const std::uint32_t stated = 200u << 20;
-  const std::string large =
+  EXPECT_FALSE(TypeParam::Open(
       hostile::RawZip({{"config/a.png", data, stated},
                        {"config/b.png", data, stated},
                        {"config/c.png", data, stated}},
-                      {{"config/a.png", 0}, {"config/b.png", 1}, {"config/c.png", 2}});
-  EXPECT_FALSE(OpenZipFromMemory(Bytes(large), large.size(), &error));
+                      {{"config/a.png", 0}, {"config/b.png", 1}, {"config/c.png", 2}}),
+      &error));
   EXPECT_EQ(error, ZipOpenError::kTooLarge);
   // Two of them fit.
-  const std::string two =
+  EXPECT_TRUE(TypeParam::Open(
       hostile::RawZip({{"config/a.png", data, stated}, {"config/b.png", data, stated}},
-                      {{"config/a.png", 0}, {"config/b.png", 1}});
-  EXPECT_TRUE(OpenZipFromMemory(Bytes(two), two.size(), &error));
+                      {{"config/a.png", 0}, {"config/b.png", 1}}),
+      &error));
   EXPECT_EQ(error, ZipOpenError::kNone);
 }
 
-TEST(ZipOpen, TheFirstOfTwoEqualNamesIsFound) {
-  const std::string zip = hostile::RawZip({{"config/a", "1", 1}, {"config/a", "2", 1}},
-                                          {{"config/a", 0}, {"config/a", 1}});
-  ArchiveHandle archive = OpenZipFromMemory(Bytes(zip), zip.size());
+TYPED_TEST(ZipOpen, TheFirstOfTwoEqualNamesIsFound) {
+  auto archive = TypeParam::Open(hostile::RawZip({{"config/a", "1", 1}, {"config/a", "2", 1}},
+                                                 {{"config/a", 0}, {"config/a", 1}}));
   ASSERT_TRUE(archive);
   ArchiveEntryInfo info;
-  ASSERT_EQ(FindArchiveEntry(archive.get(), "config/a", &info), 0);
+  ASSERT_EQ(TypeParam::Find(archive, "config/a", &info), 0);
   EXPECT_EQ(info.index, 0u);
 }
 
-TEST(ZipOpen, NotAZipIsRefused) {
-  std::string junk(300, 'j');
-  EXPECT_FALSE(OpenZipFromMemory(Bytes(junk), junk.size()));
-  EXPECT_FALSE(OpenZipFromMemory(nullptr, 0));
+TYPED_TEST(ZipOpen, NotAZipIsRefused) {
+  EXPECT_FALSE(TypeParam::Open(std::string(300, 'j')));
+  EXPECT_FALSE(TypeParam::Open(""));
+}
+
+// What each reader makes of the bytes: open or refused and why, the listing, and every listed
+// entry looked up and read.
+std::string Outcome(auto reader, const std::string& zip) {
+  using Reader = decltype(reader);
+  ZipOpenError error = ZipOpenError::kNone;
+  auto archive = Reader::Open(zip, &error);
+  std::string out = std::to_string(static_cast<int>(error));
+  if (!archive) {
+    return out;
+  }
+  std::vector<ArchiveListing> listing;
+  out += Reader::List(archive, &listing) ? " complete" : " cut";
+  for (const ArchiveListing& entry : listing) {
+    ArchiveEntryInfo info;
+    const int found = Reader::Find(archive, entry.name, &info);
+    out += "|" + entry.name + " " + std::to_string(entry.info.index) + " " +
+           std::to_string(entry.info.directoryOffset) + " " + std::to_string(found);
+    if (found == 0 && info.uncompressedSize <= (1u << 20)) {
+      std::string data(info.uncompressedSize, '\0');
+      out += " " + std::to_string(Reader::Read(archive, info, &data)) + " " + data;
+    }
+  }
+  return out;
+}
+
+// The seeds of the fuzz target, and every cut and many single-byte changes of a packed archive
+// (stored and deflated entries): both readers make the same of each.
+TEST(ZipReaders, AgreeOnDamagedAndHostileArchives) {
+  std::vector<std::string> cases;
+  for (const auto& seed :
+       std::filesystem::directory_iterator(LAUNCHER_SOURCE_DIR "/tests/fuzz/seeds/zip")) {
+    std::ifstream in(seed.path(), std::ios::binary);
+    cases.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  std::string text;
+  for (int i = 0; i < 300; ++i) {
+    text += std::to_string(i * 7919 % 1000) + ",";
+  }
+  const std::string zip = PackBytes({{"config/cg.txt", text}, {"config/a", "a"}}, "");
+  for (std::size_t n = 0; n <= zip.size(); ++n) {
+    cases.push_back(zip.substr(0, n));
+    cases.push_back(zip.substr(zip.size() - n));
+  }
+  for (std::size_t at = 0; at < zip.size(); ++at) {
+    for (unsigned char value : {0x00, 0x01, 0x7F, 0xFF}) {
+      std::string changed = zip;
+      changed[at] = static_cast<char>(value);
+      cases.push_back(changed);
+    }
+  }
+  for (const std::string& bytes : cases) {
+    ASSERT_EQ(Outcome(MinizipReader{}, bytes), Outcome(InflateReader{}, bytes))
+        << "archive of " << bytes.size() << " bytes";
+  }
 }
 
 }  // namespace
