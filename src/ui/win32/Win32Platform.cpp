@@ -296,6 +296,7 @@ void RebuildIcons() {
   icons.big = MakeAppIcon(GetSystemMetrics(SM_CXICON));
   icons.small = MakeAppIcon(GetSystemMetrics(SM_CXSMICON));
   win32::RefreshWindowIcons();
+  win32::RefreshNotifyIcons();
   // Windows copy nothing: the old icons go only once every window shows the new ones.
   if (old.big) {
     DestroyIcon(old.big);

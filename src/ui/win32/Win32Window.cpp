@@ -35,26 +35,6 @@ Win32TopLevel* FromHwnd(HWND hwnd) {
 
 Rect ToRect(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
 
-LPCWSTR CursorId(Cursor cursor) {
-  switch (cursor) {
-    case Cursor::kHand:
-      return IDC_HAND;
-    case Cursor::kSizeNS:
-      return IDC_SIZENS;
-    case Cursor::kSizeWE:
-      return IDC_SIZEWE;
-    case Cursor::kSizeNWSE:
-      return IDC_SIZENWSE;
-    case Cursor::kSizeNESW:
-      return IDC_SIZENESW;
-    case Cursor::kSizeAll:
-      return IDC_SIZEALL;
-    case Cursor::kArrow:
-    default:
-      return IDC_ARROW;
-  }
-}
-
 // The kMk* flags of the keyboard and buttons now; Alt only when asked (keys, not drags).
 unsigned KeyFlagsNow(bool withAlt) {
   unsigned flags = 0;
@@ -305,7 +285,7 @@ void Win32TopLevel::SetCursor(Cursor cursor) {
   // The system keeps no shape per window here: it is set while the pointer is over this one.
   POINT p;
   if (GetCursorPos(&p) && GetAncestor(WindowFromPoint(p), GA_ROOT) == hwnd_) {
-    ::SetCursor(LoadCursorW(nullptr, CursorId(cursor)));
+    ::SetCursor(CursorHandle(cursor));
   }
 }
 
@@ -531,8 +511,9 @@ LRESULT Win32TopLevel::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_SETCURSOR:
       if (LOWORD(lParam) == HTCLIENT) {
-        // The framework sets the shape on the mouse message that follows (the system sends this
-        // before each): setting one here would flicker between the two.
+        // The shape the framework set last; it sets it again on the mouse message that follows
+        // (the system asks before each). The class has none that would flicker in between.
+        ::SetCursor(CurrentCursor());
         return TRUE;
       }
       break;
