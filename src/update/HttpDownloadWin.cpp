@@ -402,7 +402,7 @@ bool CHttpDownload::Download() {
   // Whatever part of the body arrived is of no use, and a cut executable must never be run.
   file_.Close();
   if (created) {
-    DeleteFileW(Widen(targetPath_).c_str());
+    RemoveFile(targetPath_);
   }
   return false;
 }
@@ -413,7 +413,7 @@ bool CHttpDownload::Transfer(bool* created) {
     return false;
   }
   // A file of that name is an earlier run's; deleting it takes away a link planted there too.
-  DeleteFileW(Widen(targetPath_).c_str());
+  RemoveFile(targetPath_);
   if (!file_.Create(targetPath_)) {
     lastError_ = "cannot create the target file";
     return false;

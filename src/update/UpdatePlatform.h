@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace launcher {
@@ -20,6 +21,12 @@ std::string FolderOfPath(const std::string& path);
 
 // The running executable's file name, without its folder.
 std::string ExecutableFileName();
+
+// Opens the file at path for reading bytes; null when it cannot. The caller closes it.
+std::FILE* OpenFileForReading(const std::string& path);
+
+// Removes the name path (a link as a link); false when it is not there or does not go.
+bool RemoveFile(const std::string& path);
 
 // True when this process may create and rename files in folder.
 bool FolderIsWritable(const std::string& folder);

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string_view>
 #include <vector>
 
@@ -124,9 +125,14 @@ bool IsOwnBuild(const std::string& path, const std::string& ownPath) {
          IdentityOf(running.Get(), &b) && SameFile(a, b) && a.nNumberOfLinks <= 1;
 }
 
-bool RemoveFile(const std::string& path) { return DeleteFileW(Widen(path).c_str()) != 0; }
-
 }  // namespace
+
+std::FILE* OpenFileForReading(const std::string& path) {
+  // The run time's narrow names are in the system's code page, not UTF-8.
+  return _wfopen(Widen(path).c_str(), L"rb");
+}
+
+bool RemoveFile(const std::string& path) { return DeleteFileW(Widen(path).c_str()) != 0; }
 
 std::uint32_t MillisecondTicks() { return GetTickCount(); }
 
