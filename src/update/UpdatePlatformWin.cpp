@@ -264,18 +264,20 @@ bool InstallBuild(NewFile& download, const std::string& ownPath) {
   const std::string path = download.Path();
   const std::string backup = PathInFolder(folder, kBackupName);
   const std::wstring own = Widen(ownPath);
-  BY_HANDLE_FILE_INFORMATION held{};
-  BY_HANDLE_FILE_INFORMATION named{};
-  Handle name(OpenForIdentity(path, /*follow=*/false));
   const DWORD ownAttributes = GetFileAttributesW(own.c_str());
   bool ok = !folder.empty() && download.IsOpen() && FolderOfPath(path) == folder &&
             ownAttributes != INVALID_FILE_ATTRIBUTES &&
             (ownAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
             // The backup name is free for the old build only when it is not the running one.
-            !IsOwnBuild(backup, ownPath) && download.FlushToDisk() &&
-            // The name still leads to the file that was checked.
-            name.IsValid() && IdentityOf(FromInt(download.handle_), &held) &&
-            IdentityOf(name.Get(), &named) && SameFile(held, named);
+            !IsOwnBuild(backup, ownPath) && download.FlushToDisk();
+  if (ok) {
+    // The name still leads to the file that was checked.
+    BY_HANDLE_FILE_INFORMATION held{};
+    BY_HANDLE_FILE_INFORMATION named{};
+    Handle name(OpenForIdentity(path, /*follow=*/false));
+    ok = name.IsValid() && IdentityOf(FromInt(download.handle_), &held) &&
+         IdentityOf(name.Get(), &named) && SameFile(held, named);
+  }
   // The download is renamed by its name, which needs every handle to it closed.
   download.Close();
   if (ok) {
