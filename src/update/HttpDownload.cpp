@@ -6,7 +6,6 @@
 #include <memory>
 #include <mutex>
 
-#include "base/Text.h"
 #include "update/UpdatePlatform.h"
 #include "update/UpdateRules.h"
 
@@ -104,10 +103,6 @@ int OnTick(void* user, curl_off_t /*dlTotal*/, curl_off_t /*dlNow*/, curl_off_t 
 }
 
 }  // namespace
-
-const char* RedirectProtocolsFor(const std::string& url) {
-  return StartsWithNoCase(url, "https://") ? "https" : "http,https";
-}
 
 void CHttpDownload::InitGlobal() {
   static std::once_flag once;

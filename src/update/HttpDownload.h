@@ -1,4 +1,4 @@
-// One HTTP transfer of one URL into one local file (libcurl).
+// One HTTP transfer of one URL into one local file (libcurl on Linux, WinINet on Windows).
 #pragma once
 
 #include <atomic>
@@ -37,11 +37,12 @@ struct HttpBodyLimits {
 
 // Worker thread only; one object per transfer. GET, always from the server (caches are told
 // not to answer), redirects followed (never from https to http), the application's name as
-// user agent, the proxy the usual environment variables name, certificates of "https://" URLs
-// checked against the system's. A body sent with a content encoding is decoded (an encoding the
-// client does not know fails). Success needs a status of 200..299 and the whole body: fewer
-// bytes than the announced length, a broken connection, a time-out, a cancellation or a write
-// error fail, and a failed transfer never leaves its target file behind.
+// user agent, the proxy the system names (the usual environment variables on Linux, the system's
+// settings on Windows), certificates of "https://" URLs checked against the system's. A body
+// sent with a content encoding is decoded (an encoding the client does not know fails; the
+// Windows client asks for none and decodes none). Success needs a status of 200..299 and the whole
+// body: fewer bytes than the announced length, a broken connection, a time-out, a cancellation or a
+// write error fail, and a failed transfer never leaves its target file behind.
 class CHttpDownload {
  public:
   CHttpDownload() = default;

@@ -1,9 +1,10 @@
 // What the self-update asks of the operating system. Each platform has its own implementation
-// file (UpdatePlatformPosix.cpp), chosen when linking.
+// file (UpdatePlatformPosix.cpp, UpdatePlatformWin.cpp), chosen when linking.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace launcher {
@@ -20,6 +21,12 @@ std::string FolderOfPath(const std::string& path);
 
 // The running executable's file name, without its folder.
 std::string ExecutableFileName();
+
+// Opens the file at path for reading bytes; null when it cannot. The caller closes it.
+std::FILE* OpenFileForReading(const std::string& path);
+
+// Removes the name path (a link as a link); false when it is not there or does not go.
+bool RemoveFile(const std::string& path);
 
 // True when this process may create and rename files in folder.
 bool FolderIsWritable(const std::string& folder);
@@ -43,7 +50,9 @@ class NewFile {
   bool Write(const char* data, std::size_t size);
   // Permission bits in the POSIX sense (the platform maps what it can).
   bool SetPermissions(unsigned mode);
-  // Waits until what was written is on the disk.
+  // Waits until what was written is on the disk. Nothing is written after it: from here the file
+  // is only read (Windows holds it for reading from then on, so that it can be mapped, and keeps
+  // the mark).
   bool FlushToDisk();
   void Close();
 
@@ -57,7 +66,9 @@ class NewFile {
 // checked and lie in the executable's own folder. Keeps the build at ownPath as kBackupName in
 // that folder (a second name for it, or a copy where the file system has no second names),
 // gives the download the executable's permission bits and renames it over ownPath, which holds
-// the old or the new build, complete, at every instant, whenever the process is ended. False
+// the old or the new build, complete, at every instant, whenever the process is ended. (Windows
+// cannot rename over a running executable, only rename it: the old build goes to the backup name
+// first, and for the instant between the two renames ownPath names nothing.) False
 // when any step fails; ownPath then holds the old build. The download is closed either way and
 // remains only on success, under ownPath.
 bool InstallBuild(NewFile& download, const std::string& ownPath);

@@ -170,6 +170,10 @@ std::string ExecutableFileName() {
   return own.substr(own.rfind('/') + 1);  // npos + 1 is 0: the whole text
 }
 
+std::FILE* OpenFileForReading(const std::string& path) { return std::fopen(path.c_str(), "rb"); }
+
+bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
 bool FolderIsWritable(const std::string& folder) {
   return !folder.empty() && ::access(folder.c_str(), W_OK | X_OK) == 0;
 }

@@ -45,7 +45,10 @@ std::string ApplicationName(std::string_view executableFileName);
 // The Windows update batch: four lines ended by CR LF. It waits about a second, renames the old
 // executable to the backup name in its folder, moves the download to the executable's own path
 // (whatever folder it was downloaded to) and starts it. Every "\" in the paths is doubled, except
-// the second byte of a GBK double-byte character. Paths are ANSI (GBK) text.
+// the second byte of a GBK double-byte character. Paths are ANSI (GBK) text. The Windows build
+// does not run it: a running executable's file may be renamed there, so the program moves
+// the old build aside and the new one into its place itself (InstallBuild), with no wait for the
+// process to end.
 std::string UpdateBatchText(std::string_view ownPath, std::string_view downloadedPath);
 
 // A text taken literally by a POSIX shell: in single quotes, each ' written as '\''.

@@ -35,7 +35,7 @@ bool Fetch(const CUpdateInfo& info, const UpdateEnvironment& env, const std::str
 
 // The first bytes of a file, at most limit of them; empty when it cannot be read.
 bool ReadHead(const std::string& path, std::size_t limit, std::string* bytes) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  std::unique_ptr<std::FILE, FileCloser> file(OpenFileForReading(path));
   if (!file) {
     return false;
   }
@@ -74,7 +74,7 @@ unsigned RunCheck(const CUpdateInfo& info, const UpdateEnvironment& env, unsigne
     version.File().Close();
     std::string head;
     const bool read = ReadHead(path, kVersionLineLimit, &head);
-    std::remove(path.c_str());
+    RemoveFile(path);
     if (!read) {
       return kUpdateVersionUnreadable;
     }
@@ -104,7 +104,7 @@ unsigned RunCheck(const CUpdateInfo& info, const UpdateEnvironment& env, unsigne
   // From here every way out but the installation removes the download.
   auto refuse = [&](unsigned result) {
     build.File().Close();
-    std::remove(buildPath.c_str());
+    RemoveFile(buildPath);
     return result;
   };
 
@@ -122,7 +122,7 @@ unsigned RunCheck(const CUpdateInfo& info, const UpdateEnvironment& env, unsigne
     }
     signature.File().Close();
     ReadHead(sigPath, kUpdateSignatureBytes + 1, &expected.signature);
-    std::remove(sigPath.c_str());
+    RemoveFile(sigPath);
   }
 
   if (!build.File().FlushToDisk()) {

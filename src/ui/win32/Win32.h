@@ -32,8 +32,28 @@ HINSTANCE Instance();
 // The window of a native top-level made by CreateNativeWindow; null for null.
 HWND HwndOf(backend::NativeWindow* window);
 
+// The application's icon at the desktop's large (small false) or small icon size, as every
+// top-level shows it (see ui::SetAppIcon): owned by the backend and valid until the icon
+// changes; the system's default application icon while the application gave none.
+HICON AppIcon(bool small);
+
 // Gives a message to the web view with the keyboard before the loop translates and dispatches
 // it (the control's accelerators: Tab, arrows, clipboard keys); true when the view used it.
 bool PreTranslateBrowserMessage(MSG* msg);
+
+// The system's pointer shape for a cursor kind, and the one SetCursor gave last (the arrow
+// before any). The system puts the class cursor back on every move unless WM_SETCURSOR is
+// answered: the window core answers it over its client areas with CurrentCursor().
+HCURSOR CursorHandle(Cursor cursor);
+HCURSOR CurrentCursor();
+
+// A hidden top-level of the desktop services: it hears the notification area's callbacks and
+// owns the menus opened for no window. Made on first use; null when the system refuses.
+HWND ServiceWindow();
+
+// The icons in the notification area take the application's icon afresh (AppIcon(true)); the
+// icon's owner calls it whenever the icon changes. The shell keeps its own copy of an icon, so
+// the old one may go at once.
+void RefreshNotifyIcons();
 
 }  // namespace ui::win32

@@ -2,7 +2,8 @@
 // the UI let run, a user's pointer and keys, the desktop's own doings (a panel, a window
 // manager, another application) and what the screen shows. One implementation per backend, linked
 // with the same tests: FakeDesktop.cpp drives the fake backend without a display, GtkDesktop.cpp
-// the GTK backend on a real X server with a window manager. UI thread only.
+// the GTK backend on a real X server with a window manager, Win32Desktop.cpp the Win32 backend
+// (under Wine here). UI thread only.
 #pragma once
 
 #include <chrono>
@@ -16,7 +17,7 @@
 
 namespace shared {
 
-enum class Backend { kFake, kGtk };
+enum class Backend { kFake, kGtk, kWin32 };
 
 // A colour as the screen shows it: 0xRRGGBB.
 constexpr std::uint32_t Hex(ui::ColorRef c) {
