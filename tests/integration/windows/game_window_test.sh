@@ -52,40 +52,40 @@ shot game-window
 # The settings button (type 11, 140 from the right): Wine's popup menu window.
 menu_open() { probe windows | awk -F '\t' '$1 == "top" && $4 == "#32768" {found = 1} END {exit !found}'; }
 xdotool mousemove $((1920 - 140 + 14)) 13 click 1
-wait_until 5 menu_open || fail "the settings button opened no menu"
+wait_until 15 menu_open || fail "the settings button opened no menu"
 shot game-menu
 xdotool key Escape
-wait_until 5 eval '! menu_open' || fail "Escape did not close the menu"
+wait_until 15 eval '! menu_open' || fail "Escape did not close the menu"
 
 # F5 asks before restarting; Cancel keeps the game.
 xdotool mousemove 960 600 click 1 key F5
 box demo 10 || fail "F5 asked nothing"
 [ "$box_text" = "此操作将退出游戏，是否继续？" ] || fail "F5 asks '$box_text'"
 press Cancel
-wait_until 5 eval '! box_found demo' || fail "Cancel did not answer"
+wait_until 15 eval '! box_found demo' || fail "Cancel did not answer"
 kill -0 "$pid" 2>/dev/null || fail "Cancel ended the game"
 
 # F11: the whole screen without the strip; F11 again brings it back.
 strip=$(pixel 960 8)
 full_screen() { game_found && [ "$X,$Y,$WIDTH,$HEIGHT" = "0,0,1920,1080" ] && [ "$(pixel 960 8)" != "$strip" ]; }
 xdotool mousemove 960 600 key F11
-wait_until 5 full_screen || fail "full screen at $X,$Y ${WIDTH}x$HEIGHT, the strip showing $(pixel 960 8)"
+wait_until 15 full_screen || fail "full screen at $X,$Y ${WIDTH}x$HEIGHT, the strip showing $(pixel 960 8)"
 shot game-full-screen
 xdotool key F11
-wait_until 5 strip_drawn || fail "the title strip did not come back after full screen"
+wait_until 15 strip_drawn || fail "the title strip did not come back after full screen"
 
 # F9: hidden to the notification area; a click on the icon brings the window back.
 xdotool key F9
-wait_until 5 eval '! game_found' || fail "F9 did not hide the game window"
-wait_until 5 eval '[ "$(pixel 960 600)" = "$desktop" ]' || fail "the hidden game window is still on the screen"
-wait_until 5 tray_icon || fail "no notification icon"
+wait_until 15 eval '! game_found' || fail "F9 did not hide the game window"
+wait_until 15 eval '[ "$(pixel 960 600)" = "$desktop" ]' || fail "the hidden game window is still on the screen"
+wait_until 15 tray_icon || fail "no notification icon"
 shot game-tray
 xdotool mousemove $((tray_x + 8)) $((tray_y + 10)) click 1
-wait_until 5 game_found || fail "the icon's click did not bring the game window back"
+wait_until 15 game_found || fail "the icon's click did not bring the game window back"
 
 # The close button answered OK ends the program.
 xdotool mousemove $((1920 - 14)) 13 click 1
 box demo 10 || fail "the close button asked nothing"
 press OK
-wait_until 10 ended "$pid" || fail "OK on the close question did not end the program"
+wait_until 30 ended "$pid" || fail "OK on the close question did not end the program"
 echo "PASS"

@@ -19,7 +19,7 @@ pack_windows "$work/ho" "s#127\.0\.0\.1:8765#127.0.0.1:$port#g" "s#^port=8765#po
 start_exe "$work/ho" demo.exe
 game_window
 [ "$(titled_windows | wc -l)" = 1 ] || fail "the launcher's windows stayed beside the game window"
-wait_until 10 grep -qF "GET /game/index.html?user=%E8%88%B0%E9%95%BF&zone=1 " "$work/requests" ||
+wait_until 30 grep -qF "GET /game/index.html?user=%E8%88%B0%E9%95%BF&zone=1 " "$work/requests" ||
   fail "the game window did not ask for the stripped address: $(cat "$work/requests")"
 shot handover-game-window
 echo "requests: $(awk '{print $2}' "$work/requests" | tr '\n' ' ')"

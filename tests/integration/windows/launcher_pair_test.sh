@@ -40,11 +40,11 @@ normal=$(pixel "$bx" "$by")
 [ "$normal" != "$desktop" ] || fail "no button face at the first button"
 face_is() { [ "$(pixel "$bx" "$by")" = "$1" ]; }
 xdotool mousedown 1
-wait_until 5 eval '! face_is "$normal"' || fail "the pressed face looks like the normal one ($normal)"
+wait_until 15 eval '! face_is "$normal"' || fail "the pressed face looks like the normal one ($normal)"
 pressed=$(pixel "$bx" "$by")
-wait_until 10 eval 'opened | grep -q news.html' || fail "the press opened nothing: '$(opened)'"
+wait_until 30 eval 'opened | grep -q news.html' || fail "the press opened nothing: '$(opened)'"
 xdotool mousemove $((X + 500)) $((Y + 40))
-wait_until 5 face_is "$normal" || fail "the pressed face did not go with the pointer"
+wait_until 15 face_is "$normal" || fail "the pressed face did not go with the pointer"
 xdotool mouseup 1
 echo "button faces: normal $normal, pressed $pressed; opened $(opened)"
 
@@ -57,11 +57,11 @@ close_question() {
 close_question
 shot launcher-close-question
 press Cancel
-wait_until 5 eval '! box_found demo' || fail "Cancel did not answer the question"
+wait_until 15 eval '! box_found demo' || fail "Cancel did not answer the question"
 sleep 0.5  # time for a wrong answer to end the launcher
 kill -0 "$pid" 2>/dev/null || fail "the launcher closed on Cancel"
 pair_found || fail "the launcher's windows went on Cancel"
 close_question
 press OK
-wait_until 10 ended "$pid" || fail "OK did not end the launcher"
+wait_until 30 ended "$pid" || fail "OK did not end the launcher"
 echo "PASS"

@@ -18,7 +18,7 @@ if box demo 5; then
   echo "the box about the page area: '$box_text'"
   shot page-area-box
   press OK
-  wait_until 5 eval '! box_found demo' || fail "the box stayed after its answer"
+  wait_until 15 eval '! box_found demo' || fail "the box stayed after its answer"
 fi
 sleep 2  # a late navigation error would have had its time
 shot page-placeholder

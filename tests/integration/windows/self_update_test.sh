@@ -34,7 +34,7 @@ cmp -s "$work/cut/demo.exe" "$work/old.exe" || fail "the cut build changed the e
 kill -0 "$pid" 2>/dev/null || fail "the launcher ended after the cut build"
 [ "$(files_in "$work/cut")" = "demo.exe " ] || fail "left in the folder: $(files_in "$work/cut")"
 probe end demo.exe
-wait_until 10 ended "$pid" || fail "the launcher did not end"
+wait_until 30 ended "$pid" || fail "the launcher did not end"
 : >"$work/requests"
 
 # The whole build: installed, started, cleaned up after.

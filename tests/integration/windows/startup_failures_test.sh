@@ -21,7 +21,7 @@ for case in "bare:没有附加配置文件,请打包配置文件" "garbage:OpenZ
   [ "$box_text" = "$expected" ] || fail "$name: the box says '$box_text', not '$expected'"
   kill -0 "$pid" 2>/dev/null || fail "$name: the launcher did not wait for the answer"
   press OK
-  wait_until 10 ended "$pid" || fail "$name: the launcher did not end after the answer"
+  wait_until 30 ended "$pid" || fail "$name: the launcher did not end after the answer"
   wait "$pid"
   echo "$name: exit code $?"
   [ -z "$(top_windows)" ] || fail "$name: windows stayed: $(top_windows)"
