@@ -1,6 +1,6 @@
 // The program's strings (paths included) are UTF-8 on every platform; the Windows system calls
-// take UTF-16. Only the Windows sibling files (*Win.cpp) of the layers below the window framework
-// use these; the Win32 backend has its own. Implemented in TextWin.cpp.
+// take UTF-16. For the Windows sibling files (*Win.cpp) and the Win32 backend only. Implemented
+// in TextWin.cpp.
 #pragma once
 
 #include <string>

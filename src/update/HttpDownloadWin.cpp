@@ -15,17 +15,17 @@
 #include <vector>
 
 #include "base/Text.h"
+#include "base/WinText.h"
 #include "update/HttpDownload.h"
 #include "update/UpdatePlatform.h"
 #include "update/UpdateRules.h"
-#include "update/UpdateWinText.h"
 
 namespace launcher {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using updatewin::Narrow;
-using updatewin::Widen;
+const auto Narrow = WideToUtf8;
+const auto Widen = Utf8ToWide;
 
 // The reads handed to the client at a time: large enough that a fast link is not held up by
 // calls, small enough that nothing like a whole body is ever in memory.

@@ -11,43 +11,16 @@
 #include <vector>
 
 #include "base/Platform.h"
+#include "base/WinText.h"
 #include "update/UpdateFiles.h"
 #include "update/UpdatePlatform.h"
-#include "update/UpdateWinText.h"
 
 namespace launcher {
 
-std::wstring updatewin::Widen(std::string_view utf8) {
-  if (utf8.empty()) {
-    return {};
-  }
-  const int size = static_cast<int>(utf8.size());
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-  if (n <= 0) {
-    return {};
-  }
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), n);
-  return wide;
-}
-
-std::string updatewin::Narrow(std::wstring_view wide) {
-  if (wide.empty()) {
-    return {};
-  }
-  const int size = static_cast<int>(wide.size());
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-  if (n <= 0) {
-    return {};
-  }
-  std::string utf8(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), n, nullptr, nullptr);
-  return utf8;
-}
-
 namespace {
 
-using updatewin::Widen;
+// The system calls take UTF-16; the program's paths are UTF-8.
+const auto Widen = Utf8ToWide;
 
 // An owned file handle.
 class Handle {
@@ -327,7 +300,7 @@ void RemoveUpdateScriptsAndDownloads(const std::string& folder, const std::strin
         name.substr(0, prefix.size()) != prefix) {
       continue;
     }
-    stale.push_back(PathInFolder(folder, updatewin::Narrow(name)));
+    stale.push_back(PathInFolder(folder, WideToUtf8(name)));
   } while (FindNextFileW(search, &found));
   FindClose(search);
   // A download that a running update holds refuses to be deleted (it is not shared for that),

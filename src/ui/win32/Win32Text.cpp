@@ -1,33 +1,12 @@
 #include "ui/win32/Win32.h"
 
+#include "base/WinText.h"
+
 namespace ui::win32 {
 
-std::wstring Widen(std::string_view utf8) {
-  if (utf8.empty()) {
-    return {};
-  }
-  const int n =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) {
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-  }
-  return out;
-}
+std::wstring Widen(std::string_view utf8) { return launcher::Utf8ToWide(utf8); }
 
-std::string Narrow(std::wstring_view utf16) {
-  if (utf16.empty()) {
-    return {};
-  }
-  const int n = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()),
-                                    nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0) {
-    WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()), out.data(), n,
-                        nullptr, nullptr);
-  }
-  return out;
-}
+std::string Narrow(std::wstring_view utf16) { return launcher::WideToUtf8(utf16); }
 
 HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
 
