@@ -109,29 +109,6 @@ void CHttpDownload::InitGlobal() {
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-void CHttpDownload::SetUrlAndTarget(std::string url, std::string targetPath) {
-  url_ = std::move(url);
-  targetPath_ = std::move(targetPath);
-}
-
-bool CHttpDownload::Download() {
-  if (completed_) {
-    return true;
-  }
-  lastError_.clear();
-  bool created = false;
-  if (Transfer(&created)) {
-    completed_ = true;
-    return true;
-  }
-  // Whatever part of the body arrived is of no use, and a cut executable must never be run.
-  file_.Close();
-  if (created) {
-    std::remove(targetPath_.c_str());
-  }
-  return false;
-}
-
 bool CHttpDownload::Transfer(bool* created) {
   InitGlobal();
   std::unique_ptr<CURL, CurlEasyDeleter> curl(curl_easy_init());

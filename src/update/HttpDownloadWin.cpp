@@ -384,29 +384,6 @@ void CHttpDownload::InitGlobal() {
   // The client keeps no process-wide state to set up.
 }
 
-void CHttpDownload::SetUrlAndTarget(std::string url, std::string targetPath) {
-  url_ = std::move(url);
-  targetPath_ = std::move(targetPath);
-}
-
-bool CHttpDownload::Download() {
-  if (completed_) {
-    return true;
-  }
-  lastError_.clear();
-  bool created = false;
-  if (Transfer(&created)) {
-    completed_ = true;
-    return true;
-  }
-  // Whatever part of the body arrived is of no use, and a cut executable must never be run.
-  file_.Close();
-  if (created) {
-    RemoveFile(targetPath_);
-  }
-  return false;
-}
-
 bool CHttpDownload::Transfer(bool* created) {
   if (Cancelled()) {
     lastError_ = "cancelled";
