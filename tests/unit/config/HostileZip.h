@@ -22,9 +22,10 @@ struct DirectoryEntry {
   std::size_t part = 0;
 };
 
+// bytes little-endian bytes of value; beyond the eighth, zeros (runs of zero fields at once).
 inline void Put(std::string* out, std::uint64_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) {
-    *out += static_cast<char>(value >> (8 * i));
+    *out += static_cast<char>(i < 8 ? value >> (8 * i) : 0);
   }
 }
 
