@@ -16,6 +16,8 @@
 #error "ui/backend/Backend.h is the backends' own; the system's classes use the public ui/ headers"
 #endif
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -84,6 +86,14 @@ class NativeCanvas {
   virtual void ClipRegion(const Region& region) = 0;
   virtual void Restore() = 0;
 };
+
+// What NativeCanvas::DrawMasked draws at a width x height destination, as 0xAARRGGBB words
+// (alpha 0 or 255, so premultiplied and straight alike): the picture where the mask is dark,
+// black where a dark mask pixel has no picture over it, 0 (the content stays) elsewhere.
+// Natural size from the top-left, or stretched to the destination, nearest pixel. Rows are
+// rowWords apart in out. Shared, so that every backend draws the same pixels.
+void ComposeMasked(const Bitmap& picture, const Bitmap& mask, int width, int height, bool stretch,
+                   std::uint32_t* out, std::size_t rowWords);
 
 // Size of a single line of text in a font, as NativeCanvas::DrawText draws it.
 Size MeasureText(std::string_view utf8, FontKind font);

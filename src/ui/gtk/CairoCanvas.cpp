@@ -59,12 +59,6 @@ const PangoFontDescription* FontFor(FontKind font) {
   return font == FontKind::kGuiBold ? bold.get() : regular.get();
 }
 
-// Mask pixel that lets the picture through: a dark one.
-bool MaskShows(const Bitmap& mask, int x, int y) {
-  const std::uint8_t* p = mask.Pixel(x, y);
-  return p[0] + p[1] + p[2] < 3 * 128;
-}
-
 }  // namespace
 
 ObjectPtr<PangoLayout> MakeTextLayout(PangoContext* context, std::string_view utf8, FontKind font,
@@ -165,37 +159,9 @@ void CairoCanvas::DrawMasked(const Bitmap& picture, const Bitmap& mask, const Re
   cairo_surface_flush(surface.get());
   unsigned char* data = cairo_image_surface_get_data(surface.get());
   const int stride = cairo_image_surface_get_stride(surface.get());
-  const int w = dst.Width();
-  const int h = dst.Height();
-  // Nearest source pixel of a destination pixel, at natural size or stretched.
-  auto source = [stretch, w, h](int i, int size, bool vertical) {
-    if (!stretch) {
-      return i;
-    }
-    const int span = vertical ? h : w;
-    return static_cast<int>((2LL * i + 1) * size / (2LL * span));
-  };
-  for (int y = 0; y < h; ++y) {
-    auto* out = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
-    const int py = source(y, picture.height, true);
-    const int my = source(y, mask.height, true);
-    for (int x = 0; x < w; ++x) {
-      const int px = source(x, picture.width, false);
-      const int mx = source(x, mask.width, false);
-      const bool inMask = mx < mask.width && my < mask.height;
-      const bool inPicture = px < picture.width && py < picture.height;
-      std::uint32_t value = 0;  // the content stays
-      if (inMask && MaskShows(mask, mx, my)) {
-        if (inPicture) {
-          const std::uint8_t* p = picture.Pixel(px, py);
-          value = 0xFF000000u | (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
-        } else {
-          value = 0xFF000000u;  // a dark mask pixel with no picture over it blackens
-        }
-      }
-      out[x] = value;
-    }
-  }
+  backend::ComposeMasked(picture, mask, dst.Width(), dst.Height(), stretch,
+                         reinterpret_cast<std::uint32_t*>(data),
+                         static_cast<std::size_t>(stride) / sizeof(std::uint32_t));
   cairo_surface_mark_dirty(surface.get());
   cairo_save(cr_);
   cairo_set_source_surface(cr_, surface.get(), dst.left, dst.top);

@@ -20,28 +20,6 @@ BITMAPINFO TopDownInfo(int width, int height) {
   return info;
 }
 
-// The part of a picture as 32-bit B, G, R, A words: premultiplied by its alpha, or opaque (the
-// alpha ignored and set full).
-std::vector<std::uint32_t> PixelsOf(const Bitmap& picture, const Rect& part, bool premultiply) {
-  std::vector<std::uint32_t> out(static_cast<std::size_t>(part.Width()) * part.Height());
-  for (int y = 0; y < part.Height(); ++y) {
-    for (int x = 0; x < part.Width(); ++x) {
-      const std::uint8_t* p = picture.Pixel(part.left + x, part.top + y);
-      std::uint32_t a = picture.HasAlpha() && premultiply ? p[3] : 255;
-      std::uint32_t r = p[0];
-      std::uint32_t g = p[1];
-      std::uint32_t b = p[2];
-      if (a != 255) {
-        r = (r * a + 127) / 255;
-        g = (g * a + 127) / 255;
-        b = (b * a + 127) / 255;
-      }
-      out[static_cast<std::size_t>(y) * part.Width() + x] = (a << 24) | (r << 16) | (g << 8) | b;
-    }
-  }
-  return out;
-}
-
 // The destination rectangle that the clipped part of src fills when src is stretched to dst.
 Rect MapPart(const Rect& src, const Rect& part, const Rect& dst) {
   auto map = [](int v, int from0, int fromSize, int to0, int toSize) {
@@ -58,10 +36,18 @@ bool Drawable(const Bitmap& picture) {
          picture.pixels.size() >= picture.Stride() * static_cast<std::size_t>(picture.height);
 }
 
-// Mask pixel that lets the picture through: a dark one.
-bool MaskShows(const Bitmap& mask, int x, int y) {
-  const std::uint8_t* p = mask.Pixel(x, y);
-  return p[0] + p[1] + p[2] < 3 * 128;
+// The part of src inside the picture (the rest stays undrawn) and where it lands in dst; false
+// when nothing would be drawn.
+bool VisiblePart(const Bitmap& picture, const Rect& src, const Rect& dst, Rect* part, Rect* to) {
+  if (src.Empty() || dst.Empty() || !Drawable(picture)) {
+    return false;
+  }
+  *part = src.Intersect({0, 0, picture.width, picture.height});
+  if (part->Empty()) {
+    return false;
+  }
+  *to = MapPart(src, *part, dst);
+  return !to->Empty();
 }
 
 // Blends a premultiplied width x height block onto dc at dst, stretched to dst's size.
@@ -122,6 +108,30 @@ HFONT FontFor(FontKind font) {
   return fonts[static_cast<int>(font)];
 }
 
+void WritePixels(const Bitmap& picture, const Rect& part, PixelAlpha alpha, std::uint32_t* out) {
+  for (int y = 0; y < part.Height(); ++y) {
+    for (int x = 0; x < part.Width(); ++x) {
+      const std::uint8_t* p = picture.Pixel(part.left + x, part.top + y);
+      const std::uint32_t a = picture.HasAlpha() && alpha != PixelAlpha::kOpaque ? p[3] : 255;
+      std::uint32_t r = p[0];
+      std::uint32_t g = p[1];
+      std::uint32_t b = p[2];
+      if (a != 255 && alpha == PixelAlpha::kPremultiplied) {
+        r = (r * a + 127) / 255;
+        g = (g * a + 127) / 255;
+        b = (b * a + 127) / 255;
+      }
+      out[static_cast<std::size_t>(y) * part.Width() + x] = (a << 24) | (r << 16) | (g << 8) | b;
+    }
+  }
+}
+
+std::vector<std::uint32_t> PixelsOf(const Bitmap& picture, const Rect& part, PixelAlpha alpha) {
+  std::vector<std::uint32_t> out(static_cast<std::size_t>(part.Width()) * part.Height());
+  WritePixels(picture, part, alpha, out.data());
+  return out;
+}
+
 HBITMAP MakeDibSection(int width, int height, void** bits) {
   if (width <= 0 || height <= 0) {
     return nullptr;
@@ -174,19 +184,12 @@ GdiCanvas::~GdiCanvas() {
 }
 
 void GdiCanvas::DrawBitmap(const Bitmap& picture, const Rect& src, const Rect& dst) {
-  if (src.Empty() || dst.Empty() || !Drawable(picture)) {
+  Rect part;
+  Rect to;
+  if (!VisiblePart(picture, src, dst, &part, &to)) {
     return;
   }
-  // Parts of src outside the picture stay undrawn.
-  const Rect part = src.Intersect({0, 0, picture.width, picture.height});
-  if (part.Empty()) {
-    return;
-  }
-  const Rect to = MapPart(src, part, dst);
-  if (to.Empty()) {
-    return;
-  }
-  const std::vector<std::uint32_t> pixels = PixelsOf(picture, part, false);
+  const std::vector<std::uint32_t> pixels = PixelsOf(picture, part, PixelAlpha::kOpaque);
   BITMAPINFO info = TopDownInfo(part.Width(), part.Height());
   // Nearest pixel, as the framework promises.
   const int oldMode = SetStretchBltMode(dc_, COLORONCOLOR);
@@ -196,18 +199,13 @@ void GdiCanvas::DrawBitmap(const Bitmap& picture, const Rect& src, const Rect& d
 }
 
 void GdiCanvas::BlendBitmap(const Bitmap& picture, const Rect& src, const Rect& dst) {
-  if (src.Empty() || dst.Empty() || !Drawable(picture)) {
+  Rect part;
+  Rect to;
+  if (!VisiblePart(picture, src, dst, &part, &to)) {
     return;
   }
-  const Rect part = src.Intersect({0, 0, picture.width, picture.height});
-  if (part.Empty()) {
-    return;
-  }
-  const Rect to = MapPart(src, part, dst);
-  if (to.Empty()) {
-    return;
-  }
-  BlendPixels(dc_, PixelsOf(picture, part, true), part.Width(), part.Height(), to);
+  BlendPixels(dc_, PixelsOf(picture, part, PixelAlpha::kPremultiplied), part.Width(), part.Height(),
+              to);
 }
 
 void GdiCanvas::DrawMasked(const Bitmap& picture, const Bitmap& mask, const Rect& dst,
@@ -218,34 +216,8 @@ void GdiCanvas::DrawMasked(const Bitmap& picture, const Bitmap& mask, const Rect
   // The picture where the mask shows it, transparent elsewhere, at dst's size; then blended.
   const int w = dst.Width();
   const int h = dst.Height();
-  auto source = [stretch, w, h](int i, int size, bool vertical) {
-    if (!stretch) {
-      return i;
-    }
-    const int span = vertical ? h : w;
-    return static_cast<int>((2LL * i + 1) * size / (2LL * span));
-  };
   std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * h, 0);
-  for (int y = 0; y < h; ++y) {
-    const int py = source(y, picture.height, true);
-    const int my = source(y, mask.height, true);
-    for (int x = 0; x < w; ++x) {
-      const int px = source(x, picture.width, false);
-      const int mx = source(x, mask.width, false);
-      const bool inMask = mx < mask.width && my < mask.height;
-      const bool inPicture = px < picture.width && py < picture.height;
-      std::uint32_t value = 0;  // the content stays
-      if (inMask && MaskShows(mask, mx, my)) {
-        if (inPicture) {
-          const std::uint8_t* p = picture.Pixel(px, py);
-          value = 0xFF000000u | (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
-        } else {
-          value = 0xFF000000u;  // a dark mask pixel with no picture over it blackens
-        }
-      }
-      pixels[static_cast<std::size_t>(y) * w + x] = value;
-    }
-  }
+  backend::ComposeMasked(picture, mask, w, h, stretch, pixels.data(), static_cast<std::size_t>(w));
   BlendPixels(dc_, pixels, w, h, dst);
 }
 

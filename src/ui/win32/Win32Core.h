@@ -2,6 +2,9 @@
 // painting) share among themselves. UI thread only.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "ui/win32/Win32.h"
 
 namespace ui::win32 {
@@ -55,6 +58,13 @@ class GdiCanvas final : public backend::NativeCanvas {
 
 // The font of a kind, made once and kept for the process.
 HFONT FontFor(FontKind font);
+
+// How a picture's alpha goes into 32-bit B, G, R, A words (0xAARRGGBB): ignored and set full,
+// premultiplied (what blending and layered windows take), or as it is (what icons take).
+enum class PixelAlpha { kOpaque, kPremultiplied, kStraight };
+// The part (inside the picture) as such words, rows part.Width() apart.
+void WritePixels(const Bitmap& picture, const Rect& part, PixelAlpha alpha, std::uint32_t* out);
+std::vector<std::uint32_t> PixelsOf(const Bitmap& picture, const Rect& part, PixelAlpha alpha);
 
 // A 32-bit top-down DIB section of width x height whose pixels (B, G, R, A words) are at
 // *bits; null when it cannot be made.

@@ -251,18 +251,9 @@ HICON MakeIcon(const launcher::Bitmap& picture) {
   if (!color) {
     return nullptr;
   }
-  auto* out = static_cast<std::uint8_t*>(bits);
-  for (int y = 0; y < picture.height; ++y) {
-    for (int x = 0; x < picture.width; ++x) {
-      const std::uint8_t* p = picture.Pixel(x, y);
-      std::uint8_t* o = out + (static_cast<std::size_t>(y) * picture.width + x) * 4;
-      // Icons take straight alpha, unlike layered windows.
-      o[0] = p[2];
-      o[1] = p[1];
-      o[2] = p[0];
-      o[3] = picture.HasAlpha() ? p[3] : 255;
-    }
-  }
+  // Icons take straight alpha, unlike layered windows.
+  win32::WritePixels(picture, {0, 0, picture.width, picture.height}, win32::PixelAlpha::kStraight,
+                     static_cast<std::uint32_t*>(bits));
   // The AND mask is all zeros: the colour bitmap's alpha decides.
   std::vector<std::uint8_t> maskBits(
       static_cast<std::size_t>((picture.width + 15) / 16 * 2) * picture.height, 0);

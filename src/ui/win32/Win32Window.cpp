@@ -305,18 +305,8 @@ void Win32TopLevel::SetLayeredContent(const Bitmap& picture) {
     return;  // the window keeps what it showed
   }
   // The system blends premultiplied pixels; the picture's alpha is straight.
-  auto* out = static_cast<std::uint8_t*>(bits);
-  for (int y = 0; y < picture.height; ++y) {
-    for (int x = 0; x < picture.width; ++x) {
-      const std::uint8_t* p = picture.Pixel(x, y);
-      std::uint8_t* o = out + (static_cast<std::size_t>(y) * picture.width + x) * 4;
-      const unsigned a = picture.HasAlpha() ? p[3] : 255;
-      o[0] = static_cast<std::uint8_t>((p[2] * a + 127) / 255);
-      o[1] = static_cast<std::uint8_t>((p[1] * a + 127) / 255);
-      o[2] = static_cast<std::uint8_t>((p[0] * a + 127) / 255);
-      o[3] = static_cast<std::uint8_t>(a);
-    }
-  }
+  WritePixels(picture, {0, 0, picture.width, picture.height}, PixelAlpha::kPremultiplied,
+              static_cast<std::uint32_t*>(bits));
   AddExStyle(WS_EX_LAYERED);
   const bool first = !layered_;
   layered_ = true;
