@@ -4,41 +4,18 @@
 #include <algorithm>
 
 #include "app/AppPlatform.h"
+#include "base/WinHandle.h"
 #include "base/WinText.h"
 
 namespace launcher {
 namespace {
 
-// Owns one handle of a file.
-class UniqueHandle {
- public:
-  explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
-  ~UniqueHandle() {
-    if (Valid()) {
-      CloseHandle(handle_);
-    }
-  }
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-  bool Valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-  HANDLE Get() const { return handle_; }
-  // Closes now; false when closing reports an error.
-  bool Close() {
-    HANDLE handle = handle_;
-    handle_ = INVALID_HANDLE_VALUE;
-    return CloseHandle(handle) != 0;
-  }
-
- private:
-  HANDLE handle_;
-};
-
 // Attributes of what path names, its links followed; false when it cannot be reached.
 bool AttributesOf(const std::wstring& path, DWORD* attributes) {
   // Opened for no access, with the flag that lets a folder be opened: only to ask.
-  UniqueHandle file(CreateFileW(path.c_str(), 0,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  WinHandle file(CreateFileW(path.c_str(), 0,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   BY_HANDLE_FILE_INFORMATION info{};
   if (!file.Valid() || !GetFileInformationByHandle(file.Get(), &info)) {
     return false;
@@ -61,9 +38,9 @@ std::string ReadRegularFilePrefix(const std::string& path, std::size_t limit) {
   if (path.empty()) {
     return {};
   }
-  UniqueHandle file(CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  WinHandle file(CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   // A device name (CON, a pipe) opens as something other than a file on disk: never read.
   BY_HANDLE_FILE_INFORMATION info{};
   if (!file.Valid() || GetFileType(file.Get()) != FILE_TYPE_DISK ||
@@ -91,8 +68,8 @@ bool WriteNewFile(const std::string& path, std::string_view bytes, unsigned mode
   // CREATE_NEW never opens what exists; with the reparse point flag a link of that name counts
   // as existing rather than being followed.
   const DWORD attributes = (mode & 0222) == 0 ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
-  UniqueHandle file(CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                attributes | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  WinHandle file(CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             attributes | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!file.Valid()) {
     const DWORD error = GetLastError();
     // A folder of that name is refused as access denied: the name is in use all the same.

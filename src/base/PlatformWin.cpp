@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/Platform.h"
+#include "base/WinHandle.h"
 #include "base/WinText.h"
 
 namespace launcher {
@@ -40,6 +41,18 @@ std::string CurrentDirectory() {
   }
   dir.resize(n);
   return WideToUtf8(dir);
+}
+
+WinHandle::~WinHandle() {
+  if (Valid()) {
+    CloseHandle(handle_);
+  }
+}
+
+bool WinHandle::Close() {
+  void* handle = handle_;
+  handle_ = Invalid();
+  return CloseHandle(handle) != 0;
 }
 
 }  // namespace launcher

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/Platform.h"
+#include "base/WinHandle.h"
 #include "base/WinText.h"
 #include "update/UpdateFiles.h"
 #include "update/UpdatePlatform.h"
@@ -21,24 +22,6 @@ namespace {
 
 // The system calls take UTF-16; the program's paths are UTF-8.
 const auto Widen = Utf8ToWide;
-
-// An owned file handle.
-class Handle {
- public:
-  explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
-  ~Handle() {
-    if (IsValid()) {
-      CloseHandle(handle_);
-    }
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  bool IsValid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-  HANDLE Get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
 
 // The system's handles fit in 32 bits (they are shared with 32-bit processes), so NewFile keeps
 // one in its int.
@@ -90,11 +73,11 @@ bool IsOwnBuild(const std::string& path, const std::string& ownPath) {
       CompareStringOrdinal(full.c_str(), -1, own.c_str(), -1, TRUE) == CSTR_EQUAL) {
     return true;
   }
-  Handle named(OpenForIdentity(path, /*follow=*/true));
-  Handle running(OpenForIdentity(ownPath, /*follow=*/true));
+  WinHandle named(OpenForIdentity(path, /*follow=*/true));
+  WinHandle running(OpenForIdentity(ownPath, /*follow=*/true));
   BY_HANDLE_FILE_INFORMATION a{};
   BY_HANDLE_FILE_INFORMATION b{};
-  return named.IsValid() && running.IsValid() && IdentityOf(named.Get(), &a) &&
+  return named.Valid() && running.Valid() && IdentityOf(named.Get(), &a) &&
          IdentityOf(running.Get(), &b) && SameFile(a, b) && a.nNumberOfLinks <= 1;
 }
 
@@ -144,9 +127,9 @@ bool FolderIsWritable(const std::string& folder) {
   const std::string probe = PathInFolder(folder, std::string(kDownloadPrefix) + "probe" +
                                                      std::to_string(GetCurrentProcessId()) + "_" +
                                                      std::to_string(GetTickCount()));
-  Handle file(CreateFileW(Widen(probe).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                          FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-  return file.IsValid();
+  WinHandle file(CreateFileW(Widen(probe).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  return file.Valid();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -247,8 +230,8 @@ bool InstallBuild(NewFile& download, const std::string& ownPath) {
     // The name still leads to the file that was checked.
     BY_HANDLE_FILE_INFORMATION held{};
     BY_HANDLE_FILE_INFORMATION named{};
-    Handle name(OpenForIdentity(path, /*follow=*/false));
-    ok = name.IsValid() && IdentityOf(FromInt(download.handle_), &held) &&
+    WinHandle name(OpenForIdentity(path, /*follow=*/false));
+    ok = name.Valid() && IdentityOf(FromInt(download.handle_), &held) &&
          IdentityOf(name.Get(), &named) && SameFile(held, named);
   }
   // The download is renamed by its name, which needs every handle to it closed.
